@@ -1,0 +1,30 @@
+# A library from every .cpp file of the calling folder. Files named *_win.cpp need the real
+# Windows API and are left out of the native builds.
+function(vorellis_library name)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT WIN32)
+    list(FILTER sources EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARGN})
+  else()  # a library whose sources are still to come
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} INTERFACE ${ARGN})
+  endif()
+endfunction()
+
+# One test program per file of a folder: tests/unit/random_test.cpp -> bin/unit_random_test.
+function(vorellis_tests prefix folder)
+  file(GLOB sources CONFIGURE_DEPENDS ${folder}/*.cpp)
+  if(NOT WIN32)
+    list(FILTER sources EXCLUDE REGEX "_win\\.cpp$")
+  endif()
+  foreach(source ${sources})
+    get_filename_component(stem ${source} NAME_WE)
+    add_executable(${prefix}_${stem} ${source})
+    target_link_libraries(${prefix}_${stem} PRIVATE ${ARGN} vorellis_gtest)
+  endforeach()
+endfunction()

@@ -1,0 +1,69 @@
+// Native host layer: the subset of the Win32 kernel API that the platform-free code calls,
+// written from what that code expects of each call. Linked only into native builds.
+// Windows builds get the real calls from <windows.h>; nothing here is used there.
+#pragma once
+#ifdef _WIN32
+#error "host/host.h is for native builds only"
+#endif
+
+#include <stddef.h>
+#include <stdint.h>
+
+typedef int BOOL;
+typedef uint32_t DWORD;
+typedef uint16_t WORD;
+typedef uint8_t BYTE;
+typedef int32_t LONG;
+typedef void* HANDLE;
+typedef void* HMODULE;
+typedef void* HINSTANCE;
+typedef void* HBITMAP;
+typedef void* HICON;
+typedef void* HDC;
+typedef void* HGDIOBJ;
+typedef void* LPVOID;
+typedef intptr_t (*FARPROC)();
+typedef char16_t WCHAR;
+typedef const char16_t* LPCWSTR;
+
+#define TRUE 1
+#define FALSE 0
+#define HEAP_ZERO_MEMORY 0x00000008
+#define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
+
+// Private heaps. Each heap is a real object that tracks its blocks, so HeapDestroy releases
+// everything still allocated on it, as the runtime's exit sequence relies on.
+HANDLE HeapCreate(DWORD options, size_t initialSize, size_t maximumSize);
+BOOL HeapDestroy(HANDLE heap);
+void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
+void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes);
+BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
+size_t HeapSize(HANDLE heap, DWORD flags, const void* block);
+
+// Run-once: the look-up that the runtime does at run time. "Kernel32.dll" loads, and
+// GetProcAddress answers for "InitOnceExecuteOnce" unless the host is told to hide it
+// (Host_HideInitOnce), so that the interlocked fallback can be tested too.
+typedef union { void* Ptr; } INIT_ONCE;
+typedef BOOL (*PINIT_ONCE_FN)(INIT_ONCE* initOnce, void* parameter, void** context);
+BOOL InitOnceExecuteOnce(INIT_ONCE* initOnce, PINIT_ONCE_FN fn, void* parameter, void** context);
+HMODULE LoadLibraryW(LPCWSTR name);
+FARPROC GetProcAddress(HMODULE module, const char* name);
+BOOL FreeLibrary(HMODULE module);
+void Host_HideInitOnce(int hide);
+
+typedef struct CRITICAL_SECTION { void* impl; } CRITICAL_SECTION;
+void InitializeCriticalSection(CRITICAL_SECTION* cs);
+void EnterCriticalSection(CRITICAL_SECTION* cs);
+void LeaveCriticalSection(CRITICAL_SECTION* cs);
+void DeleteCriticalSection(CRITICAL_SECTION* cs);
+
+LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);
+LONG InterlockedExchange(volatile LONG* target, LONG value);
+void Sleep(DWORD milliseconds);
+
+DWORD GetTickCount(void);
+DWORD GetCurrentThreadId(void);
+
+// Allocation-failure injection for tests: when set to k > 0, the k-th heap allocation
+// (HeapAlloc or HeapReAlloc) from now on fails; 0 turns it off.
+void Host_FailAllocation(long k);
