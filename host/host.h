@@ -28,11 +28,14 @@ typedef const char16_t* LPCWSTR;
 
 #define TRUE 1
 #define FALSE 0
+#define WINAPI
+#define CALLBACK
 #define HEAP_ZERO_MEMORY 0x00000008
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 // Private heaps. Each heap is a real object that tracks its blocks, so HeapDestroy releases
-// everything still allocated on it, as the runtime's exit sequence relies on.
+// everything still allocated on it, as the runtime's exit sequence relies on. Blocks above
+// 2 GiB - 1 are refused, as a 32-bit process's heap would refuse them.
 HANDLE HeapCreate(DWORD options, size_t initialSize, size_t maximumSize);
 BOOL HeapDestroy(HANDLE heap);
 void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
@@ -59,11 +62,17 @@ void DeleteCriticalSection(CRITICAL_SECTION* cs);
 
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand);
 LONG InterlockedExchange(volatile LONG* target, LONG value);
+// Pointer-sized forms, for words as wide as an address (the run-once flag).
+void* InterlockedCompareExchangePointer(void* volatile* target, void* exchange, void* comparand);
+void* InterlockedExchangePointer(void* volatile* target, void* value);
 void Sleep(DWORD milliseconds);
 
 DWORD GetTickCount(void);
 DWORD GetCurrentThreadId(void);
 
-// Allocation-failure injection for tests: when set to k > 0, the k-th heap allocation
-// (HeapAlloc or HeapReAlloc) from now on fails; 0 turns it off.
-void Host_FailAllocation(long k);
+// Allocation-failure injection for tests: with k > 0, the k-th heap allocation (HeapAlloc or
+// HeapReAlloc) from now fails, and so do the `count` - 1 after it (count < 0: every one after
+// it, until the next call); k = 0 turns injection off.
+void Host_FailAllocation(long k, long count = 1);
+// The number of blocks a heap holds now (for tests that check nothing was left behind).
+size_t Host_HeapBlockCount(HANDLE heap);

@@ -1,5 +1,5 @@
 // The runtime's start and end sequences: every runtime library starts and ends in one fixed
-// order, kept in runtime/lifecycle.cpp.
+// order, kept in runtime/sequence/lifecycle_win.cpp.
 #pragma once
 
 #include <stdint.h>
@@ -13,3 +13,5 @@ void FontLib_Start();
 void FontLib_End();
 void Font_Free(intptr_t number);
 int FontLib_PixelsPerInchY();
+struct ObjectRegistry;
+ObjectRegistry* FontLib_Registry();  // the font registry, for tests
