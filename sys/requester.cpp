@@ -1,0 +1,106 @@
+// Message requester: MessageBoxW made modal to every visible top-level window of the calling
+// thread, with the thread's topmost windows kept from covering the box.
+//
+// The set-aside windows are recorded on one process-wide chain, each record tagged with the
+// thread that made it, so requesters shown by different threads never undo each other's
+// windows. The chain is guarded by a critical section (set up once) because nothing stops
+// two threads from showing requesters at the same time. Depends on user32, the chain and
+// the program heap (through Chain_Add).
+#include "sys/requester.h"
+
+#include "runtime/registry.h"
+
+namespace {
+
+void* g_suspendedChain;  // payload of the newest SuspendedWindow node, or null
+CRITICAL_SECTION g_chainLock;
+volatile intptr_t g_chainLockOnce;
+
+const size_t kNodeSize = 2 * sizeof(void*) + sizeof(SuspendedWindow);
+
+void initChainLock() { InitializeCriticalSection(&g_chainLock); }
+
+// A critical section is recursive on one thread: a window procedure that shows a requester
+// while one of ours is setting windows aside does not deadlock.
+void lockChain() {
+  Once_Run(&g_chainLockOnce, initChainLock);
+  EnterCriticalSection(&g_chainLock);
+}
+
+void unlockChain() { LeaveCriticalSection(&g_chainLock); }
+
+void setTopmost(HWND window, bool topmost) {
+  SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
+               SWP_NOSIZE | SWP_NOMOVE);
+}
+
+BOOL CALLBACK suspendWindow(HWND window, LPARAM) {
+  DWORD thread = GetCurrentThreadId();
+  if (GetWindowThreadProcessId(window, nullptr) != thread) return TRUE;
+  if (!IsWindowVisible(window)) return TRUE;
+
+  SuspendedWindow* record = (SuspendedWindow*)Chain_Add(&g_suspendedChain, kNodeSize);
+  // Without a record the window could not be restored, so it is left as it is.
+  if (!record) return TRUE;
+  record->window = window;
+  record->threadId = thread;
+  if (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) record->wasTopmost = 1;
+  // The foreground window is left enabled: when it is the box's owner, MessageBoxW disables
+  // and re-enables it itself.
+  if (window != GetForegroundWindow() && IsWindowEnabled(window)) {
+    record->disabledHere = 1;
+    EnableWindow(window, FALSE);
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+SuspendedWindow* Requester_SuspendedHead() { return (SuspendedWindow*)g_suspendedChain; }
+
+HWND Requester_OwnerWindow() {
+  HWND foreground = GetForegroundWindow();
+  if (!foreground) return nullptr;
+  DWORD process = 0;
+  GetWindowThreadProcessId(foreground, &process);
+  return process == GetCurrentProcessId() ? foreground : nullptr;
+}
+
+void Requester_DisableWindows() {
+  lockChain();
+  EnumWindows(suspendWindow, 1);
+  DWORD thread = GetCurrentThreadId();
+  // The foreground window too leaves the topmost band, so that nothing can cover the box.
+  for (void* node = g_suspendedChain; node; node = Chain_Next(node)) {
+    SuspendedWindow* record = (SuspendedWindow*)node;
+    if (record->threadId == thread && record->wasTopmost) setTopmost(record->window, false);
+  }
+  unlockChain();
+}
+
+void Requester_RestoreWindows() {
+  DWORD thread = GetCurrentThreadId();
+  lockChain();
+  // Each pass takes the newest record of this thread off the chain before acting on a copy
+  // of it, so no chain pointer is held across the window calls, whose messages may run any
+  // window procedure of the thread.
+  for (;;) {
+    SuspendedWindow* record = (SuspendedWindow*)g_suspendedChain;
+    while (record && record->threadId != thread) record = (SuspendedWindow*)Chain_Next(record);
+    if (!record) break;
+    SuspendedWindow held = *record;
+    Chain_Remove(&g_suspendedChain, record);
+    // A window hidden while the box was up is restored all the same.
+    if (held.disabledHere) EnableWindow(held.window, TRUE);
+    if (held.wasTopmost) setTopmost(held.window, true);
+  }
+  unlockChain();
+}
+
+int Requester_Message(const Char16* title, const Char16* text, uint32_t flags) {
+  HWND owner = Requester_OwnerWindow();
+  Requester_DisableWindows();
+  int result = MessageBoxW(owner, text, title, flags);
+  Requester_RestoreWindows();
+  return result;
+}
