@@ -1,18 +1,112 @@
 // Gadgets: numbered child controls of runtime windows.
+//
+// A gadget is a standard control (STATIC, Button) created in the current gadget list, the window
+// that receives new gadgets, and tied to its number by GWL_ID and the "QZ_ID" property. Every
+// gadget control has Gadget_Procedure in front of its own procedure; a kind's operations sit in
+// one static GadgetKind table. Windows only.
 #pragma once
 
 #include "runtime/platform.h"
+#include "runtime/registry.h"
 
 // Returned by a runtime window or gadget procedure to hand a message on to default processing.
 const LRESULT NOT_HANDLED = (LRESULT)(intptr_t)(int32_t)0xD0D0D0D1u;
 
-HWND GadgetList_Use(HWND window);
-LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
+const int32_t GADGET_KIND_BUTTON = 1;
+const int32_t GADGET_KIND_IMAGE = 9;
 
-intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image);
-intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const Char16* text);
+// Types of EVENT_GADGET posted by the image gadget. A button reports its notification code
+// (BN_CLICKED, 0) through the window procedure.
+enum : int32_t {
+  GADGET_EVENT_LEFT_CLICK = 0,
+  GADGET_EVENT_RIGHT_CLICK = 1,
+  GADGET_EVENT_LEFT_DOUBLE_CLICK = 2,
+  GADGET_EVENT_RIGHT_DOUBLE_CLICK = 3,
+  GADGET_EVENT_DRAG_START = 14002,
+};
+
+// Image gadget flags.
+const uint32_t IMAGE_BORDER_RAISED = 0x1;    // WS_DLGFRAME
+const uint32_t IMAGE_BORDER_SUNKEN = 0x200;  // WS_EX_CLIENTEDGE; wins over the raised border
+
+struct GadgetRecord;
+struct GadgetKind;
+
+typedef LRESULT (*GadgetParentMessageFn)(GadgetRecord* record, HWND parent, UINT message,
+                                         WPARAM wParam, LPARAM lParam);
+typedef void (*GadgetFreeFn)(GadgetRecord* record);
+// The state is pointer-wide: the image gadget's state is its image handle.
+typedef intptr_t (*GadgetGetStateFn)(GadgetRecord* record);
+typedef void (*GadgetSetStateFn)(GadgetRecord* record, intptr_t value);
+typedef void (*GadgetRequiredSizeFn)(GadgetRecord* record, int32_t* width, int32_t* height);
+
+// One static table per kind, filled when the first gadget of the kind is created. An empty slot
+// means the kind has no such operation. The unused slots belong to kinds this runtime lacks;
+// they keep RequiredSize in its place (164 bytes on i686).
+struct GadgetKind {
+  int32_t kindId;
+  int32_t tableSize;
+  GadgetParentMessageFn ParentMessage;
+  GadgetFreeFn FreeGadget;
+  GadgetGetStateFn GetState;
+  GadgetSetStateFn SetState;
+  void* reserved[30];
+  GadgetRequiredSizeFn RequiredSize;
+  void* reservedAfter[4];
+};
+
+// The gadget registry's record. controlHandle is the live mark.
+struct GadgetRecord {
+  HWND controlHandle;
+  GadgetKind* kind;
+  WNDPROC previousProc;   // what Gadget_Procedure forwards to
+  intptr_t kindFields[4]; // the kind's own fields (16 bytes on i686)
+};
+
+#if defined(_WIN32) && !defined(_WIN64)
+static_assert(sizeof(GadgetKind) == 164, "gadget kind table layout");
+static_assert(sizeof(GadgetRecord) == 28, "gadget record layout");
+#endif
+
+// Framework.
+intptr_t Gadget_Register(intptr_t number, GadgetRecord* record, HWND control, GadgetKind* kind);
 void Gadget_Free(intptr_t number);
+LRESULT CALLBACK Gadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+GadgetRecord* Gadget_FromControl(HWND control);
+HWND Gadget_TopWindow(HWND control);
+void Gadget_PostEvent(HWND control, int32_t type);
+LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam);
+HWND GadgetList_Use(HWND window);
+LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// State access through the kind table: 0 (and no change) when the gadget does not exist or its
+// kind has no such operation.
+intptr_t Gadget_GetState(intptr_t number);
+void Gadget_SetState(intptr_t number, intptr_t value);
+// The gadget's preferred size; 0 when there is no such gadget or its kind cannot tell.
+int Gadget_RequiredSize(intptr_t number, int32_t* width, int32_t* height);
+
+// Image gadget: a STATIC control that shows a bitmap or an icon, sized to the picture.
+intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image);
+intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        HANDLE image, uint32_t flags);
+LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+void ImageGadget_RedrawUnder(HWND control, GadgetRecord* record);
+
+// Button gadget: a "Button" control; flags are Win32 button styles passed straight through.
+intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const Char16* text);
+intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                         const Char16* text, uint32_t flags);
+void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* height);
 
 void GadgetLib_Start();
 void GadgetLib_End();
 void Controls_Start();
+
+namespace gadget_detail {
+// Shared by the kinds' creation operations.
+ObjectRegistry* registry();
+HFONT defaultFont();
+// A control made for a gadget that could not be registered: destroyed and uncounted.
+void abandonControl(HWND control);
+}  // namespace gadget_detail

@@ -1,0 +1,336 @@
+// Gadget framework: the gadget registry, the procedure every gadget control runs first, the
+// ties between a control and its number, the current gadget list with its per-window save
+// record, the default gadget font, and the library's start and end.
+//
+// Replacement order matters: a kind makes its new control (identifier -1) before it asks the
+// registry for the record, so a failed creation leaves an existing gadget of that number alone;
+// when the number is in use the registry frees the old gadget, whose WM_NCDESTROY handling here
+// purges its events and zero-fills the record that the new control then takes over.
+#include "gui/gadget.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "gui/events.h"
+#include "gui/scaling.h"
+#include "runtime/accounting.h"
+#include "runtime/memory.h"
+
+namespace {
+
+const Char16 kIdProperty[] = L"QZ_ID";
+const Char16 kDropProperty[] = L"QZ_DropAccept";
+const Char16 kWindowIdProperty[] = L"QZ_WindowID";
+const int32_t kStackEntries = 10;
+const DWORD kControlClasses = 0xB48;  // tab, hot key, date, extended combo box, IP address
+
+struct GadgetState {
+  HWND currentList;
+  HFONT font;
+  HWND* stack;
+  int32_t depth;
+  int32_t stackCapacity;
+};
+
+// One per window that has been a gadget list, kept as the window's "QZ_GadgetStack_%i" property.
+struct GadgetListSave {
+  HWND owner;
+  HWND currentList;
+  HWND* stack;
+  int32_t depth;
+  int32_t stackCapacity;
+  WNDPROC previousProc;
+};
+
+ObjectRegistry* g_gadgets;
+void* g_stateBlock;
+HFONT g_defaultFont;
+bool g_fontCreated;  // g_defaultFont is ours to delete, not a stock object
+CRITICAL_SECTION g_lock;
+bool g_lockReady;
+
+GadgetState* state() {
+  return g_stateBlock ? (GadgetState*)LibState_Get(g_stateBlock) : nullptr;
+}
+
+void* heapAllocZero(size_t bytes) { return HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, bytes); }
+
+void heapFree(void* block) {
+  if (block) HeapFree(g_programHeap, 0, block);
+}
+
+void stateInit(void* block) {
+  GadgetState* s = (GadgetState*)block;
+  s->font = g_defaultFont;
+  s->stack = (HWND*)heapAllocZero(sizeof(HWND) * kStackEntries);
+  s->stackCapacity = s->stack ? kStackEntries : 0;
+}
+
+void stateDestroy(void* block) {
+  GadgetState* s = (GadgetState*)block;
+  heapFree(s->stack);
+  s->stack = nullptr;
+}
+
+// The property name carries the module instance, so that two runtimes in one process (a program
+// and a library built on the same runtime) keep separate save records.
+void saveName(Char16* buffer) {
+  wsprintfW(buffer, L"QZ_GadgetStack_%i", (int)(intptr_t)g_instance);
+}
+
+GadgetListSave* saveOf(HWND window) {
+  Char16 name[40];
+  saveName(name);
+  return (GadgetListSave*)GetPropW(window, name);
+}
+
+HWND currentOf(const GadgetState* s) {
+  return s->depth == 0 ? s->currentList : (s->stack ? s->stack[0] : nullptr);
+}
+
+// The factors differ from 1.0 only in a DPI-aware build at a resolution other than 96.
+bool scalingActive() { return Scaling_FactorX() != 1.0 || Scaling_FactorY() != 1.0; }
+
+intptr_t controlId(HWND control) { return (intptr_t)GetWindowLongPtrW(control, GWLP_ID); }
+
+}  // namespace
+
+namespace gadget_detail {
+
+ObjectRegistry* registry() { return g_gadgets; }
+
+HFONT defaultFont() {
+  GadgetState* s = state();
+  return s ? s->font : g_defaultFont;
+}
+
+void abandonControl(HWND control) {
+  if (!control) return;
+  DestroyWindow(control);
+  Account_Deleted(ACCOUNT_CONTROL);
+}
+
+}  // namespace gadget_detail
+
+intptr_t Gadget_Register(intptr_t number, GadgetRecord* record, HWND control, GadgetKind* kind) {
+  if (!record || !control) return 0;
+  bool dynamic = number == OBJECT_DYNAMIC;
+  if (dynamic) number = (intptr_t)record;
+  record->controlHandle = control;
+  record->kind = kind;
+  record->previousProc =
+      (WNDPROC)SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)Gadget_Procedure);
+  SetWindowLongPtrW(control, GWLP_ID, (LONG_PTR)number);
+  SetPropW(control, kIdProperty, (HANDLE)number);
+  SendMessageW(control, WM_SETFONT, (WPARAM)gadget_detail::defaultFont(), TRUE);
+  return dynamic ? number : (intptr_t)control;
+}
+
+void Gadget_Free(intptr_t number) {
+  if (!g_gadgets) return;
+  if (number == OBJECT_ALL) {
+    Registry_FreeAll(g_gadgets);
+    return;
+  }
+  GadgetRecord* record = (GadgetRecord*)Registry_Get(g_gadgets, number);
+  // The rest happens at the control's WM_NCDESTROY, in Gadget_Procedure.
+  if (record) DestroyWindow(record->controlHandle);
+}
+
+LRESULT CALLBACK Gadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  intptr_t id = controlId(control);
+  if (id == -1) return DefWindowProcW(control, message, wParam, lParam);
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, id) : nullptr;
+  // A record that belongs to another control (the number was taken over) is not ours to use.
+  if (!record || record->controlHandle != control || !record->previousProc)
+    return DefWindowProcW(control, message, wParam, lParam);
+
+  LRESULT result = CallWindowProcW(record->previousProc, control, message, wParam, lParam);
+  if (message == WM_NCDESTROY) {
+    if (record->kind && record->kind->FreeGadget) record->kind->FreeGadget(record);
+    RemovePropW(control, kIdProperty);
+    if (RemovePropW(control, kDropProperty)) RevokeDragDrop(control);
+    SetWindowLongPtrW(control, GWLP_ID, (LONG_PTR)-1);
+    Event_Purge(EVENT_GADGET, id, -1, -1);
+    Registry_Release(g_gadgets, id);
+    Account_Deleted(ACCOUNT_CONTROL);
+  }
+  return result;
+}
+
+GadgetRecord* Gadget_FromControl(HWND control) {
+  if (!control || !g_gadgets) return nullptr;
+  intptr_t id = controlId(control);
+  if (id == -1 || (intptr_t)GetPropW(control, kIdProperty) != id) return nullptr;
+  GadgetRecord* record = (GadgetRecord*)Registry_Get(g_gadgets, id);
+  // GetPropW answers 0 for a missing property, so a foreign control with identifier 0 would
+  // otherwise pass for gadget 0.
+  if (!record || record->controlHandle != control) return nullptr;
+  return record;
+}
+
+HWND Gadget_TopWindow(HWND control) {
+  HWND w = control;
+  for (;;) {
+    HWND parent = GetParent(w);
+    if (!parent || GetPropW(w, kWindowIdProperty)) return w;
+    w = parent;
+  }
+}
+
+void Gadget_PostEvent(HWND control, int32_t type) {
+  intptr_t id = controlId(control);
+  if (id == -1) return;
+  intptr_t windowNumber = (intptr_t)GetPropW(Gadget_TopWindow(control), kWindowIdProperty) - 1;
+  Event_Post(EVENT_GADGET, id, windowNumber, type, 0, nullptr, 0);
+}
+
+LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!control) return NOT_HANDLED;
+  GadgetRecord* record = Gadget_FromControl(control);
+  if (record && record->kind && record->kind->ParentMessage)
+    return record->kind->ParentMessage(record, parent, message, wParam, lParam);
+  return NOT_HANDLED;
+}
+
+intptr_t Gadget_GetState(intptr_t number) {
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  if (!record || !record->kind || !record->kind->GetState) return 0;
+  return record->kind->GetState(record);
+}
+
+void Gadget_SetState(intptr_t number, intptr_t value) {
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  if (!record || !record->kind || !record->kind->SetState) return;
+  record->kind->SetState(record, value);
+}
+
+int Gadget_RequiredSize(intptr_t number, int32_t* width, int32_t* height) {
+  int32_t w = 0, h = 0;
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  int found = record && record->kind && record->kind->RequiredSize;
+  if (found) record->kind->RequiredSize(record, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+  return found;
+}
+
+HWND GadgetList_Use(HWND window) {
+  GadgetState* s = state();
+  if (!s) return nullptr;
+  HWND previous = currentOf(s);
+  if (!window) return previous;
+
+  if (previous) {
+    GadgetListSave* save = saveOf(previous);
+    if (save) {
+      // The array now belongs to the save record; a missing record keeps it with the state.
+      heapFree(save->stack);
+      save->currentList = s->currentList;
+      save->stack = s->stack;
+      save->depth = s->depth;
+      save->stackCapacity = s->stackCapacity;
+      s->stack = nullptr;
+      s->stackCapacity = 0;
+    }
+  }
+
+  GadgetListSave* save = saveOf(window);
+  if (save) {
+    heapFree(s->stack);
+    s->currentList = save->currentList;
+    s->stack = save->stack;
+    s->depth = save->depth;
+    s->stackCapacity = save->stackCapacity;
+    save->stack = nullptr;
+    save->stackCapacity = 0;
+    return previous;
+  }
+
+  if (!s->stack) {
+    s->stack = (HWND*)heapAllocZero(sizeof(HWND) * kStackEntries);
+    s->stackCapacity = s->stack ? kStackEntries : 0;
+  }
+  s->depth = 0;
+  s->currentList = window;
+  save = (GadgetListSave*)heapAllocZero(sizeof(GadgetListSave));
+  if (save) {
+    Char16 name[40];
+    saveName(name);
+    save->owner = window;
+    if (SetPropW(window, name, (HANDLE)save)) {
+      save->previousProc =
+          (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GadgetList_Procedure);
+    } else {
+      heapFree(save);
+    }
+  }
+  return previous;
+}
+
+LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  GadgetListSave* save = saveOf(window);
+  if (!save) return DefWindowProcW(window, message, wParam, lParam);
+  WNDPROC previousProc = save->previousProc;
+  if (message == WM_NCDESTROY) {
+    GadgetState* s = state();
+    if (s && currentOf(s) == window) {
+      s->currentList = nullptr;
+      s->depth = 0;
+    }
+    Char16 name[40];
+    saveName(name);
+    RemovePropW(window, name);
+    heapFree(save->stack);
+    heapFree(save);
+  }
+  if (!previousProc) return DefWindowProcW(window, message, wParam, lParam);
+  return CallWindowProcW(previousProc, window, message, wParam, lParam);
+}
+
+void GadgetLib_Start() {
+  if (!g_lockReady) {
+    InitializeCriticalSection(&g_lock);
+    g_lockReady = true;
+  }
+  if (!g_defaultFont) {
+    g_defaultFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+    g_fontCreated = false;
+    // cbSize 500 is the structure without iPaddedBorderWidth, which systems before Vista
+    // reject; the message font is the same either way.
+    NONCLIENTMETRICSW metrics;
+    ZeroMemory(&metrics, sizeof(metrics));
+    metrics.cbSize = 500;
+    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0)) {
+      HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
+      if (font) {
+        g_defaultFont = font;
+        g_fontCreated = true;
+        Account_Created(ACCOUNT_FONT);
+      }
+    }
+  }
+  if (!g_gadgets) g_gadgets = Registry_Create(sizeof(GadgetRecord), 50, Gadget_Free);
+  if (!g_stateBlock) g_stateBlock = LibState_Alloc(sizeof(GadgetState), stateInit, stateDestroy);
+  INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), kControlClasses};
+  InitCommonControlsEx(&controls);
+}
+
+void GadgetLib_End() {
+  // The gadgets go with their windows in WindowLib_End. The font is released only when scaling
+  // is active; otherwise it serves until the process ends.
+  if (g_fontCreated && scalingActive()) {
+    GadgetState* s = state();
+    if (s && s->font == g_defaultFont) s->font = nullptr;
+    DeleteObject(g_defaultFont);
+    Account_Deleted(ACCOUNT_FONT);
+    g_defaultFont = nullptr;
+    g_fontCreated = false;
+  }
+}
+
+void Controls_Start() {
+  INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), kControlClasses};
+  InitCommonControlsEx(&controls);
+  CoInitialize(nullptr);
+}

@@ -1,0 +1,210 @@
+// Gadget framework: replacement under a used number, stale events, failed creation, dynamic
+// numbers, the default font and the current gadget list.
+#include "gui/gadget.h"
+
+#include "gui/events.h"
+#include "gui/window.h"
+#include "runtime/accounting.h"
+#include "runtime/memory.h"
+#include "tests/support/gadget_fixture.h"
+
+using namespace gadgettest;
+
+namespace {
+
+int liveRecords() {
+  // Registry_Next gives the numbered records, then keeps answering the newest dynamic one.
+  ObjectRegistry* gadgets = gadget_detail::registry();
+  int count = 0;
+  intptr_t number;
+  Registry_Rewind(gadgets);
+  while (Registry_Next(gadgets, &number) && number >= 0 && number < gadgets->capacity) count++;
+  for (void* p = gadgets->dynamicChain; p; p = Chain_Next(p))
+    if (((GadgetRecord*)p)->controlHandle) count++;
+  return count;
+}
+
+uint32_t withAlpha(int x, int) { return x < 10 ? 0x00000000u : 0xFF2040C0u; }
+
+class GadgetFramework : public GadgetTest {};
+
+TEST_F(GadgetFramework, RecreatingANumberLeavesOneControlAndOneRecord) {
+  HBITMAP first = makePicture(40, 30, 32, withAlpha);
+  HBITMAP second = makePicture(50, 20, 32, withAlpha);
+  int64_t controls = Account_Live(ACCOUNT_CONTROL);
+  int64_t bitmaps = Account_Live(ACCOUNT_BITMAP);
+
+  HWND old = (HWND)Gadget_Image(1, 0, 0, 100, 100, first);
+  ASSERT_NE(old, nullptr);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps + 1) << "premultiplied copy of the first picture";
+  HWND now = (HWND)Gadget_Image(1, 0, 0, 100, 100, second);
+  ASSERT_NE(now, nullptr);
+
+  EXPECT_FALSE(IsWindow(old));
+  std::vector<HWND> kids = children(window);
+  ASSERT_EQ(kids.size(), 1u);
+  EXPECT_EQ(kids[0], now);
+  EXPECT_EQ(GetWindowLongPtrW(now, GWLP_ID), 1);
+  EXPECT_EQ((intptr_t)GetPropW(now, L"QZ_ID"), 1);
+  EXPECT_EQ(liveRecords(), 1);
+  EXPECT_EQ(Gadget_FromControl(now)->controlHandle, now);
+  EXPECT_EQ((HANDLE)SendMessageW(now, STM_GETIMAGE, 0, 0), second);
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), controls + 1);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps + 1) << "the old copy is deleted";
+
+  Gadget_Free(1);
+  EXPECT_FALSE(IsWindow(now));
+  EXPECT_EQ(liveRecords(), 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), controls);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps);
+  DeleteObject(first);
+  DeleteObject(second);
+}
+
+TEST_F(GadgetFramework, QueuedEventOfAReplacedGadgetIsNotDelivered) {
+  HWND one = (HWND)Gadget_Button(1, 0, 0, 50, 20, L"one");
+  HWND two = (HWND)Gadget_Button(2, 60, 0, 50, 20, L"two");
+  SendMessageW(one, BM_CLICK, 0, 0);
+  SendMessageW(two, BM_CLICK, 0, 0);
+  ASSERT_NE(Gadget_Button(1, 0, 0, 50, 20, L"one again"), 0);
+
+  std::vector<Event> events = takeGadgetEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].object, 2);
+  EXPECT_EQ(events[0].window, 0);
+}
+
+TEST_F(GadgetFramework, FailedCreationKeepsTheOldGadgetAndNoCurrentListAfterItsWindowGoes) {
+  HWND old = (HWND)Gadget_Button(1, 0, 0, 50, 20, L"old");
+  ASSERT_NE(old, nullptr);
+  // Window 1 becomes the current list, then goes: no list is left to create gadgets in.
+  HWND other = (HWND)Window_Open(1, 0, 200, 200, 100, L"Other", WINDOW_SYSTEM_MENU);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(GadgetList_Use(nullptr), other);
+  Window_Free(1);
+  EXPECT_EQ(GadgetList_Use(nullptr), nullptr);
+
+  int64_t controls = Account_Live(ACCOUNT_CONTROL);
+  EXPECT_EQ(Gadget_Button(1, 0, 0, 50, 20, L"new"), 0);
+  EXPECT_EQ(Gadget_Image(1, 0, 0, 50, 20, nullptr), 0);
+  EXPECT_EQ(Gadget_Button(-2, 0, 0, 50, 20, L"bad number"), 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), controls);
+
+  ASSERT_TRUE(IsWindow(old));
+  EXPECT_EQ(GetWindowLongPtrW(old, GWLP_ID), 1);
+  EXPECT_EQ(Gadget_FromControl(old)->controlHandle, old);
+  SendMessageW(old, BM_CLICK, 0, 0);
+  std::vector<Event> events = takeGadgetEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].object, 1);
+
+  // The next window opened becomes the list again.
+  HWND next = (HWND)Window_Open(2, 0, 200, 200, 100, L"Next", WINDOW_SYSTEM_MENU);
+  EXPECT_EQ(GadgetList_Use(nullptr), next);
+  HWND inNext = (HWND)Gadget_Button(3, 0, 0, 50, 20, L"three");
+  EXPECT_EQ(GetParent(inNext), next);
+}
+
+TEST_F(GadgetFramework, SwitchingListsReturnsThePreviousOne) {
+  HWND other = (HWND)Window_Open(1, 0, 200, 200, 100, L"Other", WINDOW_KEEP_GADGET_LIST);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(GadgetList_Use(nullptr), window) << "kept";
+  EXPECT_EQ(GadgetList_Use(other), window);
+  EXPECT_EQ(GetParent((HWND)Gadget_Button(1, 0, 0, 50, 20, L"a")), other);
+  EXPECT_EQ(GadgetList_Use(window), other);
+  EXPECT_EQ(GetParent((HWND)Gadget_Button(2, 0, 0, 50, 20, L"b")), window);
+  EXPECT_EQ(GadgetList_Use(nullptr), window);
+}
+
+TEST_F(GadgetFramework, DynamicGadgetIsNamedByItsRecordAddress) {
+  intptr_t number = Gadget_Button(OBJECT_DYNAMIC, 0, 0, 50, 20, L"dyn");
+  ASSERT_NE(number, 0);
+  GadgetRecord* record = (GadgetRecord*)number;
+  HWND control = record->controlHandle;
+  ASSERT_TRUE(IsWindow(control));
+  EXPECT_EQ(GetWindowLongPtrW(control, GWLP_ID), number);
+  EXPECT_EQ((intptr_t)GetPropW(control, L"QZ_ID"), number);
+  EXPECT_EQ(Gadget_FromControl(control), record);
+
+  SendMessageW(control, BM_CLICK, 0, 0);
+  std::vector<Event> events = takeGadgetEvents();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events[0].object, number);
+  EXPECT_EQ(events[0].type, BN_CLICKED);
+
+  Gadget_Free(number);
+  EXPECT_FALSE(IsWindow(control));
+  EXPECT_EQ(liveRecords(), 0);
+}
+
+TEST_F(GadgetFramework, NewGadgetsUseTheMessageFont) {
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = 500;
+  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0));
+  HWND controls[2] = {(HWND)Gadget_Button(1, 0, 0, 50, 20, L"b"),
+                      (HWND)Gadget_Image(2, 0, 30, 50, 20, nullptr)};
+  for (HWND control : controls) {
+    HFONT font = (HFONT)SendMessageW(control, WM_GETFONT, 0, 0);
+    ASSERT_NE(font, nullptr);
+    EXPECT_NE(font, (HFONT)GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTW logFont = {};
+    ASSERT_TRUE(GetObjectW(font, sizeof(logFont), &logFont));
+    EXPECT_EQ(logFont.lfHeight, metrics.lfMessageFont.lfHeight);
+    EXPECT_STREQ(logFont.lfFaceName, metrics.lfMessageFont.lfFaceName);
+  }
+}
+
+TEST_F(GadgetFramework, ForeignControlsAreNoGadgets) {
+  HWND gadget = (HWND)Gadget_Button(0, 0, 0, 50, 20, L"zero");
+  ASSERT_NE(gadget, nullptr);
+  // A plain control with identifier 0 and no "QZ_ID": GetPropW answers 0 for it, like gadget 0.
+  HWND plain = CreateWindowExW(0, L"Button", L"plain", WS_CHILD, 0, 30, 50, 20, window, nullptr,
+                               g_instance, nullptr);
+  ASSERT_NE(plain, nullptr);
+  EXPECT_EQ(Gadget_FromControl(plain), nullptr);
+  EXPECT_EQ(Gadget_ParentMessage(plain, window, WM_COMMAND, 0, (LPARAM)plain), NOT_HANDLED);
+  EXPECT_EQ(Gadget_ParentMessage(nullptr, window, WM_COMMAND, 0, 0), NOT_HANDLED);
+  EXPECT_NE(Gadget_FromControl(gadget), nullptr);
+  DestroyWindow(plain);
+}
+
+TEST_F(GadgetFramework, FreeAllDestroysEveryGadgetAndWindowsTakeTheirGadgetsAlong) {
+  int64_t controls = Account_Live(ACCOUNT_CONTROL);
+  HWND a = (HWND)Gadget_Button(1, 0, 0, 50, 20, L"a");
+  HWND b = (HWND)Gadget_Image(60, 0, 30, 50, 20, nullptr);  // grows the table past 50
+  intptr_t c = Gadget_Button(OBJECT_DYNAMIC, 0, 60, 50, 20, L"c");
+  ASSERT_TRUE(a && b && c);
+  EXPECT_EQ(liveRecords(), 3);
+  Gadget_Free(OBJECT_ALL);
+  EXPECT_FALSE(IsWindow(a));
+  EXPECT_FALSE(IsWindow(b));
+  EXPECT_EQ(liveRecords(), 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), controls);
+
+  HWND d = (HWND)Gadget_Button(1, 0, 0, 50, 20, L"d");
+  ASSERT_NE(d, nullptr);
+  Window_Free(0);
+  EXPECT_FALSE(IsWindow(d));
+  EXPECT_EQ(liveRecords(), 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), controls);
+  EXPECT_EQ(GadgetList_Use(nullptr), nullptr);
+}
+
+TEST_F(GadgetFramework, StateGoesThroughTheKindTable) {
+  HWND box = (HWND)Gadget_ButtonEx(1, 0, 0, 80, 20, L"box", BS_AUTOCHECKBOX);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Gadget_GetState(1), 0);
+  SendMessageW(box, BM_CLICK, 0, 0);
+  EXPECT_EQ(Gadget_GetState(1), 1);
+  Gadget_SetState(1, 0);
+  EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  Gadget_SetState(1, 7);
+  EXPECT_EQ(SendMessageW(box, BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(Gadget_GetState(42), 0) << "no such gadget";
+  int32_t w = -1, h = -1;
+  EXPECT_EQ(Gadget_RequiredSize(42, &w, &h), 0);
+  EXPECT_EQ(w, 0);
+  EXPECT_EQ(h, 0);
+}
+
+}  // namespace
