@@ -1,0 +1,89 @@
+// The two draw procedures: five balls out of 0..49 into slots 1-5, two stars out of 0..11
+// into slots 7 and 8.
+//
+// A pool is refilled with its values in order before every shuffle, so each draw is
+// independent of the previous one, and the values at its front are distinct by construction.
+// Every file name is built in the temporary string area and released as soon as Image_Load
+// returns.
+#include "app/draw.h"
+
+#include "gui/gadget.h"
+#include "image/image.h"
+#include "runtime/random.h"
+#include "runtime/tempstring.h"
+
+ProgramState g_program;
+
+namespace {
+
+struct Group {
+  Char16* const* path;
+  int32_t* const* pool;
+  int32_t poolSize;
+  intptr_t placeholder;
+  intptr_t firstSlot;  // gadget and image number of the group's first slot
+  int32_t slotCount;
+  int32_t firstX;
+};
+
+const Group kBalls = {&g_program.ballsPath, &g_program.ballPool, 50, BALL_PLACEHOLDER, 1, 5, 0};
+const Group kStars = {&g_program.starsPath, &g_program.starPool, 12, STAR_PLACEHOLDER, 7, 2, 550};
+
+// Creates gadget `number` at (x, 0) showing image `image`, sized to it. The image's handle,
+// height and width are read in that order. Returns the creation's result.
+intptr_t show_image(intptr_t number, int32_t x, intptr_t image) {
+  HANDLE handle = (HANDLE)Image_Handle(image);
+  int32_t height = Image_Height(image);
+  int32_t width = Image_Width(image);
+  return Gadget_Image(number, x, 0, width, height, handle);
+}
+
+void show_value(const Group& group, int32_t slot, int32_t value) {
+  intptr_t number = group.firstSlot + slot;
+  int32_t x = group.firstX + SLOT_SPACING * slot;
+
+  int32_t start = TempString_Area().end;
+  TempString_Append(*group.path);
+  Number_AppendText((int64_t)value, TempString_Area().end);
+  TempString_Append(TEXT16(".png"));
+  TempString_Area().end += 2;  // the terminator belongs to the name
+  intptr_t loaded = Image_Load(number, TempString_Address(start), 0);
+  TempString_Area().end = start;
+
+  SlotContent& shows = g_program.slots[number];
+  if (loaded) {
+    // Image_Load has already destroyed the bitmap the slot showed if that was image `number`.
+    if (show_image(number, x, number)) shows = SLOT_PICTURE;
+    else if (shows == SLOT_PICTURE) Slot_ShowPlaceholder(number, x, group.placeholder);
+    return;
+  }
+  // A missing file leaves image `number` as it was, and the slot with it. A file that exists
+  // but cannot be decoded has freed image `number` all the same: a slot showing it would be
+  // left pointing at a destroyed bitmap, so it goes back to the placeholder.
+  if (shows == SLOT_PICTURE && Image_Handle(number) == 0)
+    Slot_ShowPlaceholder(number, x, group.placeholder);
+}
+
+void draw(const Group& group) {
+  int32_t* pool = *group.pool;
+  if (!pool) return;  // its allocation failed at start-up: there is nothing to draw from
+  for (int32_t i = 0; i < group.poolSize; ++i) pool[i] = i;
+  Array_Shuffle(pool);
+  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, pool[slot]);
+}
+
+}  // namespace
+
+void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
+  SlotContent& shows = g_program.slots[number];
+  if (Image_Handle(placeholder) && show_image(number, x, placeholder)) {
+    shows = SLOT_PLACEHOLDER;
+    return;
+  }
+  if (shows != SLOT_NONE) Gadget_Free(number);
+  shows = SLOT_NONE;
+}
+
+void Draw_Balls() { draw(kBalls); }
+
+void Draw_Stars() { draw(kStars); }

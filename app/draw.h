@@ -1,0 +1,43 @@
+// The draw program's state and its two draw procedures.
+//
+// The entry point (main.cpp) fills the state at start-up; a press of the draw button runs
+// Draw_Balls and then Draw_Stars, which refill and shuffle a pool, load the picture file of
+// each drawn value into the image that bears the slot's number, and re-create the slot's
+// image gadget around it.
+#pragma once
+
+#include "runtime/platform.h"
+
+// What an image slot's gadget is showing, so that a slot never goes on showing a bitmap that
+// a failed load has freed.
+enum SlotContent : int32_t {
+  SLOT_NONE = 0,         // no gadget under the slot's number
+  SLOT_PLACEHOLDER = 1,  // the group's placeholder, image 0 or 6
+  SLOT_PICTURE = 2,      // the image with the slot's own number
+};
+
+const intptr_t BALL_PLACEHOLDER = 0;  // image "vide.png" of the balls folder
+const intptr_t STAR_PLACEHOLDER = 6;  // image "vide.png" of the stars folder
+const intptr_t DRAW_BUTTON = 9;
+const int32_t SLOT_SPACING = 110;
+
+// Process-wide, zero when the entry point begins. The program heap and the module instance
+// are the runtime's own variables, g_programHeap and g_instance (runtime/memory.h).
+struct ProgramState {
+  int32_t event;        // last result of Event_Wait
+  intptr_t folderCheck; // result of the start-up Dir_Examine of the balls folder
+  Char16* ballsPath;    // "GFX\Balls\"
+  Char16* starsPath;    // "GFX\Stars\"
+  int32_t* ballPool;    // 50 values, array of type code 21
+  int32_t* starPool;    // 12 values, array of type code 21
+  SlotContent slots[9]; // by gadget number; 0, 6 and 9 are not image slots
+};
+
+extern ProgramState g_program;
+
+// Shows the placeholder image in slot `number` at (x, 0), or removes the slot when the
+// placeholder is not loaded or the gadget cannot be made.
+void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder);
+
+void Draw_Balls();
+void Draw_Stars();

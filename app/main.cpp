@@ -1,0 +1,86 @@
+// Tirage Vorellis: the program's entry point, start-up, event loop and exit sequence.
+//
+// Start-up order matters: the program heap exists before Runtime_Start because every runtime
+// library allocates from it, and the window is open before the balls folder is checked so that
+// the message box has the program's window behind it. Every way out goes through
+// exit_program(), which ends the runtime libraries, releases the string area and the program
+// heap, and ends the process with exit code 0.
+#include "app/draw.h"
+
+#include "gui/events.h"
+#include "gui/gadget.h"
+#include "gui/window.h"
+#include "image/image.h"
+#include "runtime/lifecycle.h"
+#include "runtime/memory.h"
+#include "runtime/tempstring.h"
+#include "sys/dir.h"
+#include "sys/requester.h"
+
+namespace {
+
+const Char16 kTitle[] = TEXT16("Tirage Vorellis");
+
+[[noreturn]] void exit_program() {
+  Runtime_End();
+  TempString_End();
+  HeapDestroy(g_programHeap);
+  ExitProcess(0);
+}
+
+// Loads "vide.png" of `path` into image `number`; builds the name in the string area.
+intptr_t load_placeholder(intptr_t number, const Char16* path) {
+  int32_t start = TempString_Area().end;
+  TempString_Append(path);
+  TempString_Append(TEXT16("vide.png"));
+  TempString_Area().end += 2;
+  intptr_t loaded = Image_Load(number, TempString_Address(start), 0);
+  TempString_Area().end = start;
+  return loaded;
+}
+
+void start_up() {
+  g_instance = GetModuleHandleW(nullptr);
+  g_programHeap = HeapCreate(0, 4096, 0);
+  // Every runtime library allocates from this heap; without it there is nothing to run.
+  if (!g_programHeap) ExitProcess(0);
+  Runtime_Start();
+
+  String_Assign(&g_program.ballsPath, TEXT16("GFX\\Balls\\"));
+  String_Assign(&g_program.starsPath, TEXT16("GFX\\Stars\\"));
+  Array_Allocate(4, 50, 21, nullptr, &g_program.ballPool);
+  Array_Allocate(4, 12, 21, nullptr, &g_program.starPool);
+
+  // Without its window the program could never be closed, since the close request comes from
+  // the window: end at once instead of waiting for an event that cannot come.
+  if (!Window_Open(0, 0, 0, 760, 140, kTitle, WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED)) exit_program();
+
+  g_program.folderCheck = (intptr_t)Dir_Examine(0, g_program.ballsPath, TEXT16("*.png*"));
+  if (!g_program.folderCheck) {
+    Requester_Message(kTitle, TEXT16("Information. Dossier GFX non trouver."), 0);
+    exit_program();
+  }
+  Dir_Finish(0);
+
+  if (load_placeholder(BALL_PLACEHOLDER, g_program.ballsPath))
+    for (intptr_t k = 1; k <= 5; ++k) Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
+  if (load_placeholder(STAR_PLACEHOLDER, g_program.starsPath)) {
+    Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
+    Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
+  }
+  Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage"));
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  start_up();
+  do {
+    g_program.event = Event_Wait();
+    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) {
+      Draw_Balls();
+      Draw_Stars();
+    }
+  } while (g_program.event != EVENT_CLOSE_WINDOW);
+  exit_program();
+}

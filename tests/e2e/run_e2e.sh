@@ -1,0 +1,419 @@
+#!/usr/bin/env bash
+# End-to-end tests: the real vorellis.exe in folders of test pictures, under Wine and Xvfb,
+# driven with real mouse and keyboard input (xdotool), checked by screenshots (ImageMagick),
+# by the window manager's own view of the windows (winprobe.exe) and by the exit code.
+#
+#   tests/e2e/run_e2e.sh win32|win64 [BUILD_DIR]
+#
+# BUILD_DIR defaults to build/<name>. The test pictures come from make-demo-pictures --coded
+# (build/native/bin, or $MAKE_DEMO_PICTURES): every picture is an opaque square whose colour
+# stands for its value, so a screenshot reads back as the values on show. Prints one line per
+# case, "PASS name" or "FAIL name: reason", and last "N passed, N failed"; exits 1 when a
+# case failed. Uses $WINEPREFIX if set (else build/e2e-wine) and its own Xvfb display
+# ($E2E_DISPLAY, else the first free one from :140); E2E_KEEP=1 keeps the screenshots.
+set -uo pipefail
+
+top=$(cd "$(dirname "$0")/../.." && pwd)
+name=${1:-}
+case $name in
+  win32|win64) ;;
+  *) echo "usage: run_e2e.sh win32|win64 [BUILD_DIR]" >&2; exit 2 ;;
+esac
+build=$(cd "${2:-$top/build/$name}" 2>/dev/null && pwd) || { echo "run_e2e: no build folder ${2:-$top/build/$name}" >&2; exit 2; }
+exe=$build/bin/vorellis.exe
+probe=$build/bin/winprobe.exe
+pictures=$(realpath -m "${MAKE_DEMO_PICTURES:-$top/build/native/bin/make-demo-pictures}")
+for f in "$exe" "$probe" "$pictures"; do
+  [ -x "$f" ] || { echo "run_e2e: missing $f (build it first)" >&2; exit 2; }
+done
+
+given_prefix=${WINEPREFIX:-}
+export WINEPREFIX=${WINEPREFIX:-$top/build/e2e-wine} WINEDEBUG=-all
+work=$(mktemp -d /tmp/vorellis-e2e.XXXXXX)
+title="Tirage Vorellis"
+passed=0
+failed=0
+xvfb_pid=
+program_pid=
+
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ "${own_server:-0}" = 1 ] && wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  if [ -n "${E2E_KEEP:-}" ]; then echo "run_e2e: screenshots kept in $work" >&2; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+# --- display and Wine --------------------------------------------------------------------
+
+# Our own display, so that no other window with the program's title can be mistaken for ours.
+start_xvfb() {
+  Xvfb ":$1" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do
+    DISPLAY=":$1" xdpyinfo >/dev/null 2>&1 && return 0
+    kill -0 "$xvfb_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  kill "$xvfb_pid" 2>/dev/null
+  xvfb_pid=
+  return 1
+}
+display=
+for n in ${E2E_DISPLAY:-$(seq 140 199)}; do
+  [ -z "${E2E_DISPLAY:-}" ] && { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
+  if start_xvfb "$n"; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "run_e2e: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 2; }
+export DISPLAY=":$display"
+
+# A prefix given by the caller may have its own persistent server, which stays; a prefix of our
+# own gets one for the run and loses it at the end.
+own_server=0
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w  # a new prefix must settle before the first program runs
+fi
+if [ -z "$given_prefix" ]; then
+  wineserver -p >/dev/null 2>&1 </dev/null &
+  own_server=1
+fi
+
+# --- helpers -----------------------------------------------------------------------------
+
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
+
+# make_set DIR: a complete coded picture set under DIR/GFX.
+make_set() { "$pictures" --coded "$1" >/dev/null; }
+
+# start DIR: runs the program with DIR as its current folder; its exit code goes to DIR.exit.
+start() {
+  local dir=$1
+  rm -f "$dir.exit"
+  (cd "$dir" && wine "$exe" >/dev/null 2>&1 & pid=$!; echo "$pid" >"$dir.pid"; wait "$pid"; echo $? >"$dir.exit") &
+  for _ in $(seq 50); do [ -s "$dir.pid" ] && break; sleep 0.05; done
+  program_pid=$(cat "$dir.pid" 2>/dev/null)
+}
+
+# wait_exit DIR: the program's exit code, or "timeout" when it has not ended within 10 s.
+wait_exit() {
+  local dir=$1
+  for _ in $(seq 100); do
+    if [ -s "$dir.exit" ]; then cat "$dir.exit"; program_pid=; return; fi
+    sleep 0.1
+  done
+  echo timeout
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  program_pid=
+}
+
+# window W H: the X window titled $title of that size, waiting up to 10 s for it.
+window() {
+  local w h id
+  for _ in $(seq 100); do
+    for id in $(xdotool search --name "^$title\$" 2>/dev/null); do
+      read -r w h < <(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}')
+      if [ "$w" = "$1" ] && [ "$h" = "$2" ]; then echo "$id"; return 0; fi
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+probe() { wine "$probe" "$title" 2>/dev/null | tr -d '\r'; }
+
+# pixels FILE X,Y...: "r,g,b" for each point, space separated.
+pixels() {
+  local file=$1 fmt="" p x y
+  shift
+  for p in "$@"; do
+    x=${p%,*}; y=${p#*,}
+    fmt+="%[fx:int(255*p{$x,$y}.r+0.5)],%[fx:int(255*p{$x,$y}.g+0.5)],%[fx:int(255*p{$x,$y}.b+0.5)] "
+  done
+  convert "$file" -format "$fmt" info:
+}
+
+near() {  # near R,G,B R,G,B: every channel within 2
+  local IFS=, a b c d e f
+  read -r a b c <<<"$1"; read -r d e f <<<"$2"
+  [ $((a - d)) -le 2 ] && [ $((d - a)) -le 2 ] && [ $((b - e)) -le 2 ] && [ $((e - b)) -le 2 ] &&
+    [ $((c - f)) -le 2 ] && [ $((f - c)) -le 2 ]
+}
+
+slot_x() { if [ "$1" -le 5 ]; then echo $((110 * ($1 - 1))); else echo $((550 + 110 * ($1 - 7))); fi; }
+SLOTS="1 2 3 4 5 7 8"
+
+# read_slots FILE: one token per slot 1-5, 7, 8: bN (ball N), sN (star N), P (the group's
+# placeholder), E (nothing there) or ? (anything else). A drawn picture is 100 pixels wide and
+# a placeholder 90, which the pixel at (x + 95, 95) tells apart.
+read_slots() {
+  local file=$1 points=(105,50) k x
+  for k in $SLOTS; do x=$(slot_x "$k"); points+=("$((x + 4)),4" "$((x + 95)),95"); done
+  local values=($(pixels "$file" "${points[@]}"))
+  local bg=${values[0]} out=() i=1 a wide r g b
+  for k in $SLOTS; do
+    a=${values[i]}; wide=${values[i + 1]}; i=$((i + 2))
+    IFS=, read -r r g b <<<"$a"
+    if near "$a" "$bg"; then out+=(E)
+    elif near "$a" 90,90,90 && [ "$k" -le 5 ] && near "$wide" "$bg"; then out+=(P)
+    elif near "$a" 160,160,160 && [ "$k" -ge 7 ] && near "$wide" "$bg"; then out+=(P)
+    elif [ "$k" -le 5 ] && near "$r,0,$b" 200,0,40 && [ $(((g - 20 + 1) % 4)) -le 2 ] && near "$wide" "$a"; then
+      out+=("b$(((g - 20 + 1) / 4))")
+    elif [ "$k" -ge 7 ] && near "$r,0,$b" 40,0,200 && near "$wide" "$a"; then
+      out+=("s$(((g - 20 + 8) / 16))")
+    else out+=("?"); fi
+  done
+  echo "${out[*]}"
+}
+
+# shoot ID NAME: a screenshot of the window, settled: taken again until two agree.
+shoot() {
+  local id=$1 file=$work/$2.png prev="" now
+  sleep 0.3
+  for _ in $(seq 15); do
+    import -window "$id" "$file" 2>/dev/null
+    now=$(md5sum <"$file")
+    [ "$now" = "$prev" ] && break
+    prev=$now
+    sleep 0.2
+  done
+  echo "$file"
+}
+
+click_button() { xdotool mousemove --window "$1" 380 122 click 1; }
+close_window() { xdotool windowfocus "$1" 2>/dev/null; xdotool key alt+F4; }
+
+# valid_draw "TOKENS": five distinct balls in slots 1-5 and two distinct stars in 7, 8.
+valid_draw() {
+  local t=($1)
+  local balls=("${t[@]:0:5}") stars=("${t[@]:5:2}") v
+  for v in "${balls[@]}"; do [[ $v =~ ^b([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -le 49 ] || return 1; done
+  for v in "${stars[@]}"; do [[ $v =~ ^s([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" -le 11 ] || return 1; done
+  [ "$(printf '%s\n' "${balls[@]}" | sort -u | wc -l)" = 5 ] && [ "${stars[0]}" != "${stars[1]}" ]
+}
+
+# --- cases -------------------------------------------------------------------------------
+
+# The full set: start-up layout, real clicks, keyboard, a click on a picture, Alt+F4.
+case_full_set() {
+  local dir=$work/full id shot slots first second third
+  make_set "$dir"
+  start "$dir"
+  if ! id=$(window 760 140); then fail startup_layout "no 760x140 window titled '$title'"; wait_exit "$dir" >/dev/null; return; fi
+
+  local want="window class=WindowClass_0 client=760x140
+child class=Static id=1 x=0 y=0 w=90 h=100 visible=1 text=
+child class=Static id=2 x=110 y=0 w=90 h=100 visible=1 text=
+child class=Static id=3 x=220 y=0 w=90 h=100 visible=1 text=
+child class=Static id=4 x=330 y=0 w=90 h=100 visible=1 text=
+child class=Static id=5 x=440 y=0 w=90 h=100 visible=1 text=
+child class=Static id=7 x=550 y=0 w=90 h=100 visible=1 text=
+child class=Static id=8 x=660 y=0 w=90 h=100 visible=1 text=
+child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
+  local got
+  got=$(probe | sed -E 's/ x=[0-9-]+ y=[0-9-]+ client=/ client=/')
+  shot=$(shoot "$id" start)
+  slots=$(read_slots "$shot")
+  # The button's edges, from pixels: inside at its corners, background just outside them.
+  local edge=($(pixels "$shot" 105,50 5,110 754,134 4,110 755,134 5,109 5,135))
+  local button_ok=1 p
+  for p in 1 2; do near "${edge[p]}" "${edge[0]}" && button_ok=0; done
+  for p in 3 4 5 6; do near "${edge[p]}" "${edge[0]}" || button_ok=0; done
+  if [ "$got" != "$want" ]; then fail startup_layout "controls: expected [$want] got [$got]"
+  elif [ "$slots" != "P P P P P P P" ]; then fail startup_layout "slots show '$slots', expected placeholders"
+  elif [ $button_ok = 0 ]; then fail startup_layout "button not at (5,110) 750x25 on screen: ${edge[*]}"
+  else pass startup_layout; fi
+
+  click_button "$id"
+  first=$(read_slots "$(shoot "$id" draw1)")
+  got=$(probe | grep -c 'class=Static id=[1-8] .* w=100 h=100 visible=1')
+  if valid_draw "$first" && [ "$got" = 7 ]; then pass click_draws
+  else fail click_draws "after a click the slots show '$first', $got of 7 slots sized 100x100"; fi
+
+  click_button "$id"
+  second=$(read_slots "$(shoot "$id" draw2)")
+  if valid_draw "$second" && [ "$second" != "$first" ]; then pass two_draws_differ
+  else fail two_draws_differ "first '$first', second '$second'"; fi
+
+  # A click on a picture slot reports a gadget event, which must not start a draw.
+  xdotool mousemove --window "$id" 50 50 click 1 mousemove --window "$id" 600 50 click 1
+  slots=$(read_slots "$(shoot "$id" picture_click)")
+  if [ "$slots" = "$second" ]; then pass picture_click_no_draw
+  else fail picture_click_no_draw "clicking pictures changed '$second' to '$slots'"; fi
+
+  xdotool windowfocus "$id" 2>/dev/null
+  xdotool key Tab
+  sleep 0.2
+  xdotool key space
+  third=$(read_slots "$(shoot "$id" keyboard)")
+  if valid_draw "$third" && [ "$third" != "$second" ]; then pass tab_space_draws
+  else fail tab_space_draws "before '$second', after Tab and Space '$third'"; fi
+
+  click_button "$id"
+  close_window "$id"  # at once, while the draw's repaint may still be under way
+  local code
+  code=$(wait_exit "$dir")
+  if [ "$code" = 0 ]; then pass alt_f4_after_draw; else fail alt_f4_after_draw "exit code $code"; fi
+}
+
+case_close_at_start() {
+  local dir=$work/close id code
+  make_set "$dir"
+  start "$dir"
+  if ! id=$(window 760 140); then fail alt_f4_at_start "no window"; wait_exit "$dir" >/dev/null; return; fi
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ "$code" = 0 ]; then pass alt_f4_at_start; else fail alt_f4_at_start "exit code $code"; fi
+}
+
+case_no_gfx() {
+  local dir=$work/nogfx id box code listing
+  mkdir -p "$dir"
+  start "$dir"
+  for _ in $(seq 100); do
+    listing=$(probe)
+    grep -q '^window class=#32770' <<<"$listing" && break
+    sleep 0.1
+  done
+  local text ok main
+  text=$(awk '/^window class=#32770/{m=1;next}/^window/{m=0}m' <<<"$listing")
+  main=$(awk '/^window class=WindowClass_0/{m=1;next}/^window/{m=0}m' <<<"$listing")
+  ok=1
+  grep -q 'class=Static .*text=Information\. Dossier GFX non trouver\.$' <<<"$text" || ok=0
+  grep -q 'class=Button id=1 .*text=OK$' <<<"$text" || ok=0
+  [ "$(grep -c 'class=Button' <<<"$text")" = 1 ] || ok=0
+  if [ $ok = 0 ]; then fail no_gfx_message "message box titled '$title' not as expected: [$listing]"
+  elif [ -n "$main" ]; then fail no_gfx_message "the main window has controls: [$main]"
+  else pass no_gfx_message; fi
+
+  # Enter dismisses the box, as for a user whose keyboard focus it has.
+  for id in $(xdotool search --name "^$title\$"); do
+    xwininfo -id "$id" | grep -q 'Width: 760' || box=$id
+  done
+  [ -n "${box:-}" ] && xdotool windowfocus "$box" 2>/dev/null
+  sleep 0.2
+  xdotool key Return
+  code=$(wait_exit "$dir")
+  if [ "$code" = 0 ]; then pass no_gfx_enter_exits; else fail no_gfx_enter_exits "exit code $code"; fi
+}
+
+case_empty_balls() {
+  local dir=$work/emptyballs id got slots code
+  make_set "$dir"
+  rm -f "$dir"/GFX/Balls/*
+  start "$dir"
+  if ! id=$(window 760 140); then fail empty_balls_folder "no window"; wait_exit "$dir" >/dev/null; return; fi
+  got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+  click_button "$id"
+  slots=$(read_slots "$(shoot "$id" emptyballs)")
+  local after
+  after=$(probe | grep -c '^child class=Static id=[1-5] ')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ "$got" != "child class=Static id=7 child class=Static id=8 child class=Button id=9 " ]; then
+    fail empty_balls_folder "controls at start: $got"
+  elif [[ ! "$slots" =~ ^E\ E\ E\ E\ E\ s[0-9]+\ s[0-9]+$ ]] || [ "$after" != 0 ]; then
+    fail empty_balls_folder "after a draw the slots show '$slots' ($after ball controls)"
+  elif [ "$code" != 0 ]; then fail empty_balls_folder "exit code $code"
+  else pass empty_balls_folder; fi
+}
+
+case_no_placeholders() {
+  local dir=$work/novide id got slots code v
+  make_set "$dir"
+  # One placeholder missing, the other there but not a picture: both leave their slots out.
+  rm -f "$dir"/GFX/Balls/vide.png
+  printf 'not a picture\n' >"$dir"/GFX/Stars/vide.png
+  start "$dir"
+  if ! id=$(window 760 140); then fail no_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
+  got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+  local before
+  before=$(read_slots "$(shoot "$id" novide0)")
+  click_button "$id"
+  slots=$(read_slots "$(shoot "$id" novide1)")
+  # Undecodable pictures with no placeholder to fall back on: the slots go away again.
+  for v in $(seq 0 49); do printf 'not a picture\n' >"$dir/GFX/Balls/$v.png"; done
+  for v in $(seq 0 11); do printf 'not a picture\n' >"$dir/GFX/Stars/$v.png"; done
+  click_button "$id"
+  local gone controls
+  gone=$(read_slots "$(shoot "$id" novide2)")
+  controls=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ "$got" != "child class=Button id=9 " ] || [ "$before" != "E E E E E E E" ]; then
+    fail no_placeholder "at start: controls '$got', slots '$before'"
+  elif ! valid_draw "$slots"; then fail no_placeholder "after a draw the slots show '$slots'"
+  elif [ "$gone" != "E E E E E E E" ] || [ "$controls" != "child class=Button id=9 " ]; then
+    fail no_placeholder "after undecodable files: slots '$gone', controls '$controls'"
+  elif [ "$code" != 0 ]; then fail no_placeholder "exit code $code"
+  else pass no_placeholder; fi
+}
+
+# Only even balls and stars 0-5 exist: a slot whose file is missing keeps what it showed.
+case_partial_files() {
+  local dir=$work/partial id v code prev now i problem=""
+  make_set "$dir"
+  for v in $(seq 1 2 49); do rm -f "$dir/GFX/Balls/$v.png"; done
+  for v in $(seq 6 11); do rm -f "$dir/GFX/Stars/$v.png"; done
+  start "$dir"
+  if ! id=$(window 760 140); then fail partial_files "no window"; wait_exit "$dir" >/dev/null; return; fi
+  prev=(P P P P P P P)
+  local kept=0 changed=0
+  for round in 1 2 3 4; do
+    click_button "$id"
+    now=($(read_slots "$(shoot "$id" partial$round)"))
+    for i in 0 1 2 3 4 5 6; do
+      if [ "${now[i]}" = "${prev[i]}" ]; then kept=$((kept + 1)); continue; fi
+      changed=$((changed + 1))
+      if [ "$i" -le 4 ]; then [[ ${now[i]} =~ ^b([0-9]+)$ ]] && [ $((BASH_REMATCH[1] % 2)) = 0 ] || problem="round $round slot $i shows ${now[i]}"
+      else [[ ${now[i]} =~ ^s([0-5])$ ]] || problem="round $round slot $i shows ${now[i]}"; fi
+    done
+    prev=("${now[@]}")
+  done
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ -n "$problem" ]; then fail partial_files "$problem (only present files may appear)"
+  elif [ "$kept" = 0 ] || [ "$changed" = 0 ]; then fail partial_files "kept $kept, changed $changed over four draws"
+  elif [ "$code" != 0 ]; then fail partial_files "exit code $code"
+  else pass partial_files; fi
+}
+
+# Files that exist but cannot be decoded: the slot goes back to its placeholder rather than
+# keep a picture whose bitmap the failed load has freed; the program goes on and closes cleanly.
+case_corrupt_files() {
+  local dir=$work/corrupt id v first second third code
+  make_set "$dir"
+  start "$dir"
+  if ! id=$(window 760 140); then fail corrupt_file "no window"; wait_exit "$dir" >/dev/null; return; fi
+  click_button "$id"
+  first=$(read_slots "$(shoot "$id" corrupt1)")
+  for v in $(seq 0 49); do printf 'not a picture\n' >"$dir/GFX/Balls/$v.png"; done
+  for v in $(seq 0 11); do : >"$dir/GFX/Stars/$v.png"; done
+  click_button "$id"
+  second=$(read_slots "$(shoot "$id" corrupt2)")
+  local sizes
+  sizes=$(probe | grep -c '^child class=Static id=[1-8] .* w=90 h=100 visible=1')
+  click_button "$id"
+  third=$(read_slots "$(shoot "$id" corrupt3)")
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if ! valid_draw "$first"; then fail corrupt_file "first draw showed '$first'"
+  elif [ "$second" != "P P P P P P P" ] || [ "$sizes" != 7 ]; then
+    fail corrupt_file "after undecodable files the slots show '$second' ($sizes placeholder-sized), expected placeholders"
+  elif [ "$third" != "P P P P P P P" ]; then fail corrupt_file "a further draw shows '$third'"
+  elif [ "$code" != 0 ]; then fail corrupt_file "exit code $code"
+  else pass corrupt_file; fi
+}
+
+case_full_set
+case_close_at_start
+case_no_gfx
+case_empty_balls
+case_no_placeholders
+case_partial_files
+case_corrupt_files
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]

@@ -1,0 +1,263 @@
+// make-demo-pictures: writes a complete picture set for the draw program.
+//
+//   make-demo-pictures [--coded] DIR
+//
+// Writes DIR/GFX/Balls/0.png .. 49.png and vide.png, DIR/GFX/Stars/0.png .. 11.png and vide.png,
+// all 8-bit RGBA PNG files of 100 x 100 pixels (the slots are 110 pixels apart, so nothing
+// overlaps the next slot). Each numbered picture shows its number, drawn with a small built-in
+// bitmap font scaled up.
+//
+// The default set is the one a user sees: a coloured ball or a golden star on a transparent
+// ground. With --coded every picture is instead an opaque square whose colour stands for its
+// value (see picture_colour below), so that a screenshot of the program can be read back into
+// the values it shows; the placeholders are then 90 x 100, so a slot's size tells a
+// placeholder from a drawn picture too.
+//
+// Exit code 0 when every file was written, 1 when one could not be, 2 for a usage error.
+// Depends on libpng.
+#include <png.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int kBallCount = 50;
+const int kStarCount = 12;
+
+struct Rgba {
+  uint8_t r, g, b, a;
+};
+
+// A picture being drawn, straight (not premultiplied) alpha.
+struct Canvas {
+  int width = 0;
+  int height = 0;
+  std::vector<Rgba> pixels;
+
+  Canvas(int w, int h) : width(w), height(h), pixels((size_t)w * h, Rgba{0, 0, 0, 0}) {}
+
+  // Lays colour c with coverage 0..1 over what is there ("over" compositing).
+  void blend(int x, int y, Rgba c, double coverage) {
+    if (x < 0 || y < 0 || x >= width || y >= height || coverage <= 0) return;
+    Rgba& d = pixels[(size_t)y * width + x];
+    double sa = c.a / 255.0 * std::min(coverage, 1.0);
+    double da = d.a / 255.0;
+    double oa = sa + da * (1 - sa);
+    if (oa <= 0) return;
+    auto mix = [&](uint8_t s, uint8_t t) {
+      return (uint8_t)std::lround((s * sa + t * da * (1 - sa)) / oa);
+    };
+    d = Rgba{mix(c.r, d.r), mix(c.g, d.g), mix(c.b, d.b), (uint8_t)std::lround(oa * 255)};
+  }
+};
+
+// 5 x 7 digits, one row per byte, bit 4 = leftmost column.
+const uint8_t kDigits[10][7] = {
+    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E},  // 0
+    {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},  // 1
+    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F},  // 2
+    {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},  // 3
+    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02},  // 4
+    {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},  // 5
+    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E},  // 6
+    {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},  // 7
+    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E},  // 8
+    {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},  // 9
+};
+
+// Draws the decimal text of value centred on (cx, cy), each font pixel a scale x scale block.
+void draw_number(Canvas& canvas, int value, double cx, double cy, int scale, Rgba colour) {
+  std::string text = std::to_string(value);
+  int glyphs = (int)text.size();
+  int width = (glyphs * 5 + (glyphs - 1)) * scale;  // one font column between digits
+  int height = 7 * scale;
+  int left = (int)std::lround(cx - width / 2.0);
+  int top = (int)std::lround(cy - height / 2.0);
+  for (int g = 0; g < glyphs; ++g) {
+    const uint8_t* rows = kDigits[text[g] - '0'];
+    int gx = left + g * 6 * scale;
+    for (int row = 0; row < 7; ++row)
+      for (int col = 0; col < 5; ++col)
+        if (rows[row] & (0x10 >> col))
+          for (int y = 0; y < scale; ++y)
+            for (int x = 0; x < scale; ++x)
+              canvas.blend(gx + col * scale + x, top + row * scale + y, colour, 1.0);
+  }
+}
+
+// Fills the shape given by inside(x, y) with colour(x, y), with 4 x 4 supersampled edges.
+template <typename Inside, typename Colour>
+void fill_shape(Canvas& canvas, Inside inside, Colour colour) {
+  for (int y = 0; y < canvas.height; ++y)
+    for (int x = 0; x < canvas.width; ++x) {
+      int hits = 0;
+      for (int sy = 0; sy < 4; ++sy)
+        for (int sx = 0; sx < 4; ++sx)
+          if (inside(x + (sx + 0.5) / 4, y + (sy + 0.5) / 4)) ++hits;
+      if (hits) canvas.blend(x, y, colour(x + 0.5, y + 0.5), hits / 16.0);
+    }
+}
+
+Rgba hue_colour(double hue) {  // hue in turns, full saturation, bright
+  double h = (hue - std::floor(hue)) * 6;
+  double f = h - std::floor(h);
+  double v = 225, p = 40, q = v - (v - p) * f, t = p + (v - p) * f;
+  double r, g, b;
+  switch ((int)h) {
+    case 0: r = v; g = t; b = p; break;
+    case 1: r = q; g = v; b = p; break;
+    case 2: r = p; g = v; b = t; break;
+    case 3: r = p; g = q; b = v; break;
+    case 4: r = t; g = p; b = v; break;
+    default: r = v; g = p; b = q; break;
+  }
+  return Rgba{(uint8_t)r, (uint8_t)g, (uint8_t)b, 255};
+}
+
+// A disc with a highlight toward the upper left, as light falling on a ball.
+Rgba shaded(Rgba base, double x, double y, double cx, double cy, double radius) {
+  double dx = (x - (cx - radius * 0.35)) / radius, dy = (y - (cy - radius * 0.35)) / radius;
+  double light = std::max(0.0, 1.0 - std::sqrt(dx * dx + dy * dy));  // 1 at the highlight
+  double dark = 0.75 + 0.25 * light;
+  auto ch = [&](uint8_t c) {
+    return (uint8_t)std::min(255.0, c * dark + (255 - c * dark) * light * 0.6);
+  };
+  return Rgba{ch(base.r), ch(base.g), ch(base.b), base.a};
+}
+
+bool inside_star(double x, double y, double cx, double cy, double outer, double inner) {
+  // Point-in-polygon over the ten corners of a five-pointed star, one point straight up.
+  double px[10], py[10];
+  for (int i = 0; i < 10; ++i) {
+    double angle = -M_PI / 2 + i * M_PI / 5;
+    double r = (i % 2) ? inner : outer;
+    px[i] = cx + r * std::cos(angle);
+    py[i] = cy + r * std::sin(angle);
+  }
+  bool in = false;
+  for (int i = 0, j = 9; i < 10; j = i++)
+    if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i])
+      in = !in;
+  return in;
+}
+
+const Rgba kInk{30, 30, 40, 255};
+
+Canvas demo_ball(int value) {  // value -1: the placeholder
+  Canvas c(100, 100);
+  const double cx = 50, cy = 50, r = 47;
+  auto disc = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r; };
+  if (value < 0) {
+    fill_shape(c, disc, [](double, double) { return Rgba{160, 160, 170, 110}; });
+    return c;
+  }
+  // Neighbouring numbers get far-apart hues (golden-ratio steps), so no two look alike.
+  Rgba base = hue_colour(value * 0.381966);
+  fill_shape(c, disc, [&](double x, double y) { return shaded(base, x, y, cx, cy, r); });
+  const double face = 30;
+  fill_shape(c, [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= face * face; },
+             [](double, double) { return Rgba{250, 250, 245, 255}; });
+  draw_number(c, value, cx, cy, value < 10 ? 5 : 4, kInk);
+  return c;
+}
+
+Canvas demo_star(int value) {
+  Canvas c(100, 100);
+  const double cx = 50, cy = 54, outer = 50, inner = 24;
+  auto star = [&](double x, double y) { return inside_star(x, y, cx, cy, outer, inner); };
+  if (value < 0) {
+    fill_shape(c, star, [](double, double) { return Rgba{160, 160, 170, 110}; });
+    return c;
+  }
+  fill_shape(c, star, [&](double x, double y) { return shaded(Rgba{240, 190, 30, 255}, x, y, cx, cy, outer); });
+  draw_number(c, value, cx, cy + 2, value < 10 ? 4 : 3, kInk);
+  return c;
+}
+
+// The colours of the coded set. Balls: (200, 20 + 4v, 40); stars: (40, 20 + 16v, 200);
+// ball placeholder (90, 90, 90), star placeholder (160, 160, 160). Every value is apart from
+// every other by at least 4 in one channel, which survives the screen unchanged.
+Rgba picture_colour(bool star, int value) {
+  if (value < 0) return star ? Rgba{160, 160, 160, 255} : Rgba{90, 90, 90, 255};
+  if (star) return Rgba{40, (uint8_t)(20 + 16 * value), 200, 255};
+  return Rgba{200, (uint8_t)(20 + 4 * value), 40, 255};
+}
+
+Canvas coded_picture(bool star, int value) {
+  Canvas c(value < 0 ? 90 : 100, 100);
+  Rgba colour = picture_colour(star, value);
+  for (Rgba& p : c.pixels) p = colour;
+  if (value >= 0) draw_number(c, value, 50, 50, 4, Rgba{0, 0, 0, 255});
+  return c;
+}
+
+bool write_png(const std::string& path, const Canvas& canvas) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = false;
+  if (info && !setjmp(png_jmpbuf(png))) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, canvas.width, canvas.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < canvas.height; ++y)
+      png_write_row(png, (png_const_bytep)&canvas.pixels[(size_t)y * canvas.width]);
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  if (std::fclose(file) != 0) ok = false;
+  return ok;
+}
+
+bool make_dir(const std::string& path) {
+  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool coded = false;
+  const char* dir = nullptr;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--coded") == 0 && !coded) coded = true;
+    else if (argv[i][0] != '-' && !dir) dir = argv[i];
+    else dir = nullptr, argc = -1;
+  }
+  if (!dir || argc < 0) {
+    std::fprintf(stderr, "usage: make-demo-pictures [--coded] DIR\n");
+    return 2;
+  }
+  std::string gfx = std::string(dir) + "/GFX";
+  if (!make_dir(dir) || !make_dir(gfx) || !make_dir(gfx + "/Balls") || !make_dir(gfx + "/Stars")) {
+    std::fprintf(stderr, "make-demo-pictures: cannot create %s: %s\n", gfx.c_str(), std::strerror(errno));
+    return 1;
+  }
+  struct Group {
+    const char* folder;
+    bool star;
+    int count;
+  };
+  for (Group group : {Group{"Balls", false, kBallCount}, Group{"Stars", true, kStarCount}}) {
+    for (int value = -1; value < group.count; ++value) {
+      std::string name = gfx + "/" + group.folder + "/" + (value < 0 ? "vide" : std::to_string(value)) + ".png";
+      Canvas picture = coded ? coded_picture(group.star, value)
+                             : (group.star ? demo_star(value) : demo_ball(value));
+      if (!write_png(name, picture)) {
+        std::fprintf(stderr, "make-demo-pictures: cannot write %s\n", name.c_str());
+        return 1;
+      }
+    }
+  }
+  return 0;
+}

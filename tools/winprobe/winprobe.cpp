@@ -1,0 +1,93 @@
+// winprobe: reports the top-level windows with a given title and their child controls, as the
+// window manager sees them. The end-to-end tests use it to check what the program shows
+// (window class, client size, each control's class, identifier, place, size and text), and to
+// read a message box's text, which a screenshot cannot give.
+//
+//   winprobe TITLE
+//
+// One line per visible top-level window whose title is TITLE:
+//   window class=C x=X y=Y client=WxH
+// followed by one line per descendant control, coordinates relative to that window's client
+// area, in the order EnumChildWindows gives:
+//   child class=C id=N x=X y=Y w=W h=H visible=0|1 text=T
+// Text is written as UTF-8. Exit code 0 when at least one window matched, 1 when none did,
+// 2 for a usage error. Windows only; it runs beside the program in the same Wine prefix.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace {
+
+std::string utf8(const wchar_t* text) {
+  int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return std::string();
+  std::string out((size_t)size - 1, '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+// The text of a window in another process; a window that does not answer within a second
+// reads as empty rather than hanging the probe.
+std::string window_text(HWND window) {
+  wchar_t buffer[512] = {0};
+  DWORD_PTR copied = 0;
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)buffer, SMTO_ABORTIFHUNG, 1000, &copied))
+    return std::string();
+  buffer[511] = 0;
+  return utf8(buffer);
+}
+
+std::string class_name(HWND window) {
+  wchar_t name[256] = {0};
+  GetClassNameW(window, name, 256);
+  return utf8(name);
+}
+
+struct Search {
+  const wchar_t* title;
+  int found;
+};
+
+BOOL CALLBACK report_child(HWND child, LPARAM top) {
+  RECT r;
+  GetWindowRect(child, &r);
+  MapWindowPoints(HWND_DESKTOP, (HWND)top, (POINT*)&r, 2);
+  std::printf("child class=%s id=%lld x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n", class_name(child).c_str(),
+              (long long)GetWindowLongPtrW(child, GWLP_ID), r.left, r.top, r.right - r.left, r.bottom - r.top,
+              IsWindowVisible(child) ? 1 : 0, window_text(child).c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK report_top(HWND window, LPARAM param) {
+  Search* search = (Search*)param;
+  if (!IsWindowVisible(window)) return TRUE;
+  wchar_t title[512] = {0};
+  GetWindowTextW(window, title, 512);
+  if (std::wcscmp(title, search->title) != 0) return TRUE;
+  ++search->found;
+  RECT client;
+  GetClientRect(window, &client);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  std::printf("window class=%s x=%ld y=%ld client=%ldx%ld\n", class_name(window).c_str(), origin.x, origin.y,
+              client.right, client.bottom);
+  EnumChildWindows(window, report_child, (LPARAM)window);
+  return TRUE;
+}
+
+}  // namespace
+
+int main() {
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (!argv || argc != 2) {
+    std::fprintf(stderr, "usage: winprobe TITLE\n");
+    return 2;
+  }
+  Search search = {argv[1], 0};
+  EnumWindows(report_top, (LPARAM)&search);
+  std::fflush(stdout);
+  return search.found ? 0 : 1;
+}
