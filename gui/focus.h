@@ -1,0 +1,18 @@
+// Keyboard navigation: runtime windows are plain top-level windows, not dialog boxes, so the
+// runtime gives them dialog-like keys itself. Tab and Shift+Tab reach the window procedure
+// through each window's two-entry accelerator table and move the focus between tab stops.
+#pragma once
+
+#include "runtime/platform.h"
+
+// Accelerator commands of every runtime window.
+const WORD TAB_NEXT_COMMAND = 64001;
+const WORD TAB_PREVIOUS_COMMAND = 64002;
+
+// The accelerator table the pump should translate with for a message while `active` is the
+// active window; null when the message must go through untranslated.
+HACCEL Window_Accelerators(HWND active);
+// Shows or hides the keyboard focus and accelerator cues of a window.
+void Focus_Cues(HWND window, bool show);
+// Moves the focus to the next (or previous) tab stop of the active window, wrapping around.
+void Focus_Tab(bool backward);

@@ -1,0 +1,186 @@
+// Keyboard navigation with real key input: Tab and Shift+Tab through the window's accelerators,
+// the focus cues that modifier keys show, and Tab typed into an editable rich-edit control.
+#include <gtest/gtest.h>
+
+#include <richedit.h>
+
+#include <vector>
+
+#include "gui/focus.h"
+#include "tests/support/window_fixture_win.h"
+
+using namespace test_support;
+
+namespace {
+
+void key(WORD vk, bool up) {
+  INPUT input = {};
+  input.type = INPUT_KEYBOARD;
+  input.ki.wVk = vk;
+  input.ki.wScan = (WORD)MapVirtualKeyW(vk, MAPVK_VK_TO_VSC);
+  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &input, sizeof(INPUT));
+}
+
+// Presses a key (with Shift held when asked) and runs the runtime's pump over what it caused.
+void press(WORD vk, bool shift = false) {
+  if (shift) key(VK_SHIFT, false);
+  key(vk, false);
+  key(vk, true);
+  if (shift) key(VK_SHIFT, true);
+  waitEvents(40);
+}
+
+class FocusTest : public WindowLibTest {
+ protected:
+  void SetUp() override {
+    WindowLibTest::SetUp();
+    window = (HWND)Window_Open(0, 0, 0, 400, 120, L"Tirage Vorellis", 0xC80001);
+    ASSERT_NE(window, nullptr);
+    SetForegroundWindow(window);
+    waitEvents(30);
+    ASSERT_EQ(GetActiveWindow(), window);
+  }
+
+  HWND child(HWND parent, const wchar_t* cls, DWORD style, int x) {
+    return CreateWindowExW(0, cls, L"", WS_CHILD | WS_VISIBLE | style, x, 5, 40, 25, parent,
+                           nullptr, g_instance, nullptr);
+  }
+
+  HWND window = nullptr;
+};
+
+TEST_F(FocusTest, TabAndShiftTabWalkTheEnabledVisibleTabStopsWithWrapAround) {
+  HWND first = child(window, L"Button", WS_TABSTOP, 0);
+  HWND disabled = child(window, L"Button", WS_TABSTOP | WS_DISABLED, 45);
+  HWND hidden = child(window, L"Button", WS_TABSTOP, 90);
+  ShowWindow(hidden, SW_HIDE);
+  child(window, L"Button", 0, 135);  // no tab stop
+  // A container: its children come right after it, depth first.
+  HWND box = child(window, L"Static", 0, 180);
+  SetWindowPos(box, nullptr, 180, 5, 150, 40, SWP_NOZORDER);
+  HWND inner = child(box, L"Button", WS_TABSTOP, 0);
+  HWND last = child(window, L"Button", WS_TABSTOP, 340);
+  ASSERT_TRUE(first && disabled && hidden && box && inner && last);
+
+  SetFocus(nullptr);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), first) << "with no focus Tab takes the first tab stop";
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), inner);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), last);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), first) << "wrap-around";
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), last) << "Shift+Tab on the first goes to the last";
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), inner);
+
+  SetFocus(nullptr);
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), last) << "with no focus Shift+Tab takes the last tab stop";
+}
+
+// Wine keeps no keyboard-cue state (WM_QUERYUISTATE answers 0 whatever was set), so the test
+// keeps it for the window, the way Windows' default processing does, and records what the
+// runtime sent.
+std::vector<WPARAM> cueUpdates;
+LRESULT cueState;
+WNDPROC runtimeProcedure;
+LRESULT CALLBACK cueKeeper(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_QUERYUISTATE) return cueState;
+  if (message == WM_UPDATEUISTATE) {
+    cueUpdates.push_back(wParam);
+    if (LOWORD(wParam) == UIS_SET) cueState |= HIWORD(wParam);
+    if (LOWORD(wParam) == UIS_CLEAR) cueState &= ~(LRESULT)HIWORD(wParam);
+    return 0;
+  }
+  return CallWindowProcW(runtimeProcedure, w, message, wParam, lParam);
+}
+
+TEST_F(FocusTest, ModifierKeysShowTheCuesAndDeactivationHidesThem) {
+  HWND button = child(window, L"Button", WS_TABSTOP, 0);
+  child(window, L"Button", WS_TABSTOP, 50);
+  SetFocus(button);
+  cueUpdates.clear();
+  cueState = 0;
+  runtimeProcedure = (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)cueKeeper);
+
+  Focus_Cues(window, false);
+  Focus_Cues(window, false);  // hidden already: nothing more is sent
+  EXPECT_EQ(cueUpdates, std::vector<WPARAM>{0x30001});
+  EXPECT_EQ(cueState, 3);
+
+  for (WORD modifier : {VK_SHIFT, VK_CONTROL, VK_MENU}) {
+    Focus_Cues(window, false);
+    cueUpdates.clear();
+    key(modifier, false);
+    key(modifier, true);
+    // Alt alone opens the system menu, as on any window with one: Escape leaves it again.
+    if (modifier == VK_MENU) {
+      key(VK_ESCAPE, false);
+      key(VK_ESCAPE, true);
+    }
+    waitEvents(40);
+    EXPECT_EQ(cueState, 0) << "modifier " << modifier;
+    ASSERT_FALSE(cueUpdates.empty());
+    EXPECT_EQ(cueUpdates[0], 0x30002u);
+    EXPECT_EQ(cueUpdates.size(), 1u) << "shown already: nothing more is sent";
+  }
+
+  // A translated Tab shows them too.
+  Focus_Cues(window, false);
+  press(VK_TAB);
+  EXPECT_EQ(cueState, 0);
+
+  cueUpdates.clear();
+  HWND other = (HWND)Window_Open(1, 500, 400, 100, 50, L"other", 0xC80000);
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(cueUpdates, std::vector<WPARAM>{0x30001}) << "deactivation hides them";
+  SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)runtimeProcedure);
+}
+
+TEST_F(FocusTest, TabIsTypedIntoAnEditableRichEditAndMovesOnFromAReadOnlyOne) {
+  if (!LoadLibraryW(L"riched20.dll")) GTEST_SKIP() << "no rich-edit control on this system";
+  HWND rich = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 5,
+                              150, 25, window, nullptr, g_instance, nullptr);
+  ASSERT_NE(rich, nullptr);
+  HWND button = child(window, L"Button", WS_TABSTOP, 200);
+  SetFocus(rich);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), rich);
+  wchar_t text[16] = {};
+  GetWindowTextW(rich, text, 16);
+  EXPECT_STREQ(text, L"\t");
+
+  SendMessageW(rich, EM_SETREADONLY, TRUE, 0);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), button);
+}
+
+TEST_F(FocusTest, AShortcutEntryControlKeepsTheKeysToItself) {
+  HWND entry = child(window, L"Button", WS_TABSTOP, 0);
+  child(window, L"Button", WS_TABSTOP, 50);
+  SetPropW(entry, L"QZ_Hotkey", (HANDLE)1);
+  SetFocus(entry);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), entry);
+  RemovePropW(entry, L"QZ_Hotkey");
+}
+
+TEST_F(FocusTest, WindowsThatAreNotRuntimeWindowsGetNoAccelerators) {
+  EXPECT_NE(Window_Accelerators(window), nullptr);
+  HWND plain = CreateWindowExW(0, L"Static", L"", WS_CAPTION, 0, 0, 50, 50, nullptr, nullptr,
+                               g_instance, nullptr);
+  EXPECT_EQ(Window_Accelerators(plain), nullptr);
+  EXPECT_EQ(Window_Accelerators(nullptr), nullptr);
+  DestroyWindow(plain);
+  // The desktop belongs to another process.
+  HWND shell = GetDesktopWindow();
+  ASSERT_TRUE(SetPropW(shell, L"QZ_WindowID", (HANDLE)1));
+  EXPECT_EQ(Window_Accelerators(shell), nullptr);
+  RemovePropW(shell, L"QZ_WindowID");
+}
+
+}  // namespace
