@@ -1,0 +1,118 @@
+// Image objects: the image registry, the load path from file to bitmap or icon, the readers
+// and freeing. The platform seams (file reading, bitmap creation, icons, destroying handles)
+// are in image_win.cpp and image_native.cpp.
+// Platform-free.
+#include "image/image.h"
+
+#include "image/decoder.h"
+#include "image/icon.h"
+#include "image/record.h"
+#include "runtime/memory.h"
+#include "runtime/registry.h"
+
+namespace {
+ObjectRegistry* g_images;
+
+// A side above 32767 keeps its low 16 bits, read back signed: 40000 reads -25536.
+int16_t side16(int32_t value) { return (int16_t)(uint16_t)((uint32_t)value & 0xFFFF); }
+
+ImageRecord* liveRecord(intptr_t number) {
+  if (!g_images) return nullptr;
+  ImageRecord* record = (ImageRecord*)Registry_Get(g_images, number);
+  return record && record->handle ? record : nullptr;
+}
+}  // namespace
+
+void Image_Start() { g_images = Registry_Create(sizeof(ImageRecord), 16, Image_Free); }
+
+void Image_End() {
+  if (g_images) Registry_FreeAll(g_images);
+}
+
+intptr_t Image_Load(intptr_t number, const Char16* fileName, uint32_t flags) {
+  (void)flags;
+  uint8_t* data;
+  uint32_t size;
+  // Every failure up to here leaves the number as it was: nothing has touched the registry.
+  if (!image_detail::readWholeFile(fileName, &data, &size)) return 0;
+  intptr_t result = Image_LoadMemory(number, data, size);
+  HeapFree(g_programHeap, 0, data);
+  return result;
+}
+
+intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size) {
+  if (!g_images) return 0;
+  // Frees the image the number held, if any, before the new data is examined.
+  ImageRecord* record = (ImageRecord*)Registry_Allocate(g_images, number);
+  if (!record) return 0;
+  intptr_t id = number == OBJECT_DYNAMIC ? (intptr_t)record : number;
+
+  HANDLE handle = nullptr;
+  HICON icon = Icon_FromMemory(data, size);
+  if (icon) {
+    int32_t width, height, depth;
+    if (!image_detail::describeIcon(icon, &width, &height, &depth)) {
+      image_detail::destroyHandle(icon);
+      Registry_Release(g_images, id);
+      return 0;
+    }
+    record->width = side16(width);
+    record->height = side16(height);
+    record->depth = (uint8_t)depth;
+    record->sourceDepth = (uint8_t)depth;
+    record->format = FORMAT_ICON;
+    record->frameCount = 1;
+    handle = icon;
+  } else {
+    uint32_t format = ImageDecoder_Find(data, size);
+    if (!format) {
+      Registry_Release(g_images, id);
+      return 0;
+    }
+    const DecodeContext* context = ImageDecoder_Context();
+    record->width = side16(context->width);
+    record->height = side16(context->height);
+    record->depth = (uint8_t)context->outputDepth;
+    record->sourceDepth = (uint8_t)context->sourceDepth;
+    record->format = format;
+    record->frameCount = context->frameCount;
+    handle = Bitmap_FromDecoder();
+    ImageDecoder_Close();  // whether or not the bitmap was made
+  }
+  if (!handle) {
+    Registry_Release(g_images, id);
+    return 0;
+  }
+  // Stored last: until now the record counted as no object.
+  record->handle = handle;
+  return number == OBJECT_DYNAMIC ? id : (intptr_t)handle;
+}
+
+const ImageRecord* Image_Record(intptr_t number) { return liveRecord(number); }
+
+intptr_t Image_Handle(intptr_t number) {
+  ImageRecord* record = liveRecord(number);
+  return record ? (intptr_t)record->handle : 0;
+}
+
+int32_t Image_Width(intptr_t number) {
+  ImageRecord* record = liveRecord(number);
+  return record ? record->width : 0;
+}
+
+int32_t Image_Height(intptr_t number) {
+  ImageRecord* record = liveRecord(number);
+  return record ? record->height : 0;
+}
+
+void Image_Free(intptr_t number) {
+  if (!g_images) return;
+  if (number == OBJECT_ALL) {
+    Registry_FreeAll(g_images);
+    return;
+  }
+  ImageRecord* record = liveRecord(number);
+  if (!record) return;
+  image_detail::destroyHandle(record->handle);
+  Registry_Release(g_images, number);
+}

@@ -1,0 +1,32 @@
+// The image record and the load path below Image_Load, for the loader's own files, the
+// imgload tool and tests.
+#pragma once
+
+#include "runtime/platform.h"
+
+struct ImageRecord {
+  HANDLE handle;        // DIB section (HBITMAP) or HICON; the live mark
+  int16_t width;        // a side above 32767 reads back as its low 16 bits, signed
+  int16_t height;
+  uint8_t depth;        // bits per pixel of the bitmap behind the handle
+  uint8_t sourceDepth;  // bits per pixel of the picture as its decoder reported it
+  uint32_t format;      // FORMAT_PNG, FORMAT_BMP or FORMAT_ICON
+  int32_t frameCount;   // always 1
+};
+
+intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size);
+// The live record of a number, or null.
+const ImageRecord* Image_Record(intptr_t number);
+
+namespace image_detail {
+// Platform seams of the load path (image_win.cpp, image_native.cpp).
+
+// The whole file in a block on the program heap (free it with HeapFree); false when the file
+// cannot be opened, is 4 GiB or more, the block cannot be had or the read comes up short.
+bool readWholeFile(const Char16* fileName, uint8_t** data, uint32_t* size);
+// Size and depth of an icon from its colour bitmap (a monochrome icon: its mask's upper
+// half, depth 1). False when the platform cannot describe it.
+bool describeIcon(HICON icon, int32_t* width, int32_t* height, int32_t* depth);
+// Destroys a bitmap or an icon, whichever the handle is.
+void destroyHandle(HANDLE handle);
+}  // namespace image_detail

@@ -1,0 +1,168 @@
+#include "tests/support/pictures.h"
+
+#include <png.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace testpics {
+namespace {
+void put16(Bytes& b, uint32_t v) {
+  b.push_back((uint8_t)v);
+  b.push_back((uint8_t)(v >> 8));
+}
+void put32(Bytes& b, uint32_t v) {
+  put16(b, v & 0xFFFF);
+  put16(b, v >> 16);
+}
+
+void writeToVector(png_structp png, png_bytep data, size_t length) {
+  Bytes* out = (Bytes*)png_get_io_ptr(png);
+  out->insert(out->end(), data, data + length);
+}
+void flushNothing(png_structp) {}
+}  // namespace
+
+Bytes encodePng(const PngSpec& spec) {
+  Bytes out;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return Bytes();
+  }
+  png_set_write_fn(png, &out, writeToVector, flushNothing);
+  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
+               spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  std::vector<png_color> palette;
+  for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
+    palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), (int)palette.size());
+  if (!spec.paletteAlpha.empty())
+    png_set_tRNS(png, info, spec.paletteAlpha.data(), (int)spec.paletteAlpha.size(), nullptr);
+  if (spec.hasTransparentColour) {
+    png_color_16 colour = {0, spec.transparentRed, spec.transparentGreen, spec.transparentBlue,
+                           spec.transparentGrey};
+    png_set_tRNS(png, info, nullptr, 0, &colour);
+  }
+  std::vector<png_bytep> rows;
+  for (const Bytes& row : spec.rows) rows.push_back((png_bytep)row.data());
+  png_set_rows(png, info, rows.data());
+  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return out;
+}
+
+Bytes encodeBmp(const BmpSpec& spec) {
+  Bytes b;
+  uint32_t tableBytes = (uint32_t)spec.colourTable.size() * 4;
+  uint32_t pixelOffset = 14 + spec.infoHeaderSize + tableBytes;
+  b.push_back('B');
+  b.push_back('M');
+  put32(b, pixelOffset + (uint32_t)spec.pixels.size());
+  put32(b, 0);  // both reserved words
+  put32(b, pixelOffset);
+  put32(b, spec.infoHeaderSize);
+  put32(b, (uint32_t)spec.width);
+  put32(b, (uint32_t)spec.height);
+  put16(b, 1);
+  put16(b, spec.bitCount);
+  put32(b, spec.compression);
+  put32(b, (uint32_t)spec.pixels.size());
+  put32(b, 2835);
+  put32(b, 2835);
+  put32(b, (uint32_t)spec.colourTable.size());
+  put32(b, 0);
+  b.resize(14 + spec.infoHeaderSize, 0);  // longer headers: zero-filled tail
+  for (uint32_t c : spec.colourTable) put32(b, c & 0xFFFFFF);
+  b.insert(b.end(), spec.pixels.begin(), spec.pixels.end());
+  return b;
+}
+
+Bytes padRows(const std::vector<Bytes>& rows) {
+  Bytes out;
+  for (const Bytes& row : rows) {
+    out.insert(out.end(), row.begin(), row.end());
+    while (out.size() % 4) out.push_back(0);
+  }
+  return out;
+}
+
+Bytes encodeIcon(const std::vector<IconEntry>& entries) {
+  Bytes b;
+  put16(b, 0);
+  put16(b, 1);
+  put16(b, (uint32_t)entries.size());
+  uint32_t offset = 6 + 16 * (uint32_t)entries.size();
+  for (const IconEntry& e : entries) {
+    b.push_back(e.width);
+    b.push_back(e.height);
+    b.push_back(0);
+    b.push_back(0);
+    put16(b, 1);
+    put16(b, e.bitCount);
+    put32(b, (uint32_t)e.image.size());
+    put32(b, offset);
+    offset += (uint32_t)e.image.size();
+  }
+  for (const IconEntry& e : entries) b.insert(b.end(), e.image.begin(), e.image.end());
+  return b;
+}
+
+Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra) {
+  Bytes b;
+  put32(b, 40);
+  put32(b, (uint32_t)width);
+  put32(b, (uint32_t)(2 * height));  // colour and mask halves
+  put16(b, 1);
+  put16(b, (uint32_t)bitCount);
+  put32(b, 0);
+  put32(b, 0);
+  put32(b, 0);
+  put32(b, 0);
+  put32(b, 0);
+  put32(b, 0);
+  int paletteEntries = bitCount <= 8 ? 1 << bitCount : 0;
+  for (int i = 0; i < paletteEntries; i++) put32(b, i == 1 ? bgra & 0xFFFFFF : 0);
+  int colourRow = ((width * bitCount + 31) / 32) * 4;
+  for (int y = 0; y < height; y++) {
+    for (int x = 0; x < colourRow; x++) {
+      uint8_t byte = 0;
+      if (bitCount == 32) byte = (uint8_t)(bgra >> (8 * (x % 4)));
+      else if (bitCount == 24) byte = (uint8_t)(bgra >> (8 * (x % 3)));
+      else if (bitCount == 8) byte = 1;
+      else if (bitCount == 4) byte = 0x11;
+      else if (bitCount == 1) byte = 0xFF;
+      b.push_back(byte);
+    }
+  }
+  int maskRow = ((width + 31) / 32) * 4;
+  b.insert(b.end(), (size_t)maskRow * (size_t)height, 0);
+  return b;
+}
+
+bool writeFile(const std::string& path, const Bytes& bytes) {
+  FILE* f = fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return fclose(f) == 0 && ok;
+}
+
+std::string tempFolder(const std::string& name) {
+#ifdef _WIN32
+  std::string base = getenv("TEMP") ? getenv("TEMP") : ".";
+  std::string folder = base + "\\vorellis-" + name;
+  mkdir(folder.c_str());
+  return folder + "\\";
+#else
+  std::string folder = "/tmp/vorellis-test-" + name + "-" + std::to_string(getpid());
+  mkdir(folder.c_str(), 0700);
+  return folder + "/";
+#endif
+}
+
+}  // namespace testpics

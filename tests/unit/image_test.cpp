@@ -1,0 +1,239 @@
+// Image objects and the load path: the decoder table, row sizes, loading from memory and from
+// files, numbers in use, dynamic numbers, freeing, and the icon directory choice.
+#include <gtest/gtest.h>
+
+#include "image/decoder.h"
+#include "image/icon.h"
+#include "image/record.h"
+#include "runtime/accounting.h"
+#include "runtime/registry.h"
+#include "tests/support/image_fixture.h"
+
+using testpics::BmpSpec;
+using testpics::encodeBmp;
+
+namespace {
+Bytes smallBmp(int32_t width, int32_t height) {
+  BmpSpec s;
+  s.width = width;
+  s.height = height;
+  s.pixels = Bytes((size_t)Bitmap_RowBytes(width, 24) * (height < 0 ? -height : height), 0x40);
+  return encodeBmp(s);
+}
+
+int probeCalls;
+int refuseAll(DecodeContext*) { return ++probeCalls, 0; }
+int noDecode(DecodeContext*, uint8_t*, int32_t, uint32_t) { return 0; }
+void noClose(DecodeContext*) {}
+}  // namespace
+
+TEST(RowBytes, PaddingByBitCount) {
+  struct Case {
+    int32_t width, bits, bytes;
+  } cases[] = {{1, 1, 4},   {32, 1, 4},  {33, 1, 8},  {7, 4, 4},    {9, 4, 8},    {3, 8, 4},
+               {5, 8, 8},   {1, 16, 4},  {3, 15, 8},  {1, 24, 4},   {3, 24, 12},  {5, 24, 16},
+               {3, 32, 12}, {3, 7, 12},  {0, 24, 0},  {-1, 24, 0}};
+  for (const Case& c : cases)
+    EXPECT_EQ(Bitmap_RowBytes(c.width, c.bits), c.bytes) << c.width << " x " << c.bits;
+}
+
+TEST(RowBytes, PictureBytesRejectsAbsurdSizes) {
+  int32_t pitch = -1;
+  size_t total = 0;
+  EXPECT_TRUE(image_detail::pictureBytes(3, -2, 24, &pitch, &total));
+  EXPECT_EQ(pitch, 12);
+  EXPECT_EQ(total, 24u);
+  EXPECT_FALSE(image_detail::pictureBytes(0, 5, 24, &pitch, &total));
+  EXPECT_FALSE(image_detail::pictureBytes(5, 0, 24, &pitch, &total));
+  EXPECT_FALSE(image_detail::pictureBytes(-5, 5, 24, &pitch, &total));
+  EXPECT_FALSE(image_detail::pictureBytes(IMAGE_MAX_SIDE + 1, 1, 24, &pitch, &total));
+  EXPECT_FALSE(image_detail::pictureBytes(1, INT32_MIN, 24, &pitch, &total));
+  EXPECT_FALSE(image_detail::pictureBytes(100000, 100000, 32, &pitch, &total));
+  EXPECT_TRUE(image_detail::pictureBytes(40000, 1, 24, &pitch, &total));
+}
+
+class DecoderTableTest : public ImageLibraryTest {};
+
+TEST_F(DecoderTableTest, BmpIsProbedBeforePngAndTheTableIsBounded) {
+  // BMP then PNG, as the start sequence registers them; registering again changes nothing.
+  EXPECT_EQ(ImageDecoder_Count(), 2);
+  PngDecoder_Register();
+  BmpDecoder_Register();
+  EXPECT_EQ(ImageDecoder_Count(), 2);
+
+  static ImageDecoder extra[DECODER_TABLE_SIZE];
+  int stored = 0;
+  for (ImageDecoder& d : extra) {
+    d = ImageDecoder{refuseAll, noDecode, noClose, 0x58585858};
+    stored += ImageDecoder_Register(&d);
+  }
+  EXPECT_EQ(stored, DECODER_TABLE_SIZE - 2);  // the 31st and 32nd are refused
+  EXPECT_EQ(ImageDecoder_Count(), DECODER_TABLE_SIZE);
+  probeCalls = 0;
+  Bytes text = {'h', 'e', 'l', 'l', 'o'};
+  EXPECT_EQ(ImageDecoder_Find(text.data(), (uint32_t)text.size()), 0u);
+  EXPECT_EQ(probeCalls, DECODER_TABLE_SIZE - 2);
+  Bytes bmp = smallBmp(1, 1);
+  EXPECT_EQ(ImageDecoder_Find(bmp.data(), (uint32_t)bmp.size()), FORMAT_BMP);
+  ImageDecoder_Close();
+}
+
+class LoaderTest : public ImageLibraryTest {
+ protected:
+  void SetUp() override {
+    ImageLibraryTest::SetUp();
+    folder_ = testpics::tempFolder(::testing::UnitTest::GetInstance()->current_test_info()->name());
+  }
+  std::string file(const std::string& name, const Bytes& bytes) {
+    std::string path = folder_ + name;
+    EXPECT_TRUE(testpics::writeFile(path, bytes));
+    return path;
+  }
+  std::string folder_;
+};
+
+TEST_F(LoaderTest, ResultIsTheHandleAndNumberInUseIsReplaced) {
+  std::string a = file("a.bmp", smallBmp(3, 2));
+  std::string b = file("b.bmp", smallBmp(5, 4));
+  int64_t liveBefore = Account_Live(ACCOUNT_BITMAP);
+  intptr_t first = Image_Load(4, path16(a).c_str(), 0);
+  ASSERT_NE(first, 0);
+  EXPECT_NE(first, 1);
+  EXPECT_EQ(first, Image_Handle(4));
+  EXPECT_EQ(Image_Width(4), 3);
+  EXPECT_EQ(Image_Height(4), 2);
+  intptr_t second = Image_Load(4, path16(b).c_str(), 0);
+  ASSERT_NE(second, 0);
+  EXPECT_EQ(second, Image_Handle(4));
+  EXPECT_EQ(Image_Width(4), 5);
+  EXPECT_EQ(Image_Height(4), 4);
+  // The old bitmap went before the new one came: one bitmap is alive, not two.
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), liveBefore + 1);
+  Image_Free(4);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), liveBefore);
+  EXPECT_EQ(Image_Handle(4), 0);
+}
+
+TEST_F(LoaderTest, MissingFileKeepsTheOldImage) {
+  std::string a = file("a.bmp", smallBmp(7, 6));
+  intptr_t handle = Image_Load(0, path16(a).c_str(), 0);
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(Image_Load(0, path16(folder_ + "missing.png").c_str(), 0), 0);
+  EXPECT_EQ(Image_Handle(0), handle);
+  EXPECT_EQ(Image_Width(0), 7);
+  EXPECT_EQ(Image_Height(0), 6);
+}
+
+TEST_F(LoaderTest, UndecodableFilesEmptyTheNumber) {
+  std::string good = file("good.bmp", smallBmp(2, 2));
+  std::string text = file("text.png", Bytes({'n', 'o', 't', ' ', 'a', ' ', 'p', 'i', 'c'}));
+  std::string empty = file("empty.png", Bytes());
+  for (const std::string& bad : {text, empty}) {
+    ASSERT_NE(Image_Load(5, path16(good).c_str(), 0), 0);
+    int64_t live = Account_Live(ACCOUNT_BITMAP);
+    EXPECT_EQ(Image_Load(5, path16(bad).c_str(), 0), 0) << bad;
+    EXPECT_EQ(Image_Handle(5), 0);
+    EXPECT_EQ(Image_Width(5), 0);
+    EXPECT_EQ(Image_Height(5), 0);
+    EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live - 1);
+  }
+}
+
+TEST_F(LoaderTest, NumbersThatNeverHeldAnImageReadZero) {
+  EXPECT_EQ(Image_Handle(9), 0);
+  EXPECT_EQ(Image_Width(9), 0);
+  EXPECT_EQ(Image_Height(9), 0);
+  EXPECT_EQ(Image_Handle(100000), 0);
+  Image_Free(9);  // nothing to free: nothing happens
+}
+
+TEST_F(LoaderTest, DynamicNumbersAndFreeingAll) {
+  Bytes bmp = smallBmp(2, 3);
+  int64_t live = Account_Live(ACCOUNT_BITMAP);
+  intptr_t dynamicNumber = Image_LoadMemory(OBJECT_DYNAMIC, bmp.data(), (uint32_t)bmp.size());
+  ASSERT_NE(dynamicNumber, 0);
+  EXPECT_NE(dynamicNumber, Image_Handle(dynamicNumber));
+  EXPECT_EQ(Image_Width(dynamicNumber), 2);
+  EXPECT_EQ(Image_Height(dynamicNumber), 3);
+  Bytes junk = {1, 2, 3};
+  EXPECT_EQ(Image_LoadMemory(OBJECT_DYNAMIC, junk.data(), 3), 0);
+  ASSERT_NE(Image_LoadMemory(0, bmp.data(), (uint32_t)bmp.size()), 0);
+  ASSERT_NE(Image_LoadMemory(20, bmp.data(), (uint32_t)bmp.size()), 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live + 3);
+  Image_Free(OBJECT_ALL);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live);
+  EXPECT_EQ(Image_Handle(0), 0);
+  EXPECT_EQ(Image_Handle(20), 0);
+  EXPECT_EQ(Image_Handle(dynamicNumber), 0);
+}
+
+// ---- icon directory choice (platform-free) ----
+
+namespace {
+Bytes iconOf(std::vector<testpics::IconEntry> entries) { return testpics::encodeIcon(entries); }
+testpics::IconEntry entry(uint8_t side, uint16_t bits) {
+  return {side, side, bits, testpics::iconBitmapImage(side ? side : 256, side ? side : 256, bits, 0)};
+}
+}  // namespace
+
+TEST(IconDirectory, ChoosesTheDeepestImageOfTheFirstEntrysSize) {
+  IconChoice c;
+  Bytes ico = iconOf({entry(16, 4), entry(16, 8), entry(32, 32), entry(16, 32), entry(16, 32)});
+  ASSERT_TRUE(IconDirectory_Choose(ico.data(), (uint32_t)ico.size(), &c));
+  EXPECT_EQ(c.index, 3u);  // not the 32 x 32 one, not the later 16 x 16 twin
+  EXPECT_EQ(c.width, 16u);
+  EXPECT_EQ(c.bitCount, 32u);
+  EXPECT_FALSE(c.png);
+
+  Bytes single = iconOf({entry(48, 8)});
+  ASSERT_TRUE(IconDirectory_Choose(single.data(), (uint32_t)single.size(), &c));
+  EXPECT_EQ(c.index, 0u);
+}
+
+TEST(IconDirectory, PngEntryOfSide256) {
+  testpics::PngSpec s;
+  s.rows = {{1, 2, 3}};
+  Bytes ico = iconOf({{0, 0, 32, testpics::encodePng(s)}});
+  IconChoice c;
+  ASSERT_TRUE(IconDirectory_Choose(ico.data(), (uint32_t)ico.size(), &c));
+  EXPECT_TRUE(c.png);
+  EXPECT_EQ(c.width, 256u);
+  EXPECT_EQ(c.height, 256u);
+}
+
+TEST(IconDirectory, RefusesWhatDoesNotFitTheData) {
+  IconChoice c;
+  Bytes ico = iconOf({entry(16, 32), entry(16, 8)});
+  // No entries at all.
+  Bytes none = {0, 0, 1, 0, 0, 0};
+  EXPECT_FALSE(IconDirectory_Choose(none.data(), 6, &c));
+  // Wrong type word (a cursor file), wrong reserved word.
+  Bytes cursor = ico;
+  cursor[2] = 2;
+  EXPECT_FALSE(IconDirectory_Choose(cursor.data(), (uint32_t)cursor.size(), &c));
+  // A directory claiming more entries than the data holds.
+  Bytes many = ico;
+  many[4] = 0xFF;
+  many[5] = 0xFF;
+  EXPECT_FALSE(IconDirectory_Choose(many.data(), (uint32_t)many.size(), &c));
+  // The chosen image's size or offset pointing past the end.
+  Bytes longImage = ico;
+  longImage[6 + 8 + 2] = 0x7F;
+  EXPECT_FALSE(IconDirectory_Choose(longImage.data(), (uint32_t)longImage.size(), &c));
+  Bytes farOffset = ico;
+  farOffset[6 + 12 + 3] = 0xFF;
+  EXPECT_FALSE(IconDirectory_Choose(farOffset.data(), (uint32_t)farOffset.size(), &c));
+  // An image too short to hold its header.
+  Bytes tiny = iconOf({{16, 16, 32, Bytes(12, 0)}});
+  EXPECT_FALSE(IconDirectory_Choose(tiny.data(), (uint32_t)tiny.size(), &c));
+  // Every prefix that cuts the directory or the chosen image is refused without reading
+  // past it.
+  ASSERT_TRUE(IconDirectory_Choose(ico.data(), (uint32_t)ico.size(), &c));
+  uint32_t chosenEnd = c.offset + c.bytes;
+  for (uint32_t n = 0; n < chosenEnd; n++) {
+    Bytes cut(ico.begin(), ico.begin() + n);
+    EXPECT_FALSE(IconDirectory_Choose(cut.data(), n, &c)) << n;
+  }
+  Bytes exact(ico.begin(), ico.begin() + chosenEnd);
+  EXPECT_TRUE(IconDirectory_Choose(exact.data(), chosenEnd, &c));
+}
