@@ -1,0 +1,264 @@
+// The fairness tool's statistics and its draws: p-values against closed forms worked out
+// independently, the draws against a reference model of the generator and the shuffle written
+// here from the algorithm, and counts pinned for a fixed seed.
+#include <math.h>
+#include <string.h>
+
+#include <vector>
+
+#include "runtime/random.h"
+#include "tests/support/runtime_fixture.h"
+#include "tools/draw-stats/stats.h"
+
+using namespace drawstats;
+
+namespace {
+
+// Q(a, x) for a = 1/2, 1, 3/2, ... by the recurrence Q(a + 1, x) = Q(a, x) + x^a e^-x / G(a + 1),
+// from Q(1/2, x) = erfc(sqrt x) and Q(1, x) = e^-x: no series and no continued fraction.
+double closed_form_p(double chi2, int df) {
+  double x = chi2 / 2;
+  double a = df % 2 ? 0.5 : 1.0;
+  double q = df % 2 ? erfc(sqrt(x)) : exp(-x);
+  for (; a < df / 2.0; a += 1.0) q += exp(a * log(x) - x - lgamma(a + 1));
+  return q;
+}
+
+TEST(DrawStatsChiSquare, MatchesClosedFormsAndTables) {
+  // Tables: the 5% points of chi-square with 1, 10, 49 and 100 degrees of freedom.
+  EXPECT_NEAR(chi_square_p(3.841459, 1), 0.05, 1e-6);
+  EXPECT_NEAR(chi_square_p(3.84, 1), 0.05004, 1e-5);
+  EXPECT_NEAR(chi_square_p(18.307, 10), 0.05, 1e-4);
+  EXPECT_NEAR(chi_square_p(66.339, 49), 0.05, 1e-4);
+  EXPECT_NEAR(chi_square_p(124.342, 100), 0.05, 1e-4);
+  // Both methods (series below a + 1, continued fraction above), small and large df, far tails.
+  const int dfs[] = {1, 2, 3, 11, 49, 65, 196, 1224};
+  const double ratios[] = {0.05, 0.5, 0.9, 1.0, 1.1, 1.5, 3.0};
+  for (int df : dfs)
+    for (double r : ratios) {
+      double chi2 = r * df + (r > 1 ? 4 * sqrt(2.0 * df) * (r - 1) : 0);
+      double expected = closed_form_p(chi2, df);
+      EXPECT_NEAR(chi_square_p(chi2, df) / expected, 1.0, 1e-8) << "df " << df << " chi2 " << chi2;
+    }
+}
+
+TEST(DrawStatsChiSquare, Limits) {
+  EXPECT_EQ(chi_square_p(0, 5), 1.0);
+  EXPECT_EQ(chi_square_p(-3, 5), 1.0);
+  EXPECT_EQ(chi_square_p(INFINITY, 5), 0.0);
+  EXPECT_TRUE(isnan(chi_square_p(1, 0)));
+  EXPECT_TRUE(isnan(chi_square_p(NAN, 3)));
+  EXPECT_LT(chi_square_p(2000, 49), 1e-300);
+  EXPECT_GE(chi_square_p(2000, 49), 0.0);
+  // Strictly decreasing across the switch between the two methods.
+  double last = 1.0;
+  for (double x = 40; x < 60; x += 0.25) {
+    double p = chi_square_p(x, 98);  // a = 49, switch at x = 100 ... and around x/2 = 50
+    EXPECT_LT(p, last) << x;
+    last = p;
+  }
+  last = 1.0;
+  for (double x = 90; x < 110; x += 0.25) {
+    double p = chi_square_p(x, 98);
+    EXPECT_LT(p, last) << x;
+    last = p;
+  }
+}
+
+TEST(DrawStatsChiSquare, PearsonSumsWorkedByHand) {
+  const uint64_t counts[] = {10, 20, 30};
+  ChiSquare c = uniformity(counts, 3, 1.0);  // (100 + 0 + 100) / 20
+  EXPECT_DOUBLE_EQ(c.statistic, 10.0);
+  EXPECT_EQ(c.df, 2);
+  EXPECT_NEAR(c.p, exp(-5.0), 1e-12);
+  EXPECT_DOUBLE_EQ(uniformity(counts, 3, 0.5).statistic, 5.0);
+
+  // Rows 30 and 70, columns 40 and 60: expected 12, 18, 28, 42.
+  const uint64_t table[] = {10, 20, 30, 40};
+  c = independence(table, 2, 2, 1.0);
+  EXPECT_NEAR(c.statistic, 4.0 / 12 + 4.0 / 18 + 4.0 / 28 + 4.0 / 42, 1e-12);
+  EXPECT_EQ(c.df, 1);
+  // An empty row carries no information and costs its degrees of freedom.
+  const uint64_t withEmptyRow[] = {10, 20, 0, 0, 30, 40};
+  ChiSquare d = independence(withEmptyRow, 3, 2, 1.0);
+  EXPECT_DOUBLE_EQ(d.statistic, c.statistic);
+  EXPECT_EQ(d.df, 1);
+  // A grossly uneven table is caught.
+  const uint64_t skewed[] = {900, 100, 100, 900};
+  EXPECT_LT(independence(skewed, 2, 2, 1.0).p, 1e-100);
+}
+
+// The generator and the forward Fisher-Yates shuffle, written from the algorithm.
+struct ReferenceGenerator {
+  uint32_t a[17], b[17];
+  int p1 = 0, p2 = 10;
+  explicit ReferenceGenerator(uint32_t s) {
+    for (int i = 0; i < 17; ++i) {
+      s = 1 - s * 1403630843u;
+      b[i] = s;
+      s = 1 - s * 1403630843u;
+      a[i] = s;
+    }
+    for (int i = 0; i < 31; ++i) next();
+  }
+  uint32_t next() {
+    uint32_t na = ((b[p1] >> 13) | (b[p1] << 19)) + b[p2];
+    uint32_t nb = ((a[p1] >> 5) | (a[p1] << 27)) + a[p2];
+    a[p1] = na;
+    b[p1] = nb;
+    p1 = p1 == 0 ? 16 : p1 - 1;
+    p2 = p2 == 0 ? 16 : p2 - 1;
+    return na;
+  }
+  void shuffle(int* values, int n) {
+    for (int i = 1; i < n; ++i) {
+      int j = (int)(((uint64_t)next() * (uint64_t)(i + 1)) >> 32);
+      int t = values[i];
+      values[i] = values[j];
+      values[j] = t;
+    }
+  }
+};
+
+void reference_tally(uint32_t seed, uint64_t draws, Tally& t) {
+  ReferenceGenerator g(seed);
+  memset(&t, 0, sizeof t);
+  for (uint64_t d = 0; d < draws; ++d) {
+    int balls[kBallValues], stars[kStarValues];
+    for (int i = 0; i < kBallValues; ++i) balls[i] = i;
+    g.shuffle(balls, kBallValues);
+    for (int i = 0; i < kStarValues; ++i) stars[i] = i;
+    g.shuffle(stars, kStarValues);
+    for (int s = 0; s < kBallsDrawn; ++s) ++t.ballSlot[balls[s]][s];
+    for (int s = 0; s < kStarsDrawn; ++s) ++t.starSlot[stars[s]][s];
+    ++t.ballPair[std::min(balls[0], balls[1])][std::max(balls[0], balls[1])];
+    ++t.starPair[std::min(stars[0], stars[1])][std::max(stars[0], stars[1])];
+  }
+  t.draws = draws;
+}
+
+class DrawStatsDraws : public RuntimeCoreTest {
+ protected:
+  // Tallies are large; keep them off the stack.
+  std::vector<Tally> tallies = std::vector<Tally>(3);
+  void SetUp() override {
+    RuntimeCoreTest::SetUp();
+    memset(tallies.data(), 0, sizeof(Tally) * tallies.size());
+  }
+};
+
+TEST_F(DrawStatsDraws, FirstDrawMatchesTheWorkedShuffle) {
+  // After seed 0 the whole 50-element shuffle begins 33, 16, 9, 8, 6.
+  Random_Seed(0);
+  Tally& t = tallies[0];
+  ASSERT_TRUE(tally_draws(1, t));
+  const int first[kBallsDrawn] = {33, 16, 9, 8, 6};
+  for (int s = 0; s < kBallsDrawn; ++s) EXPECT_EQ(t.ballSlot[first[s]][s], 1u) << "slot " << s;
+  EXPECT_EQ(t.ballPair[16][33], 1u);
+  EXPECT_EQ(t.draws, 1u);
+}
+
+TEST_F(DrawStatsDraws, DrawsAsTheReferenceModel) {
+  for (uint32_t seed : {1u, 0xDEADBEEFu}) {
+    Random_Seed(seed);
+    ASSERT_TRUE(tally_draws(3000, tallies[0]));
+    reference_tally(seed, 3000, tallies[1]);
+    EXPECT_EQ(memcmp(&tallies[0], &tallies[1], sizeof(Tally)), 0) << "seed " << seed;
+    memset(&tallies[0], 0, sizeof(Tally));
+  }
+}
+
+TEST_F(DrawStatsDraws, FixedSeedCountsArePinned) {
+  // 1000 draws after seed 1, as a separate model of the generator worked them out; any change to the generator, the shuffle or the order of the
+  // two shuffles moves these.
+  const uint64_t balls[kBallValues] = {
+      108, 89, 107, 83, 108, 89, 97, 97,  106, 97, 95,  105, 107, 90,  93, 105, 96,
+      120, 112, 108, 106, 114, 107, 102, 96, 99, 110, 103, 98,  110, 108, 95, 94, 93,
+      96, 119, 99, 90, 97, 89, 81, 74, 91, 106, 106, 103, 107, 100, 97, 98};
+  const uint64_t stars[kStarValues] = {146, 186, 167, 196, 166, 152, 169, 174, 165, 168, 168, 143};
+  Random_Seed(1);
+  ASSERT_TRUE(tally_draws(1000, tallies[0]));
+  Analysis a = analyse(tallies[0]);
+  for (int v = 0; v < kBallValues; ++v) EXPECT_EQ(a.ballCount[v], balls[v]) << "ball " << v;
+  for (int v = 0; v < kStarValues; ++v) EXPECT_EQ(a.starCount[v], stars[v]) << "star " << v;
+}
+
+TEST_F(DrawStatsDraws, SameSeedSameCountsAndRunsContinue) {
+  Random_Seed(7);
+  ASSERT_TRUE(tally_draws(500, tallies[0]));
+  Random_Seed(7);
+  ASSERT_TRUE(tally_draws(500, tallies[1]));
+  EXPECT_EQ(memcmp(&tallies[0], &tallies[1], sizeof(Tally)), 0);
+
+  // Two runs in a row continue the sequence: 200 then 300 draws are the 500 draws.
+  Random_Seed(7);
+  ASSERT_TRUE(tally_draws(200, tallies[2]));
+  ASSERT_TRUE(tally_draws(300, tallies[2]));
+  EXPECT_EQ(memcmp(&tallies[0], &tallies[2], sizeof(Tally)), 0);
+
+  Random_Seed(8);
+  memset(&tallies[1], 0, sizeof(Tally));
+  ASSERT_TRUE(tally_draws(500, tallies[1]));
+  EXPECT_NE(memcmp(&tallies[0], &tallies[1], sizeof(Tally)), 0);
+}
+
+TEST_F(DrawStatsDraws, EveryDrawIsDistinctValuesInEverySlot) {
+  Random_Seed(3);
+  Tally& t = tallies[0];
+  ASSERT_TRUE(tally_draws(2000, t));
+  Analysis a = analyse(t);
+  uint64_t balls = 0, stars = 0, starPairs = 0;
+  for (int v = 0; v < kBallValues; ++v) {
+    balls += a.ballCount[v];
+    EXPECT_EQ(t.ballPair[v][v], 0u);
+  }
+  for (int v = 0; v < kStarValues; ++v) {
+    stars += a.starCount[v];
+    EXPECT_EQ(t.starPair[v][v], 0u);
+    for (int w = 0; w < kStarValues; ++w) starPairs += t.starPair[v][w];
+  }
+  EXPECT_EQ(balls, 2000u * kBallsDrawn);
+  EXPECT_EQ(stars, 2000u * kStarsDrawn);
+  EXPECT_EQ(starPairs, 2000u);
+  for (int s = 0; s < kBallsDrawn; ++s) {
+    uint64_t slot = 0;
+    for (int v = 0; v < kBallValues; ++v) slot += t.ballSlot[v][s];
+    EXPECT_EQ(slot, 2000u);
+  }
+}
+
+TEST_F(DrawStatsDraws, CorrectedStatisticsHaveTheirDegreesOfFreedomAsMean) {
+  // Over many short independent runs a chi-square statistic averages its degrees of freedom.
+  // Uncorrected, the all-slot star statistic would average 10 and the star position one 12,
+  // and the all-slot ball statistic 45: each far outside four standard errors.
+  const int runs = 2000;
+  double sum[3] = {};
+  Random_Seed(11);
+  for (int r = 0; r < runs; ++r) {
+    memset(&tallies[0], 0, sizeof(Tally));
+    ASSERT_TRUE(tally_draws(200, tallies[0]));
+    Analysis a = analyse(tallies[0]);
+    sum[0] += a.stars.statistic;
+    sum[1] += a.starPosition.statistic;
+    sum[2] += a.balls.statistic;
+  }
+  const double df[3] = {11, 11, 49};
+  for (int i = 0; i < 3; ++i)
+    EXPECT_NEAR(sum[i] / runs, df[i], 4 * sqrt(2 * df[i] / runs)) << "statistic " << i;
+}
+
+#ifndef _WIN32
+TEST_F(DrawStatsDraws, FailedPoolAllocationCountsNothingAndLeavesNothing) {
+  size_t blocks = Host_HeapBlockCount(g_programHeap);
+  for (long k = 1; k <= 2; ++k) {
+    Host_FailAllocation(k);
+    EXPECT_FALSE(tally_draws(10, tallies[0])) << "allocation " << k;
+    Host_FailAllocation(0);
+    EXPECT_EQ(Host_HeapBlockCount(g_programHeap), blocks) << "allocation " << k;
+    EXPECT_EQ(tallies[0].draws, 0u);
+    EXPECT_EQ(tallies[0].ballSlot[0][0] + tallies[0].starSlot[0][0], 0u);
+  }
+}
+#endif
+
+}  // namespace
