@@ -104,7 +104,7 @@ bool encode_png(std::vector<uint8_t>& out) {
   }
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = false;
+  volatile bool ok = false;  // set between setjmp and a possible longjmp
   if (info && !setjmp(png_jmpbuf(png))) {
     png_set_write_fn(png, &out, append_png, nullptr);
     png_set_IHDR(png, info, kSize, kSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
