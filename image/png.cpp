@@ -9,6 +9,7 @@
 #include <png.h>
 #include <setjmp.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "image/decoder.h"
 
@@ -20,10 +21,14 @@ const png_alloc_size_t kChunkMallocMax = 8000000;
 // picture this loader can hold comes near this bound (a row of the widest picture is 8 MB).
 const png_alloc_size_t kAllocationMax = 64u << 20;
 
+// libpng's blocks come from the process heap, like every other allocation of the program, so
+// that a test can make any one of them fail.
 png_voidp boundedAlloc(png_structp, png_alloc_size_t size) {
-  return size > kAllocationMax ? nullptr : malloc(size);
+  return size > kAllocationMax ? nullptr : HeapAlloc(GetProcessHeap(), 0, size);
 }
-void boundedFree(png_structp, png_voidp block) { free(block); }
+void boundedFree(png_structp, png_voidp block) {
+  if (block) HeapFree(GetProcessHeap(), 0, block);
+}
 
 png_structp pngOf(DecodeContext* context) { return (png_structp)context->privateWords[kPng]; }
 png_infop infoOf(DecodeContext* context) { return (png_infop)context->privateWords[kInfo]; }
@@ -40,7 +45,7 @@ void onRead(png_structp png, png_bytep destination, size_t length) {
   const uint8_t* position = (const uint8_t*)context->privateWords[kReadPosition];
   const uint8_t* end = (const uint8_t*)context->privateWords[kEnd];
   if ((size_t)(end - position) < length) png_error(png, "read past the end of the data");
-  for (size_t i = 0; i < length; i++) destination[i] = position[i];
+  memcpy(destination, position, length);
   context->privateWords[kReadPosition] = (uintptr_t)(position + length);
 }
 
@@ -124,14 +129,14 @@ int readRows(DecodeContext* context, uint8_t* bits, int32_t pitch, uint32_t flag
 
 int PngDecoder_Probe(DecodeContext* context) {
   if (context->size < 8 || png_sig_cmp(context->data, 0, 8) != 0) return 0;
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr,
+                                             nullptr, boundedAlloc, boundedFree);
   if (!png) return 0;
   context->privateWords[kPng] = (uintptr_t)png;
   context->privateWords[kInfo] = 0;
 #ifdef PNG_USER_LIMITS_SUPPORTED
   png_set_chunk_malloc_max(png, kChunkMallocMax);
 #endif
-  png_set_mem_fn(png, nullptr, boundedAlloc, boundedFree);
   int32_t pitch;
   size_t total;
   if (!readHeader(context) ||

@@ -56,6 +56,32 @@ uint32_t Random_Range(uint32_t max) {
 
 const RandomState& Random_State() { return state; }
 
+namespace {
+
+// The shuffle's loop, one instantiation per element width, drawing its words with the same
+// steps as Random_Range: the table indices live in registers for the whole loop and go back
+// to the state at the end, so the generator's words and the swaps are exactly those of
+// calling Random_Range(i - first) for each i.
+template <typename T>
+void shuffleElements(char* base, int32_t first, int32_t last) {
+  int32_t p1 = state.p1, p2 = state.p2;
+  for (int32_t i = first + 1; i <= last; i++) {
+    uint32_t newA = rotateRight(state.b[p1], 13) + state.b[p2];
+    uint32_t newB = rotateRight(state.a[p1], 5) + state.a[p2];
+    state.a[p1] = newA;
+    state.b[p1] = newB;
+    p1 = p1 ? p1 - 1 : 16;
+    p2 = p2 ? p2 - 1 : 16;
+    int32_t j = first + (int32_t)(((uint64_t)newA * (uint64_t)(i - first + 1)) >> 32);
+    if (j == i) continue;
+    swapAs<T>(base + (size_t)i * sizeof(T), base + (size_t)j * sizeof(T));
+  }
+  state.p1 = p1;
+  state.p2 = p2;
+}
+
+}  // namespace
+
 void Array_ShuffleRange(void* array, int32_t first, int32_t last) {
   if (!array || first >= last) return;
   const ArrayRecord* record = Array_Record(array);
@@ -64,32 +90,34 @@ void Array_ShuffleRange(void* array, int32_t first, int32_t last) {
   int32_t size = record->elementSize;
   if (size <= 0) return;
 
-  bool direct = size == 1 || size == 2 || size == 4 || size == 8;
-  void* scratch = nullptr;
-  if (!direct) {
-    scratch = HeapAlloc(g_programHeap, 0, (size_t)size);
-    if (!scratch) return;
-  }
   char* base = (char*)array;
+  bool direct = size == 1 || size == 2 || size == 4 || size == 8;
+  if (direct) {
+    // The first draw seeds the generator, as Random_Range would.
+    if (!state.seeded) Random_Seed(GetCurrentThreadId() ^ GetTickCount());
+    switch (size) {
+      case 1: shuffleElements<uint8_t>(base, first, last); break;
+      case 2: shuffleElements<uint16_t>(base, first, last); break;
+      case 4: shuffleElements<uint32_t>(base, first, last); break;
+      default: shuffleElements<uint64_t>(base, first, last); break;
+    }
+    return;
+  }
+
+  void* scratch = HeapAlloc(g_programHeap, 0, (size_t)size);
+  if (!scratch) return;
   for (int32_t i = first + 1; i <= last; i++) {
     int32_t j = first + (int32_t)Random_Range((uint32_t)(i - first));
     if (j == i) continue;
     char* x = base + (size_t)i * (size_t)size;
     char* y = base + (size_t)j * (size_t)size;
-    switch (size) {
-      case 1: swapAs<uint8_t>(x, y); break;
-      case 2: swapAs<uint16_t>(x, y); break;
-      case 4: swapAs<uint32_t>(x, y); break;
-      case 8: swapAs<uint64_t>(x, y); break;
-      default:
-        memcpy(scratch, x, (size_t)size);
-        memcpy(x, y, (size_t)size);
-        memcpy(y, scratch, (size_t)size);
-    }
+    memcpy(scratch, x, (size_t)size);
+    memcpy(x, y, (size_t)size);
+    memcpy(y, scratch, (size_t)size);
   }
   // Elements that hold containers recording their owner's address would be re-pointed here;
   // arrays carry no element description in this runtime, so there is nothing to do.
-  if (scratch) HeapFree(g_programHeap, 0, scratch);
+  HeapFree(g_programHeap, 0, scratch);
 }
 
 void Array_Shuffle(void* array) {

@@ -187,8 +187,6 @@ void* LibState_Alloc(size_t size, LibStateFn init, LibStateFn) {
   return block;
 }
 
-void* LibState_Get(void* block) { return block; }
-
 // ---- run-once ----
 
 namespace {
