@@ -1,6 +1,5 @@
 #include "tests/support/pictures.h"
 
-#include <png.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -19,43 +18,7 @@ void put32(Bytes& b, uint32_t v) {
   put16(b, v >> 16);
 }
 
-void writeToVector(png_structp png, png_bytep data, size_t length) {
-  Bytes* out = (Bytes*)png_get_io_ptr(png);
-  out->insert(out->end(), data, data + length);
-}
-void flushNothing(png_structp) {}
 }  // namespace
-
-Bytes encodePng(const PngSpec& spec) {
-  Bytes out;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png_create_info_struct(png);
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return Bytes();
-  }
-  png_set_write_fn(png, &out, writeToVector, flushNothing);
-  png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-               spec.interlace ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  std::vector<png_color> palette;
-  for (size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-    palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
-  if (!palette.empty()) png_set_PLTE(png, info, palette.data(), (int)palette.size());
-  if (!spec.paletteAlpha.empty())
-    png_set_tRNS(png, info, spec.paletteAlpha.data(), (int)spec.paletteAlpha.size(), nullptr);
-  if (spec.hasTransparentColour) {
-    png_color_16 colour = {0, spec.transparentRed, spec.transparentGreen, spec.transparentBlue,
-                           spec.transparentGrey};
-    png_set_tRNS(png, info, nullptr, 0, &colour);
-  }
-  std::vector<png_bytep> rows;
-  for (const Bytes& row : spec.rows) rows.push_back((png_bytep)row.data());
-  png_set_rows(png, info, rows.data());
-  png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return out;
-}
 
 Bytes encodeBmp(const BmpSpec& spec) {
   Bytes b;
@@ -143,13 +106,6 @@ Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra) {
   int maskRow = ((width + 31) / 32) * 4;
   b.insert(b.end(), (size_t)maskRow * (size_t)height, 0);
   return b;
-}
-
-bool writeFile(const std::string& path, const Bytes& bytes) {
-  FILE* f = fopen(path.c_str(), "wb");
-  if (!f) return false;
-  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  return fclose(f) == 0 && ok;
 }
 
 std::string tempFolder(const std::string& name) {

@@ -8,25 +8,14 @@
 #include <string>
 #include <vector>
 
-typedef std::vector<uint8_t> Bytes;
+#include "tools/common/png_encode.h"
+
 
 namespace testpics {
 
-struct PngSpec {
-  int width = 1;
-  int height = 1;
-  int colourType = 2;  // PNG_COLOR_TYPE_*
-  int bitDepth = 8;
-  bool interlace = false;
-  std::vector<uint8_t> palette;  // r, g, b triples
-  std::vector<uint8_t> paletteAlpha;  // tRNS for palette pictures
-  bool hasTransparentColour = false;  // tRNS for grey and RGB pictures
-  uint16_t transparentGrey = 0;
-  uint16_t transparentRed = 0, transparentGreen = 0, transparentBlue = 0;
-  // Rows top first, in the file's packed sample layout (16-bit samples big-endian).
-  std::vector<Bytes> rows;
-};
-Bytes encodePng(const PngSpec& spec);
+using pngenc::PngSpec;
+using pngenc::encodePng;
+using pngenc::writeFile;
 
 struct BmpSpec {
   int32_t width = 1;
@@ -51,7 +40,6 @@ Bytes encodeIcon(const std::vector<IconEntry>& entries);
 // An icon image with a BITMAPINFOHEADER: 32 bits, every pixel `bgra`, an all-clear AND mask.
 Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra);
 
-bool writeFile(const std::string& path, const Bytes& bytes);
 // A fresh empty folder for one test's files, with a trailing slash.
 std::string tempFolder(const std::string& name);
 

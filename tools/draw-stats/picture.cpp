@@ -2,11 +2,11 @@
 #include "tools/draw-stats/picture.h"
 
 #include <math.h>
-#include <png.h>
 #include <stdio.h>
-#include <setjmp.h>
 
 #include <vector>
+
+#include "tools/common/png_encode.h"
 
 namespace drawstats {
 
@@ -82,25 +82,6 @@ void draw_group(Canvas& canvas, int x0, int barWidth, const uint64_t* counts, in
   canvas.fill(x0 - 4, kZeroLine, x1 + 4, kZeroLine + 1, kExpected);
 }
 
-// Kept apart so that nothing with a destructor lives across the setjmp.
-bool write_png(FILE* file, const uint8_t* rgb) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, 0, 0, 0);
-  if (!png) return false;
-  png_infop info = png_create_info_struct(png);
-  if (!info || setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, kWidth, kHeight, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < kHeight; ++y) png_write_row(png, rgb + (size_t)y * kWidth * 3);
-  png_write_end(png, 0);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
 }  // namespace
 
 bool write_picture(const char* path, const Analysis& analysis, uint64_t draws) {
@@ -108,10 +89,8 @@ bool write_picture(const char* path, const Analysis& analysis, uint64_t draws) {
   canvas.fill(0, 0, kWidth, kHeight, kBackground);
   draw_group(canvas, 40, 12, analysis.ballCount, kBallValues, kBallsDrawn, draws, kBall, 5);
   draw_group(canvas, 700, 20, analysis.starCount, kStarValues, kStarsDrawn, draws, kStar, 1);
-  FILE* file = fopen(path, "wb");
-  if (!file) return false;
-  bool written = write_png(file, canvas.rgb.data());
-  return fclose(file) == 0 && written;
+  Bytes png = pngenc::encodePixels(kWidth, kHeight, false, canvas.rgb.data());
+  return !png.empty() && pngenc::writeFile(path, png);
 }
 
 }  // namespace drawstats

@@ -15,7 +15,6 @@
 //
 // Exit code 0 when every file was written, 1 when one could not be, 2 for a usage error.
 // Depends on libpng.
-#include <png.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -26,6 +25,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "tools/common/png_encode.h"
 
 namespace {
 
@@ -200,24 +201,8 @@ Canvas coded_picture(bool star, int value) {
 }
 
 bool write_png(const std::string& path, const Canvas& canvas) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = false;
-  if (info && !setjmp(png_jmpbuf(png))) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, canvas.width, canvas.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < canvas.height; ++y)
-      png_write_row(png, (png_const_bytep)&canvas.pixels[(size_t)y * canvas.width]);
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  png_destroy_write_struct(&png, &info);
-  if (std::fclose(file) != 0) ok = false;
-  return ok;
+  Bytes png = pngenc::encodePixels(canvas.width, canvas.height, true, (const uint8_t*)canvas.pixels.data());
+  return !png.empty() && pngenc::writeFile(path, png);
 }
 
 bool make_dir(const std::string& path) {

@@ -9,14 +9,15 @@
 // resource 1, so no binary picture lives in the source tree.
 //
 // Exit code 0 on success, 1 when the file cannot be written, 2 for a usage error.
-// Depends on libpng.
-#include <png.h>
+// Depends on libpng, through tools/common/png_encode.
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
+
+#include "tools/common/png_encode.h"
 
 namespace {
 
@@ -88,34 +89,16 @@ void draw() {
        [&](double x, double y) { return lit(Rgba{0.98, 0.75, 0.1, 1}, x, y, sx - 25, sy - 30, 90); });
 }
 
-void append_png(png_structp png, png_bytep data, png_size_t length) {
-  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
-  out->insert(out->end(), data, data + length);
-}
-
-bool encode_png(std::vector<uint8_t>& out) {
-  std::vector<uint8_t> rows((size_t)kSize * kSize * 4);
+Bytes encode_png() {
+  std::vector<uint8_t> rgba((size_t)kSize * kSize * 4);
   for (size_t i = 0; i < g_pixels.size(); ++i) {
     const Rgba& p = g_pixels[i];
-    rows[i * 4 + 0] = (uint8_t)std::lround(std::clamp(p.r, 0.0, 1.0) * 255);
-    rows[i * 4 + 1] = (uint8_t)std::lround(std::clamp(p.g, 0.0, 1.0) * 255);
-    rows[i * 4 + 2] = (uint8_t)std::lround(std::clamp(p.b, 0.0, 1.0) * 255);
-    rows[i * 4 + 3] = (uint8_t)std::lround(std::clamp(p.a, 0.0, 1.0) * 255);
+    rgba[i * 4 + 0] = (uint8_t)std::lround(std::clamp(p.r, 0.0, 1.0) * 255);
+    rgba[i * 4 + 1] = (uint8_t)std::lround(std::clamp(p.g, 0.0, 1.0) * 255);
+    rgba[i * 4 + 2] = (uint8_t)std::lround(std::clamp(p.b, 0.0, 1.0) * 255);
+    rgba[i * 4 + 3] = (uint8_t)std::lround(std::clamp(p.a, 0.0, 1.0) * 255);
   }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  volatile bool ok = false;  // set between setjmp and a possible longjmp
-  if (info && !setjmp(png_jmpbuf(png))) {
-    png_set_write_fn(png, &out, append_png, nullptr);
-    png_set_IHDR(png, info, kSize, kSize, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < kSize; ++y) png_write_row(png, &rows[(size_t)y * kSize * 4]);
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  png_destroy_write_struct(&png, &info);
-  return ok;
+  return pngenc::encodePixels(kSize, kSize, true, rgba.data());
 }
 
 void put16(std::vector<uint8_t>& out, unsigned v) {
@@ -135,8 +118,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   draw();
-  std::vector<uint8_t> image;
-  if (!encode_png(image)) {
+  Bytes image = encode_png();
+  if (image.empty()) {
     std::fprintf(stderr, "make-icon: PNG encoding failed\n");
     return 1;
   }
@@ -155,10 +138,7 @@ int main(int argc, char** argv) {
   put32(file, 6 + 16);
   file.insert(file.end(), image.begin(), image.end());
 
-  FILE* out = std::fopen(argv[1], "wb");
-  bool ok = out && std::fwrite(file.data(), 1, file.size(), out) == file.size();
-  if (out && std::fclose(out) != 0) ok = false;
-  if (!ok) {
+  if (!pngenc::writeFile(argv[1], file)) {
     std::fprintf(stderr, "make-icon: cannot write %s\n", argv[1]);
     return 1;
   }
