@@ -29,12 +29,14 @@ struct HostHeap {
   pthread_mutex_t lock;
   BlockHeader* blocks;
   size_t count;
+  bool listed;  // false for the process heap, which is never destroyed
 };
 
 // Failure injection: allocations still to pass before failing, and how many then fail.
 pthread_mutex_t failLock = PTHREAD_MUTEX_INITIALIZER;
 long failCountdown;
 long failRemaining;
+long failuresMade;
 
 // True when this allocation is one the test asked to fail.
 bool injectedFailure() {
@@ -42,6 +44,7 @@ bool injectedFailure() {
   bool fail = false;
   if (failCountdown > 0 && --failCountdown == 0) {
     fail = true;
+    failuresMade++;
     if (failRemaining < 0) {
       failCountdown = 1;  // every later allocation fails too
     } else if (--failRemaining > 0) {
@@ -61,17 +64,19 @@ BlockHeader* headerOf(const void* block) { return (BlockHeader*)block - 1; }
 
 void linkBlock(HostHeap* h, BlockHeader* b) {
   b->heap = h;
+  h->count++;
+  if (!h->listed) return;
   b->prev = nullptr;
   b->next = h->blocks;
   if (h->blocks) h->blocks->prev = b;
   h->blocks = b;
-  h->count++;
 }
 
 void unlinkBlock(HostHeap* h, BlockHeader* b) {
+  h->count--;
+  if (!h->listed) return;
   if (b->prev) b->prev->next = b->next; else h->blocks = b->next;
   if (b->next) b->next->prev = b->prev;
-  h->count--;
 }
 
 bool tooLarge(size_t bytes) { return bytes > 0x7FFFFFFFu; }
@@ -82,7 +87,15 @@ void Host_FailAllocation(long k, long count) {
   pthread_mutex_lock(&failLock);
   failCountdown = (k > 0 && count != 0) ? k : 0;
   failRemaining = count;
+  failuresMade = 0;
   pthread_mutex_unlock(&failLock);
+}
+
+long Host_FailedAllocations() {
+  pthread_mutex_lock(&failLock);
+  long n = failuresMade;
+  pthread_mutex_unlock(&failLock);
+  return n;
 }
 
 HANDLE HeapCreate(DWORD, size_t, size_t) {
@@ -92,12 +105,22 @@ HANDLE HeapCreate(DWORD, size_t, size_t) {
   pthread_mutex_init(&h->lock, nullptr);
   h->blocks = nullptr;
   h->count = 0;
+  h->listed = true;
   return h;
+}
+
+HANDLE GetProcessHeap() {
+  static HostHeap* heap = [] {
+    HostHeap* h = (HostHeap*)HeapCreate(0, 0, 0);
+    if (h) h->listed = false;
+    return h;
+  }();
+  return heap;
 }
 
 BOOL HeapDestroy(HANDLE heap) {
   HostHeap* h = asHeap(heap);
-  if (!h) return FALSE;
+  if (!h || !h->listed) return FALSE;  // the process heap lives as long as the process
   BlockHeader* b = h->blocks;
   while (b) {
     BlockHeader* next = b->next;

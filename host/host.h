@@ -38,6 +38,9 @@ typedef const char16_t* LPCWSTR;
 // 2 GiB - 1 are refused, as a 32-bit process's heap would refuse them.
 HANDLE HeapCreate(DWORD options, size_t initialSize, size_t maximumSize);
 BOOL HeapDestroy(HANDLE heap);
+// The process heap: never destroyed, and it keeps no list of its blocks, so that a block lost
+// on it is a leak LeakSanitizer sees. Injected failures apply to it as to every heap.
+HANDLE GetProcessHeap(void);
 void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes);
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes);
 BOOL HeapFree(HANDLE heap, DWORD flags, void* block);
@@ -74,5 +77,8 @@ DWORD GetCurrentThreadId(void);
 // HeapReAlloc) from now fails, and so do the `count` - 1 after it (count < 0: every one after
 // it, until the next call); k = 0 turns injection off.
 void Host_FailAllocation(long k, long count = 1);
+// How many allocations have been made to fail since the last Host_FailAllocation call: a test
+// that fails the k-th allocation knows from a 0 here that the operation made fewer than k.
+long Host_FailedAllocations(void);
 // The number of blocks a heap holds now (for tests that check nothing was left behind).
 size_t Host_HeapBlockCount(HANDLE heap);

@@ -93,8 +93,8 @@ void image_detail::destroyHandle(HANDLE handle) {
   MemoryBitmap* bitmap = asBitmap(handle);
   if (!bitmap) return;
   bitmap->magic = 0;
-  free(bitmap->bits);
-  free(bitmap);
+  HeapFree(GetProcessHeap(), 0, bitmap->bits);
+  HeapFree(GetProcessHeap(), 0, bitmap);
   Account_Deleted(ACCOUNT_BITMAP);
 }
 
@@ -107,11 +107,12 @@ HBITMAP Bitmap_FromDecoder() {
   if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth,
                                   &pitch, &total))
     return nullptr;
-  MemoryBitmap* bitmap = (MemoryBitmap*)calloc(1, sizeof(MemoryBitmap));
-  uint8_t* bits = (uint8_t*)calloc(1, total);
-  if (!bitmap || !bits) {
-    free(bitmap);
-    free(bits);
+  // From the process heap, so that a test can make the bitmap fail as CreateDIBSection can.
+  HANDLE heap = GetProcessHeap();
+  MemoryBitmap* bitmap = (MemoryBitmap*)HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(MemoryBitmap));
+  uint8_t* bits = bitmap ? (uint8_t*)HeapAlloc(heap, HEAP_ZERO_MEMORY, total ? total : 1) : nullptr;
+  if (!bits) {
+    if (bitmap) HeapFree(heap, 0, bitmap);
     return nullptr;
   }
   *bitmap = MemoryBitmap{kBitmapMagic, context->width, context->height, context->outputDepth,
