@@ -1,13 +1,12 @@
 // Event_Post + Event_Take against a std::deque of the same record. The queue is the event
-// library's own code (see events_native.cpp). Two patterns: one event posted and taken at a
-// time (a button press), and a burst of eight distinct events posted, then taken.
+// library's own code, gui/event_queue.cpp, built natively. Two patterns: one event posted and
+// taken at a time (a button press), and a burst of eight distinct events posted, then taken.
 #include <benchmark/benchmark.h>
 
 #include <deque>
 
 #include "bench/common.h"
-#include "bench/win_shim.h"
-#include "gui/events.h"
+#include "gui/event_queue.h"
 
 namespace {
 

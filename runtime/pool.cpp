@@ -62,6 +62,13 @@ void unlinkChunk(PoolChunk** list, PoolChunk* chunk) {
   chunk->next = chunk->prev = nullptr;
 }
 
+// Moves a chunk between the available and exhausted lists (rare: only when it fills up or
+// gets its first block back).
+void moveChunk(PoolChunk** from, PoolChunk** to, PoolChunk* chunk) {
+  unlinkChunk(from, chunk);
+  pushChunk(to, chunk);
+}
+
 bool chunkIsExhausted(const PoolChunk* chunk) {
   return chunk->freeCount == 0 && chunk->nextUnused == chunk->blockCount;
 }
@@ -76,20 +83,24 @@ PoolChunk* newChunk(BlockPool* pool, int32_t blocks) {
   return chunk;
 }
 
-void* allocLocked(BlockPool* pool) {
+// Adds a chunk to the available list; null when memory ran out. Off the common path.
+PoolChunk* growPool(BlockPool* pool) {
+  // Chunks grow with the pool: a sixteenth of what it holds, in steps of 16 blocks, within
+  // the pool's bounds; a single block is the last resort when memory is short.
+  int32_t blocks = (pool->totalBlocks / 16) & ~15;
+  if (blocks < pool->minBlocks) blocks = pool->minBlocks;
+  if (blocks > pool->maxBlocks) blocks = pool->maxBlocks;
+  PoolChunk* chunk = newChunk(pool, blocks);
+  if (!chunk && blocks > 1) chunk = newChunk(pool, 1);
+  if (!chunk) return nullptr;
+  pool->totalBlocks += chunk->blockCount;
+  pushChunk(&pool->available, chunk);
+  return chunk;
+}
+
+inline void* allocLocked(BlockPool* pool) {
   PoolChunk* chunk = pool->available;
-  if (!chunk) {
-    // Chunks grow with the pool: a sixteenth of what it holds, in steps of 16 blocks, within
-    // the pool's bounds; a single block is the last resort when memory is short.
-    int32_t blocks = (pool->totalBlocks / 16) & ~15;
-    if (blocks < pool->minBlocks) blocks = pool->minBlocks;
-    if (blocks > pool->maxBlocks) blocks = pool->maxBlocks;
-    chunk = newChunk(pool, blocks);
-    if (!chunk && blocks > 1) chunk = newChunk(pool, 1);
-    if (!chunk) return nullptr;
-    pool->totalBlocks += chunk->blockCount;
-    pushChunk(&pool->available, chunk);
-  }
+  if (!chunk && !(chunk = growPool(pool))) return nullptr;
 
   void** header;
   if (chunk->freeList) {
@@ -100,14 +111,11 @@ void* allocLocked(BlockPool* pool) {
     header = (void**)blockAt(chunk, pool->blockSize, chunk->nextUnused++);
   }
   *header = chunk;
-  if (chunkIsExhausted(chunk)) {
-    unlinkChunk(&pool->available, chunk);
-    pushChunk(&pool->exhausted, chunk);
-  }
+  if (chunkIsExhausted(chunk)) moveChunk(&pool->available, &pool->exhausted, chunk);
   return header + 1;
 }
 
-void freeLocked(BlockPool* pool, void* block) {
+inline void freeLocked(BlockPool* pool, void* block) {
   void** header = (void**)block - 1;
   PoolChunk* chunk = (PoolChunk*)*header;
   bool wasExhausted = chunkIsExhausted(chunk);
@@ -119,8 +127,7 @@ void freeLocked(BlockPool* pool, void* block) {
     pool->totalBlocks -= chunk->blockCount;
     HeapFree(g_programHeap, 0, chunk);
   } else if (wasExhausted) {
-    unlinkChunk(&pool->exhausted, chunk);
-    pushChunk(&pool->available, chunk);
+    moveChunk(&pool->exhausted, &pool->available, chunk);
   }
 }
 
@@ -164,6 +171,24 @@ struct PoolGuard {
   ~PoolGuard() { if (pool->locked) LeaveCriticalSection(&pool->lock); }
 };
 
+// The locked forms stay out of line (GCC and Clang both read the attribute), so that the
+// unlocked path needs no stack frame of its own: without it the compiler merges them and every
+// call pays the locked path's register saves.
+#define POOL_OUT_OF_LINE __attribute__((noinline))
+
+POOL_OUT_OF_LINE void* allocUnderLock(BlockPool* pool) {
+  EnterCriticalSection(&pool->lock);
+  void* block = allocLocked(pool);
+  LeaveCriticalSection(&pool->lock);
+  return block;
+}
+
+POOL_OUT_OF_LINE void freeUnderLock(BlockPool* pool, void* block) {
+  EnterCriticalSection(&pool->lock);
+  freeLocked(pool, block);
+  LeaveCriticalSection(&pool->lock);
+}
+
 }  // namespace
 
 BlockPool* Pool_Create(int32_t payloadSize, int32_t minBlocks, int32_t maxBlocks, uint32_t mode) {
@@ -189,16 +214,17 @@ BlockPool* Pool_Create(int32_t payloadSize, int32_t minBlocks, int32_t maxBlocks
   return pool;
 }
 
+// Allocation and release are the hot pair: an unlocked pool (the common kind) goes straight
+// to the work, without a guard object and the unwinding frame it brings.
 void* Pool_Alloc(BlockPool* pool) {
   if (!pool) return nullptr;
-  PoolGuard guard(pool);
-  return allocLocked(pool);
+  return pool->locked ? allocUnderLock(pool) : allocLocked(pool);
 }
 
 void Pool_Free(BlockPool* pool, void* block) {
   if (!pool || !block) return;
-  PoolGuard guard(pool);
-  freeLocked(pool, block);
+  if (pool->locked) freeUnderLock(pool, block);
+  else freeLocked(pool, block);
 }
 
 void Pool_Clear(BlockPool* pool) {

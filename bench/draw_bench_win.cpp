@@ -1,0 +1,178 @@
+// One full draw against the floor of decoding its seven pictures, under Wine.
+//
+//   bench_draw FOLDER [DRAWS]
+//
+// FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
+// entry point does (program heap, runtime start sequence, window 0, both placeholders, the
+// seven slots, the draw button), then, DRAWS times (default 200):
+//   - draw: Draw_Balls and Draw_Stars, then the event loop's own step until nothing is left
+//     to do (Event_WaitTimeout(0) until it answers 0), which paints the re-created gadgets;
+//   - floor: Image_Load of the same seven files, under image numbers no gadget shows, each
+//     replacing the previous round's image as the draw's loads replace theirs.
+// The two alternate, so that a burst of load from elsewhere falls on both alike. Times are
+// wall-clock (QueryPerformanceCounter): painting happens partly in the X server, which no
+// thread time of this process would see. Prints one line per side with the median and the
+// quartiles in microseconds, then "ratio" (median draw / median floor).
+#include <windows.h>
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/draw.h"
+#include "gui/events.h"
+#include "gui/gadget.h"
+#include "gui/window.h"
+#include "image/image.h"
+#include "runtime/lifecycle.h"
+#include "runtime/memory.h"
+#include "runtime/tempstring.h"
+
+namespace {
+
+const intptr_t kFloorImages = 100;  // images 100..106: the floor's, shown by no gadget
+
+double now() {
+  static LARGE_INTEGER frequency;
+  if (!frequency.QuadPart) QueryPerformanceFrequency(&frequency);
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return (double)t.QuadPart * 1e6 / (double)frequency.QuadPart;
+}
+
+// Milliseconds spent in each phase of the start-up, for the start-up row's notes.
+double phaseMs[4];
+const char* const kPhases[4] = {"runtime start sequence", "window 0",
+                                "placeholders and seven image slots", "draw button"};
+
+bool startUp() {
+  double t0 = now();
+  g_instance = GetModuleHandleW(nullptr);
+  g_programHeap = HeapCreate(0, 4096, 0);
+  if (!g_programHeap) return false;
+  Runtime_Start();
+  String_Assign(&g_program.ballsPath, TEXT16("GFX\\Balls\\"));
+  String_Assign(&g_program.starsPath, TEXT16("GFX\\Stars\\"));
+  Array_Allocate(4, 50, 21, nullptr, &g_program.ballPool);
+  Array_Allocate(4, 12, 21, nullptr, &g_program.starPool);
+  double t1 = now();
+  if (!Window_Open(0, 0, 0, 760, 140, TEXT16("Tirage Vorellis"),
+                   WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED))
+    return false;
+  double t2 = now();
+  if (!Image_Load(BALL_PLACEHOLDER, TEXT16("GFX\\Balls\\vide.png"), 0)) return false;
+  for (intptr_t k = 1; k <= 5; ++k)
+    Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
+  if (!Image_Load(STAR_PLACEHOLDER, TEXT16("GFX\\Stars\\vide.png"), 0)) return false;
+  Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
+  Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
+  double t3 = now();
+  bool ok = Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage")) != 0;
+  double t4 = now();
+  phaseMs[0] = (t1 - t0) / 1e3;
+  phaseMs[1] = (t2 - t1) / 1e3;
+  phaseMs[2] = (t3 - t2) / 1e3;
+  phaseMs[3] = (t4 - t3) / 1e3;
+  return ok;
+}
+
+// The event loop's step, until the queue and the message queue are both empty.
+void settle() {
+  while (Event_WaitTimeout(0) != 0) {
+  }
+}
+
+
+// The seven files the last draw showed, in slot order.
+void lastNames(wchar_t names[7][32]) {
+  for (int k = 0; k < 5; k++) swprintf(names[k], 32, L"GFX\\Balls\\%d.png", g_program.ballPool[k]);
+  for (int k = 0; k < 2; k++) swprintf(names[5 + k], 32, L"GFX\\Stars\\%d.png", g_program.starPool[k]);
+}
+
+bool loadFloor(wchar_t names[7][32]) {
+  bool ok = true;
+  for (int k = 0; k < 7; k++) ok = Image_Load(kFloorImages + k, names[k], 0) != 0 && ok;
+  return ok;
+}
+
+struct Summary {
+  double q1, median, q3;
+};
+
+Summary summarise(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  size_t n = v.size();
+  return {v[n / 4], n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v[(3 * n) / 4]};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS]\n");
+    return 2;
+  }
+  int draws = argc > 2 ? atoi(argv[2]) : 200;
+  if (draws < 10) draws = 10;
+  if (!SetCurrentDirectoryA(argv[1])) {
+    fprintf(stderr, "bench_draw: no folder %s\n", argv[1]);
+    return 2;
+  }
+  if (!startUp()) {
+    fprintf(stderr, "bench_draw: start-up failed\n");
+    return 1;
+  }
+  settle();
+  for (int k = 0; k < 4; k++) printf("start-up phase, %s: %.1f ms\n", kPhases[k], phaseMs[k]);
+
+  // Warm-up: the file cache, the decoder's tables, the gadget classes.
+  wchar_t names[7][32];
+  for (int i = 0; i < 5; i++) {
+    Draw_Balls();
+    Draw_Stars();
+    settle();
+    lastNames(names);
+    if (!loadFloor(names)) {
+      fprintf(stderr, "bench_draw: the floor's loads failed\n");
+      return 1;
+    }
+  }
+
+  std::vector<double> drawTimes, procedureTimes, floorTimes;
+  for (int i = 0; i < draws; i++) {
+    double t0 = now();
+    Draw_Balls();
+    Draw_Stars();
+    double tm = now();
+    settle();
+    double t1 = now();
+    procedureTimes.push_back(tm - t0);
+    lastNames(names);
+    double t2 = now();
+    loadFloor(names);
+    double t3 = now();
+    drawTimes.push_back(t1 - t0);
+    floorTimes.push_back(t3 - t2);
+  }
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    if (g_program.slots[slot] != SLOT_PICTURE) {
+      fprintf(stderr, "bench_draw: slot %d shows no drawn picture\n", (int)slot);
+      return 1;
+    }
+
+  Summary d = summarise(drawTimes), p = summarise(procedureTimes), f = summarise(floorTimes);
+  printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, d.median, d.q1, d.q3);
+  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
+         p.median);
+  printf("floor %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, f.median, f.q1, f.q3);
+  printf("ratio %.3f\n", d.median / f.median);
+  fflush(stdout);
+
+  for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
+  Runtime_End();
+  TempString_End();
+  HeapDestroy(g_programHeap);
+  return 0;
+}
