@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "app/draw.h"
+#include "bench/summary.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
 #include "gui/window.h"
@@ -95,16 +96,6 @@ bool loadFloor(wchar_t names[7][32]) {
   bool ok = true;
   for (int k = 0; k < 7; k++) ok = Image_Load(kFloorImages + k, names[k], 0) != 0 && ok;
   return ok;
-}
-
-struct Summary {
-  double q1, median, q3;
-};
-
-Summary summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return {v[n / 4], n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v[(3 * n) / 4]};
 }
 
 }  // namespace

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+#include "bench/summary.h"
+
 namespace {
 
 double nowMs() {
@@ -73,16 +75,6 @@ Run runOnce(const std::string& program, const std::string& folder) {
   CloseHandle(pi.hProcess);
   if (idle != 0 || found.windows.empty()) return {t1 - t0, -1};
   return {t1 - t0, children};
-}
-
-struct Summary {
-  double q1, median, q3;
-};
-
-Summary summarise(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  size_t n = v.size();
-  return {v[n / 4], n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2, v[(3 * n) / 4]};
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "tools/common/png_encode.h"
+#include "tools/common/shapes.h"
 
 namespace {
 
@@ -134,22 +135,6 @@ Rgba shaded(Rgba base, double x, double y, double cx, double cy, double radius) 
   return Rgba{ch(base.r), ch(base.g), ch(base.b), base.a};
 }
 
-bool inside_star(double x, double y, double cx, double cy, double outer, double inner) {
-  // Point-in-polygon over the ten corners of a five-pointed star, one point straight up.
-  double px[10], py[10];
-  for (int i = 0; i < 10; ++i) {
-    double angle = -M_PI / 2 + i * M_PI / 5;
-    double r = (i % 2) ? inner : outer;
-    px[i] = cx + r * std::cos(angle);
-    py[i] = cy + r * std::sin(angle);
-  }
-  bool in = false;
-  for (int i = 0, j = 9; i < 10; j = i++)
-    if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i])
-      in = !in;
-  return in;
-}
-
 const Rgba kInk{30, 30, 40, 255};
 
 Canvas demo_ball(int value) {  // value -1: the placeholder
@@ -173,7 +158,7 @@ Canvas demo_ball(int value) {  // value -1: the placeholder
 Canvas demo_star(int value) {
   Canvas c(100, 100);
   const double cx = 50, cy = 54, outer = 50, inner = 24;
-  auto star = [&](double x, double y) { return inside_star(x, y, cx, cy, outer, inner); };
+  auto star = [&](double x, double y) { return shapes::insideStar(x, y, cx, cy, outer, inner); };
   if (value < 0) {
     fill_shape(c, star, [](double, double) { return Rgba{160, 160, 170, 110}; });
     return c;

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "tools/common/png_encode.h"
+#include "tools/common/shapes.h"
 
 namespace {
 
@@ -50,21 +51,6 @@ void fill(Inside inside, Colour colour) {
     }
 }
 
-bool inside_star(double x, double y, double cx, double cy, double outer, double inner) {
-  double px[10], py[10];
-  for (int i = 0; i < 10; ++i) {
-    double angle = -M_PI / 2 + i * M_PI / 5;
-    double r = (i % 2) ? inner : outer;
-    px[i] = cx + r * std::cos(angle);
-    py[i] = cy + r * std::sin(angle);
-  }
-  bool in = false;
-  for (int i = 0, j = 9; i < 10; j = i++)
-    if ((py[i] > y) != (py[j] > y) && x < (px[j] - px[i]) * (y - py[i]) / (py[j] - py[i]) + px[i])
-      in = !in;
-  return in;
-}
-
 // Light from the upper left: 1 at the highlight, falling off across the shape.
 Rgba lit(Rgba base, double x, double y, double hx, double hy, double radius) {
   double d = std::hypot(x - hx, y - hy) / radius;
@@ -83,9 +69,9 @@ void draw() {
        [](double, double) { return Rgba{0.97, 0.97, 0.95, 1}; });
   // The star, lower right, with a dark rim so it stands apart from the ball.
   const double sx = 176, sy = 180;
-  fill([&](double x, double y) { return inside_star(x, y, sx, sy, 80, 38); },
+  fill([&](double x, double y) { return shapes::insideStar(x, y, sx, sy, 80, 38); },
        [](double, double) { return Rgba{0.35, 0.22, 0.02, 1}; });
-  fill([&](double x, double y) { return inside_star(x, y, sx, sy + 1, 72, 33); },
+  fill([&](double x, double y) { return shapes::insideStar(x, y, sx, sy + 1, 72, 33); },
        [&](double x, double y) { return lit(Rgba{0.98, 0.75, 0.1, 1}, x, y, sx - 25, sy - 30, 90); });
 }
 
