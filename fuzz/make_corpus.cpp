@@ -12,36 +12,7 @@ using namespace testpics;
 
 namespace {
 Bytes png(int type, int depth, bool interlace, bool trns) {
-  PngSpec s;
-  s.width = 5;
-  s.height = 4;
-  s.colourType = type;
-  s.bitDepth = depth;
-  s.interlace = interlace;
-  int channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
-  if (type == 3) s.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
-  if (trns && type == 3) s.paletteAlpha = {0, 128};
-  if (trns && (type == 0 || type == 2)) s.hasTransparentColour = true;
-  size_t rowBytes = ((size_t)s.width * channels * depth + 7) / 8;
-  for (int y = 0; y < s.height; y++) {
-    Bytes row(rowBytes);
-    for (size_t i = 0; i < rowBytes; i++) row[i] = (uint8_t)(i * 37 + y * 11);
-    if (type == 3) for (auto& b : row) b &= depth == 8 ? 3 : (depth == 1 ? 0xFF : 0x55);
-    s.rows.push_back(row);
-  }
-  return encodePng(s);
-}
-
-Bytes bmp(uint16_t bits, uint32_t compression, Bytes pixels) {
-  BmpSpec s;
-  s.width = 5;
-  s.height = 3;
-  s.bitCount = bits;
-  s.compression = compression;
-  if (bits <= 8) s.colourTable = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-  if (compression == 3) s.colourTable = {0xF800, 0x07E0, 0x001F};
-  s.pixels = pixels;
-  return encodeBmp(s);
+  return samplePng(type, depth, interlace, trns, 5, 4);
 }
 
 void put(const std::string& dir, const std::string& name, const Bytes& b) {
@@ -73,13 +44,13 @@ int main(int argc, char** argv) {
       {1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}, {4, 2}};
   for (const B& b : bmps) {
     std::string name = "b" + std::to_string(b.bits) + "c" + std::to_string(b.compression) + ".bmp";
-    put(root + "/bmp", name, bmp(b.bits, b.compression, rows));
-    put(root + "/load", name, bmp(b.bits, b.compression, rows));
+    put(root + "/bmp", name, sampleBmp(b.bits, b.compression, rows));
+    put(root + "/load", name, sampleBmp(b.bits, b.compression, rows));
   }
   Bytes rle = {0x03, 0x01, 0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00, 0x02, 0x01, 0x01,
                0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
-  put(root + "/bmp", "rle8.bmp", bmp(8, 1, rle));
-  put(root + "/load", "rle8.bmp", bmp(8, 1, rle));
+  put(root + "/bmp", "rle8.bmp", sampleBmp(8, 1, rle));
+  put(root + "/load", "rle8.bmp", sampleBmp(8, 1, rle));
   Bytes ico = encodeIcon({{16, 16, 8, iconBitmapImage(16, 16, 8, 0xFF)},
                           {16, 16, 32, iconBitmapImage(16, 16, 32, 0x80FF0000)},
                           {32, 32, 32, iconBitmapImage(32, 32, 32, 0xFF00FF00)}});

@@ -108,6 +108,39 @@ Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra) {
   return b;
 }
 
+Bytes samplePng(int type, int depth, bool interlace, bool trns, int width, int height) {
+  PngSpec s;
+  s.width = width;
+  s.height = height;
+  s.colourType = type;
+  s.bitDepth = depth;
+  s.interlace = interlace;
+  int channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
+  if (type == 3) s.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
+  if (trns && type == 3) s.paletteAlpha = {0, 128};
+  if (trns && (type == 0 || type == 2)) s.hasTransparentColour = true;
+  size_t rowBytes = ((size_t)width * channels * depth + 7) / 8;
+  for (int y = 0; y < height; y++) {
+    Bytes row(rowBytes);
+    for (size_t i = 0; i < rowBytes; i++) row[i] = (uint8_t)(i * 37 + y * 11);
+    if (type == 3) for (auto& b : row) b &= depth == 8 ? 3 : (depth == 1 ? 0xFF : 0x33);
+    s.rows.push_back(row);
+  }
+  return encodePng(s);
+}
+
+Bytes sampleBmp(uint16_t bits, uint32_t compression, const Bytes& pixels) {
+  BmpSpec s;
+  s.width = 5;
+  s.height = 3;
+  s.bitCount = bits;
+  s.compression = compression;
+  if (bits <= 8) s.colourTable = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+  if (compression == 3) s.colourTable = {0xF800, 0x07E0, 0x001F};
+  s.pixels = pixels;
+  return encodeBmp(s);
+}
+
 std::string tempFolder(const std::string& name) {
 #ifdef _WIN32
   std::string base = getenv("TEMP") ? getenv("TEMP") : ".";

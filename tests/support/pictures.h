@@ -40,6 +40,11 @@ Bytes encodeIcon(const std::vector<IconEntry>& entries);
 // An icon image with a BITMAPINFOHEADER: 32 bits, every pixel `bgra`, an all-clear AND mask.
 Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra);
 
+// Small pictures of every kind for the loaders: a width x height PNG of colour type `type` and
+// bit depth `depth` (palette indices kept inside its 4-entry palette), optionally interlaced
+// and with tRNS; and a 5 x 3 BMP of `bits` per pixel with the stored `pixels`.
+Bytes samplePng(int type, int depth, bool interlace, bool trns, int width, int height);
+Bytes sampleBmp(uint16_t bits, uint32_t compression, const Bytes& pixels);
 // A fresh empty folder for one test's files, with a trailing slash.
 std::string tempFolder(const std::string& name);
 

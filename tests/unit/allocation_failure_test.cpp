@@ -104,36 +104,7 @@ std::string pixels(intptr_t number) {
 }
 
 Bytes png(int type, int depth, bool interlace, bool trns, int width = 7, int height = 5) {
-  PngSpec s;
-  s.width = width;
-  s.height = height;
-  s.colourType = type;
-  s.bitDepth = depth;
-  s.interlace = interlace;
-  int channels = type == 2 ? 3 : type == 4 ? 2 : type == 6 ? 4 : 1;
-  if (type == 3) s.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 9, 9};
-  if (trns && type == 3) s.paletteAlpha = {0, 128};
-  if (trns && (type == 0 || type == 2)) s.hasTransparentColour = true;
-  size_t rowBytes = ((size_t)width * channels * depth + 7) / 8;
-  for (int y = 0; y < height; y++) {
-    Bytes row(rowBytes);
-    for (size_t i = 0; i < rowBytes; i++) row[i] = (uint8_t)(i * 37 + y * 11);
-    if (type == 3) for (auto& b : row) b &= depth == 8 ? 3 : (depth == 1 ? 0xFF : 0x33);
-    s.rows.push_back(row);
-  }
-  return encodePng(s);
-}
-
-Bytes bmp(uint16_t bits, uint32_t compression, const Bytes& pixels) {
-  BmpSpec s;
-  s.width = 5;
-  s.height = 3;
-  s.bitCount = bits;
-  s.compression = compression;
-  if (bits <= 8) s.colourTable = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-  if (compression == 3) s.colourTable = {0xF800, 0x07E0, 0x001F};
-  s.pixels = pixels;
-  return encodeBmp(s);
+  return samplePng(type, depth, interlace, trns, width, height);
 }
 
 // Every failure point of loading `file` into a number that already holds another picture:
@@ -177,11 +148,11 @@ TEST_F(AllocationFailureTest, LoadingEveryKindOfBmp) {
       {1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}};
   for (const B& b : kinds) {
     SCOPED_TRACE("bits " + std::to_string(b.bits));
-    count(loadEveryWay(bmp(b.bits, b.compression, rows)), 2);  // the bitmap and its bits
+    count(loadEveryWay(sampleBmp(b.bits, b.compression, rows)), 2);  // the bitmap and its bits
   }
   Bytes rle = {0x03, 0x01, 0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00, 0x02, 0x01, 0x01,
                0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
-  count(loadEveryWay(bmp(8, 1, rle)), 2);
+  count(loadEveryWay(sampleBmp(8, 1, rle)), 2);
 }
 
 TEST_F(AllocationFailureTest, LoadingFromAFile) {
