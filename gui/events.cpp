@@ -1,9 +1,10 @@
 // The message pump and the hidden event window.
 //
 // When nothing is queued, the wait pumps exactly one platform message and returns its number,
-// so the program's loop keeps turning while the user works. Other threads hand events over
-// through the hidden event window with the registered message; the owning thread posts them
-// into the queue (gui/event_queue.cpp) while pumping.
+// so the program's loop keeps turning while the user works. An event queued while a message
+// sent from another thread or process is handled (a close request, say) ends the wait as
+// well. Other threads hand events over through the hidden event window with the registered
+// message; the owning thread posts them into the queue (gui/event_queue.cpp) while pumping.
 #include "gui/events.h"
 
 #include "gui/focus.h"
@@ -28,35 +29,57 @@ LRESULT CALLBACK postWindowProcedure(HWND window, UINT message, WPARAM wParam, L
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
+// True for a message number that is also an event code: such a raw message (a window class's
+// private message, or one posted from outside) is never handed out, or the program would take
+// it for the event.
+bool isEventCode(UINT message) {
+  return message >= (UINT)EVENT_GADGET && message <= (UINT)EVENT_WINDOW_SIZED;
+}
+
+// Takes one posted message for the thread into msg. Peeking runs the messages that other
+// threads and processes send to this thread; their procedures may queue events, which a
+// blocking GetMessageW would never hand out, since it returns for posted messages only. So
+// the wait is made of peeks, and an event queued on the way ends it: *code gets it.
+bool nextMessage(MSG* msg, int32_t milliseconds, int32_t* code) {
+  DWORD wait = milliseconds == -1 ? INFINITE : (DWORD)milliseconds;
+  for (bool waited = false;; waited = true) {
+    if (PeekMessageW(msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return true;
+    if ((*code = Event_Take())) return false;
+    // A finite wait wakes once; a wake-up that brought no message ends it.
+    if (milliseconds == 0 || (waited && milliseconds != -1)) return false;
+    if (MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT | QS_ALLPOSTMESSAGE,
+                                    MWMO_INPUTAVAILABLE) != WAIT_OBJECT_0)
+      return false;
+  }
+}
+
+void dispatch(MSG* msg) {
+  HWND active = GetActiveWindow();
+  HACCEL table = Window_Accelerators(active);
+  if (table && TranslateAcceleratorW(active, table, msg)) {
+    if (IsWindow(active)) Focus_Cues(active, true);
+  } else {
+    TranslateMessage(msg);
+    DispatchMessageW(msg);
+  }
+}
+
 }  // namespace
 
 int32_t Event_Wait() { return Event_WaitTimeout(-1); }
 
 int32_t Event_WaitTimeout(int32_t milliseconds) {
-  int32_t code = Event_Take();
-  if (code) return code;
-
-  MSG msg = {};
-  if (milliseconds == -1) {
-    // WM_QUIT comes back like any other message; only a failed call (-1) has no message.
-    if (GetMessageW(&msg, nullptr, 0, 0) == -1) return 0;
-  } else if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) {
-    if (milliseconds == 0) return 0;
-    DWORD woke = MsgWaitForMultipleObjects(0, nullptr, FALSE, (DWORD)milliseconds,
-                                           QS_ALLINPUT | QS_ALLPOSTMESSAGE);
-    if (woke == WAIT_TIMEOUT) return 0;
-    if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | PM_NOYIELD)) return 0;
+  for (;;) {
+    int32_t code = Event_Take();
+    if (code) return code;
+    MSG msg = {};
+    // WM_QUIT comes back like any other message.
+    if (!nextMessage(&msg, milliseconds, &code)) return code;
+    dispatch(&msg);
+    if (!isEventCode(msg.message)) return (int32_t)msg.message;
+    // An endless wait goes on; a finite one hands out what the dispatch queued, if anything.
+    if (milliseconds != -1) return Event_Take();
   }
-
-  HWND active = GetActiveWindow();
-  HACCEL table = Window_Accelerators(active);
-  if (table && TranslateAcceleratorW(active, table, &msg)) {
-    if (IsWindow(active)) Focus_Cues(active, true);
-  } else {
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
-  }
-  return (int32_t)msg.message;
 }
 
 int Event_PostFromThread(int32_t code, intptr_t object, intptr_t windowNumber, int32_t type,

@@ -40,18 +40,22 @@ struct TabWalk {
   HWND target;
 };
 
+// The anchor marks its place in the walk even when it is no tab stop itself (the focus sits on
+// a control without WS_TABSTOP), so that Tab moves on from it rather than doing nothing. The
+// parts of the anchor are not tab stops to it: an extended combo box's own combo box is one,
+// and Tab would otherwise go round inside the control.
 BOOL CALLBACK visitTabStop(HWND child, LPARAM parameter) {
   TabWalk* walk = (TabWalk*)parameter;
-  if (!isTabStop(child)) return TRUE;
+  bool stop = isTabStop(child) && !(walk->anchor && IsChild(walk->anchor, child));
   if (walk->backward) {
     if (child == walk->anchor && walk->previous) {
       walk->target = walk->previous;
       return FALSE;
     }
-    walk->previous = child;
+    if (stop) walk->previous = child;
     return TRUE;
   }
-  if (walk->firstOnly || walk->takeNext || !walk->anchor) {
+  if (stop && (walk->firstOnly || walk->takeNext || !walk->anchor)) {
     walk->target = child;
     return FALSE;
   }

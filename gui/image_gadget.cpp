@@ -223,6 +223,9 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
       return forward(control, message, wParam, lParam);  // STATIC notifies STN_CLICKED
 
     case WM_MOUSEMOVE:
+      // A press whose release never came here (the capture went to a message box opened on
+      // the click, say) is over once the button is seen up.
+      if (!(wParam & MK_LBUTTON)) f->pressed = 0;
       if (f->pressed) {
         int32_t dx = (int16_t)LOWORD(lParam) - f->pressX;
         int32_t dy = (int16_t)HIWORD(lParam) - f->pressY;
@@ -240,6 +243,12 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
         f->pressed = 0;
         ReleaseCapture();
       }
+      return forward(control, message, wParam, lParam);
+
+    case WM_CAPTURECHANGED:
+      // Without the capture (taken by another window, or let go on WM_CANCELMODE) the release
+      // may go elsewhere: the press is over.
+      if ((HWND)lParam != control) f->pressed = 0;
       return forward(control, message, wParam, lParam);
 
     case WM_LBUTTONDBLCLK:

@@ -34,7 +34,11 @@ void setTopmost(HWND window, bool topmost) {
                SWP_NOSIZE | SWP_NOMOVE);
 }
 
-BOOL CALLBACK suspendWindow(HWND window, LPARAM) {
+// How many requesters of this thread are between DisableWindows and RestoreWindows: a window
+// procedure may show one while the box of another is up.
+thread_local uint16_t t_nesting;
+
+BOOL CALLBACK suspendWindow(HWND window, LPARAM nesting) {
   DWORD thread = GetCurrentThreadId();
   if (GetWindowThreadProcessId(window, nullptr) != thread) return TRUE;
   if (!IsWindowVisible(window)) return TRUE;
@@ -44,6 +48,7 @@ BOOL CALLBACK suspendWindow(HWND window, LPARAM) {
   if (!record) return TRUE;
   record->window = window;
   record->threadId = thread;
+  record->nesting = (uint16_t)nesting;
   if (GetWindowLongW(window, GWL_EXSTYLE) & WS_EX_TOPMOST) record->wasTopmost = 1;
   // The foreground window is left enabled: when it is the box's owner, MessageBoxW disables
   // and re-enables it itself.
@@ -67,19 +72,25 @@ HWND Requester_OwnerWindow() {
 }
 
 void Requester_DisableWindows() {
-  lockChain();
-  EnumWindows(suspendWindow, 1);
   DWORD thread = GetCurrentThreadId();
+  uint16_t nesting = ++t_nesting;
+  lockChain();
+  EnumWindows(suspendWindow, nesting);
   // The foreground window too leaves the topmost band, so that nothing can cover the box.
   for (void* node = g_suspendedChain; node; node = Chain_Next(node)) {
     SuspendedWindow* record = (SuspendedWindow*)node;
-    if (record->threadId == thread && record->wasTopmost) setTopmost(record->window, false);
+    if (record->threadId == thread && record->nesting == nesting && record->wasTopmost)
+      setTopmost(record->window, false);
   }
   unlockChain();
 }
 
 void Requester_RestoreWindows() {
   DWORD thread = GetCurrentThreadId();
+  // Only the records of this thread's latest DisableWindows: those of a requester that is
+  // still up around this one stay until it closes.
+  uint16_t nesting = t_nesting;
+  if (t_nesting) t_nesting--;
   lockChain();
   // Each pass takes the newest record of this thread off the chain before acting on a copy
   // of it, so no chain pointer is held across the window calls, whose messages may run any
@@ -87,7 +98,7 @@ void Requester_RestoreWindows() {
   for (;;) {
     SuspendedWindow* record = (SuspendedWindow*)g_suspendedChain;
     while (record && record->threadId != thread) record = (SuspendedWindow*)Chain_Next(record);
-    if (!record) break;
+    if (!record || record->nesting != nesting) break;
     SuspendedWindow held = *record;
     Chain_Remove(&g_suspendedChain, record);
     // A window hidden while the box was up is restored all the same.

@@ -15,6 +15,7 @@ struct SuspendedWindow {
   HWND window;         // the top-level window
   uint8_t wasTopmost;  // it had WS_EX_TOPMOST when recorded
   uint8_t disabledHere;// the requester disabled it (it was enabled and not in the foreground)
+  uint16_t nesting;    // 1 for a requester of its thread, 2 for one shown while that is up...
 };
 
 // Shows MessageBoxW(owner, text, title, flags) between DisableWindows and RestoreWindows and
@@ -26,7 +27,8 @@ HWND Requester_OwnerWindow();
 // Records the calling thread's visible top-level windows, disables those that are enabled and
 // not in the foreground, and moves the topmost ones into the normal band.
 void Requester_DisableWindows();
-// Undoes Requester_DisableWindows for the calling thread's records and removes them.
+// Undoes the calling thread's latest Requester_DisableWindows and removes its records; a
+// requester shown while another of the thread is up thus leaves the outer one's windows alone.
 void Requester_RestoreWindows();
 
 // The head of the process-wide chain of SuspendedWindow records (null when none is held).

@@ -51,8 +51,13 @@ std::vector<HANDLE> g_closed;
 
 std::wstring handleText(HANDLE h) { return std::to_wstring((uintptr_t)h); }
 
+// The size of the heap block that held the last search string: the Windows build has no
+// sanitizer to tell an overrun, so the tests compare sizes themselves.
+SIZE_T g_searchBytes;
+
 HANDLE WINAPI observedFindFirst(LPCWSTR search, LPWIN32_FIND_DATAW data) {
   g_calls.push_back(L"first:" + std::wstring(search));
+  g_searchBytes = HeapSize(g_programHeap, 0, search);
   return realFindFirst(search, data);
 }
 
@@ -260,6 +265,7 @@ TEST_F(DirTest, SearchStringGetsExactlyOneBackslashBeforeThePattern) {
   for (const Case& c : cases) {
     EXPECT_EQ(searchStringOf(0, c.path.c_str(), c.pattern), c.search)
         << "path " << std::string(c.path.begin(), c.path.end());
+    EXPECT_GE(g_searchBytes, (c.search.size() + 1) * sizeof(wchar_t)) << "room for the terminator";
   }
   EXPECT_EQ(searchStringOf(0, nullptr, nullptr), L"*.*");
   EXPECT_EQ(searchStringOf(0, nullptr, L"*.png"), L"*.png");

@@ -47,6 +47,9 @@ TEST_F(EventQueueTest, DataTravelsWithItsNodeAndIsFreedOnceWhenDone) {
   // Folded into the tail: its own data has no node to travel with and is released at once.
   Event_Post(EVENT_GADGET, 4, 0, 0, 101, recordFree, 0);
   EXPECT_EQ(freedData, (std::vector<intptr_t>{101}));
+  // The same data posted again is the tail's own: it lives on with the node.
+  Event_Post(EVENT_GADGET, 4, 0, 0, 100, recordFree, 0);
+  EXPECT_EQ(freedData, (std::vector<intptr_t>{101}));
   Event_Post(EVENT_TIMER, 5, 0, 0, 102, recordFree, 0);
   Event_Purge(EVENT_TIMER, -1, -1, -1);
   EXPECT_EQ(freedData, (std::vector<intptr_t>{101, 102}));
@@ -121,6 +124,49 @@ TEST_F(EventQueueTest, WaitingWithNothingQueuedReturnsTheMessageNumberOrZero) {
   EXPECT_EQ(Event_WaitTimeout(0), WM_USER + 2);
   ASSERT_TRUE(PostMessageW(Event_PostWindow(), WM_USER + 3, 0, 0));
   EXPECT_EQ(Event_Wait(), WM_USER + 3);
+}
+
+// A close request sent from another thread or process is handled inside the wait, whose
+// platform call returns for posted messages only: the event it queued must end the wait.
+TEST_F(EventQueueTest, AnEventQueuedWhileASentMessageIsHandledEndsTheWait) {
+  HWND window = (HWND)Window_Open(0, 0, 0, 100, 50, L"sent to", 0xC80000);
+  ASSERT_NE(window, nullptr);
+  takeEvents();
+  HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  for (int32_t milliseconds : {-1, 3000}) {
+    SCOPED_TRACE(milliseconds);
+    std::thread sender([window, done] {
+      Sleep(50);
+      SendMessageTimeoutW(window, WM_CLOSE, 0, 0, SMTO_NORMAL, 2000, nullptr);
+      // Should the wait miss the event, this ends it after two seconds.
+      if (WaitForSingleObject(done, 2000) == WAIT_TIMEOUT) PostMessageW(window, WM_USER + 9, 0, 0);
+    });
+    DWORD start = GetTickCount(), took;
+    int32_t code;
+    do {  // raw messages of the window's own making may come first
+      code = Event_WaitTimeout(milliseconds);
+      took = GetTickCount() - start;
+    } while (code > 0 && code < EVENT_GADGET && took < 1000);
+    SetEvent(done);
+    sender.join();
+    EXPECT_EQ(code, EVENT_CLOSE_WINDOW);
+    EXPECT_LT(took, 1000u);
+    waitEvents(10);
+  }
+  CloseHandle(done);
+}
+
+// Event codes lie in the range of window classes' private messages; a raw message with such a
+// number goes to its window but never comes back as the event.
+TEST_F(EventQueueTest, ARawMessageNumberedLikeAnEventIsNeverTakenForIt) {
+  for (UINT message : {EVENT_GADGET - 1, EVENT_GADGET + 0, EVENT_CLOSE_WINDOW + 0,
+                       EVENT_WINDOW_SIZED + 0, EVENT_WINDOW_SIZED + 1})
+    ASSERT_TRUE(PostMessageW(Event_PostWindow(), message, 0, 0));
+  EXPECT_EQ(Event_Wait(), EVENT_GADGET - 1);
+  EXPECT_EQ(Event_Wait(), EVENT_WINDOW_SIZED + 1);
+  ASSERT_TRUE(PostMessageW(Event_PostWindow(), EVENT_CLOSE_WINDOW, 0, 0));
+  EXPECT_EQ(Event_WaitTimeout(0), 0);
+  EXPECT_EQ(EventQueue_Length(), 0);
 }
 
 TEST_F(EventQueueTest, PostsFromAnotherThreadArriveThroughTheEventWindow) {

@@ -9,6 +9,9 @@
 #include "gui/focus.h"
 #include "tests/support/window_fixture_win.h"
 
+#include <objbase.h>  // before commctrl.h, which the lean windows.h leaves without HRESULT
+#include <commctrl.h>
+
 using namespace test_support;
 
 namespace {
@@ -55,7 +58,7 @@ TEST_F(FocusTest, TabAndShiftTabWalkTheEnabledVisibleTabStopsWithWrapAround) {
   HWND disabled = child(window, L"Button", WS_TABSTOP | WS_DISABLED, 45);
   HWND hidden = child(window, L"Button", WS_TABSTOP, 90);
   ShowWindow(hidden, SW_HIDE);
-  child(window, L"Button", 0, 135);  // no tab stop
+  HWND plain = child(window, L"Button", 0, 135);  // no tab stop
   // A container: its children come right after it, depth first.
   HWND box = child(window, L"Static", 0, 180);
   SetWindowPos(box, nullptr, 180, 5, 150, 40, SWP_NOZORDER);
@@ -80,6 +83,14 @@ TEST_F(FocusTest, TabAndShiftTabWalkTheEnabledVisibleTabStopsWithWrapAround) {
   SetFocus(nullptr);
   press(VK_TAB, true);
   EXPECT_EQ(GetFocus(), last) << "with no focus Shift+Tab takes the last tab stop";
+
+  // From a control that is no tab stop, the walk goes on from where it stands.
+  SetFocus(plain);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), inner);
+  SetFocus(plain);
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), first);
 }
 
 // Wine keeps no keyboard-cue state (WM_QUERYUISTATE answers 0 whatever was set), so the test
@@ -97,6 +108,35 @@ LRESULT CALLBACK cueKeeper(HWND w, UINT message, WPARAM wParam, LPARAM lParam) {
     return 0;
   }
   return CallWindowProcW(runtimeProcedure, w, message, wParam, lParam);
+}
+
+// Focus inside an IP address or extended combo box control sits on one of its children; Tab
+// and Shift+Tab move on from the compound control as a whole, never to a part of it.
+TEST_F(FocusTest, TabFromInsideACompoundControlMovesOnFromTheWholeControl) {
+  INITCOMMONCONTROLSEX icc = {sizeof icc, ICC_INTERNET_CLASSES | ICC_USEREX_CLASSES};
+  ASSERT_TRUE(InitCommonControlsEx(&icc));
+  HWND before = child(window, L"Button", WS_TABSTOP, 0);
+  HWND ip = child(window, WC_IPADDRESSW, WS_TABSTOP, 45);
+  HWND combo = child(window, WC_COMBOBOXEXW, WS_TABSTOP | CBS_SIMPLE, 90);
+  HWND after = child(window, L"Button", WS_TABSTOP, 135);
+  ASSERT_TRUE(before && ip && combo && after);
+  HWND field = GetWindow(GetWindow(ip, GW_CHILD), GW_HWNDNEXT);  // one of the four fields
+  HWND list = (HWND)SendMessageW(combo, CBEM_GETCOMBOCONTROL, 0, 0);
+  ASSERT_TRUE(field && list);
+  auto within = [](HWND control) { return GetFocus() == control || IsChild(control, GetFocus()); };
+
+  SetFocus(field);
+  press(VK_TAB);
+  EXPECT_TRUE(within(combo)) << "Tab from inside the IP address control";
+  SetFocus(field);
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), before) << "Shift+Tab from inside the IP address control";
+  SetFocus(list);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), after) << "Tab from inside the extended combo box";
+  SetFocus(list);
+  press(VK_TAB, true);
+  EXPECT_TRUE(within(ip)) << "Shift+Tab from inside the extended combo box";
 }
 
 TEST_F(FocusTest, ModifierKeysShowTheCuesAndDeactivationHidesThem) {

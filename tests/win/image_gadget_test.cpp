@@ -267,4 +267,26 @@ TEST_F(ImageGadgetMouse, DragStartsOnlyBeyondTheThreshold) {
   }
 }
 
+TEST_F(ImageGadgetMouse, APressWhoseReleaseNeverArrivesStartsNoDragLater) {
+  int away = 10 + GetSystemMetrics(SM_CXDRAG) + 5;
+  enum Lost { CaptureTaken, CancelMode, ButtonSeenUp };
+  for (Lost lost : {CaptureTaken, CancelMode, ButtonSeenUp}) {
+    SCOPED_TRACE(testing::Message() << "way " << lost);
+    Sleep(GetDoubleClickTime() + 50);
+    mouseButton(MOUSEEVENTF_LEFTDOWN);
+    EXPECT_EQ(gadgetTypes(), std::vector<int32_t>({GADGET_EVENT_LEFT_CLICK}));
+    // The release goes elsewhere: the capture is taken or cancelled (a message box opened on
+    // the click does that), or the next move simply comes with no button held.
+    if (lost == CaptureTaken) SetCapture(window);
+    if (lost == CancelMode) SendMessageW(control, WM_CANCELMODE, 0, 0);
+    WPARAM held = lost == ButtonSeenUp ? 0 : MK_LBUTTON;
+    PostMessageW(control, WM_MOUSEMOVE, held, MAKELPARAM(away, 10));
+    pump(10);
+    EXPECT_EQ(gadgetTypes(), std::vector<int32_t>());
+    ReleaseCapture();
+    mouseButton(MOUSEEVENTF_LEFTUP);
+    takeEvents();
+  }
+}
+
 }  // namespace

@@ -395,4 +395,27 @@ TEST_F(RequesterTest, EachThreadRestoresOnlyItsOwnWindows) {
   CloseHandle(restore);
 }
 
+// A requester shown while another of the same thread is up (from a window procedure that runs
+// inside the outer box): closing the inner box leaves the outer one's windows set aside.
+TEST_F(RequesterTest, InnerRequesterOnOneThreadLeavesTheOuterOnesWindowsAside) {
+  HWND front = window(L"front", 0, WS_VISIBLE, 0);
+  HWND back = window(L"back", WS_EX_TOPMOST, WS_VISIBLE, 130);
+  pump();
+  SetForegroundWindow(front);
+  pump();
+  ASSERT_EQ(GetForegroundWindow(), front);
+
+  Requester_DisableWindows();
+  window(L"outer box", 0, WS_VISIBLE, 260);  // takes the foreground, as the box does
+  Requester_DisableWindows();
+  EXPECT_FALSE(IsWindowEnabled(front));
+  Requester_RestoreWindows();
+  EXPECT_TRUE(IsWindowEnabled(front));
+  EXPECT_FALSE(IsWindowEnabled(back)) << "re-enabled while the outer box is still up";
+  EXPECT_FALSE(GetWindowLongW(back, GWL_EXSTYLE) & WS_EX_TOPMOST);
+  Requester_RestoreWindows();
+  EXPECT_TRUE(IsWindowEnabled(back));
+  EXPECT_TRUE(GetWindowLongW(back, GWL_EXSTYLE) & WS_EX_TOPMOST);
+}
+
 }  // namespace

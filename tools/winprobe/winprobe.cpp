@@ -12,6 +12,15 @@
 //   child class=C id=N x=X y=Y w=W h=H visible=0|1 text=T
 // Text is written as UTF-8. Exit code 0 when at least one window matched, 1 when none did,
 // 2 for a usage error. Windows only; it runs beside the program in the same Wine prefix.
+//
+//   winprobe --ask REQUEST TITLE
+//
+// Asks the first visible top-level window titled TITLE to close, as task bars, automation
+// tools and session managers do. REQUEST is one of: close (WM_CLOSE sent), post-close
+// (WM_CLOSE posted), sysclose (WM_SYSCOMMAND SC_CLOSE sent), endsession (WM_QUERYENDSESSION
+// sent, then WM_ENDSESSION with TRUE, and "queryendsession=N" printed with the answer).
+// Exit code 0 when every message was taken within a second, 1 when no window matched, 3
+// when the window did not answer in time.
 #include <windows.h>
 
 #include <cstdio>
@@ -48,6 +57,7 @@ std::string class_name(HWND window) {
 struct Search {
   const wchar_t* title;
   int found;
+  HWND window;  // the first match, for --ask
 };
 
 BOOL CALLBACK report_child(HWND child, LPARAM top) {
@@ -77,16 +87,55 @@ BOOL CALLBACK report_top(HWND window, LPARAM param) {
   return TRUE;
 }
 
+BOOL CALLBACK find_top(HWND window, LPARAM param) {
+  Search* search = (Search*)param;
+  wchar_t title[512] = {0};
+  GetWindowTextW(window, title, 512);
+  if (!IsWindowVisible(window) || std::wcscmp(title, search->title) != 0) return TRUE;
+  search->window = window;
+  return FALSE;
+}
+
+bool send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, DWORD_PTR* answer) {
+  return SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 1000, answer) != 0;
+}
+
+int ask(const wchar_t* request, const wchar_t* title) {
+  Search search = {title, 0, nullptr};
+  EnumWindows(find_top, (LPARAM)&search);
+  HWND window = search.window;
+  if (!window) return 1;
+  DWORD_PTR answer = 0;
+  bool answered;
+  if (std::wcscmp(request, L"close") == 0) {
+    answered = send(window, WM_CLOSE, 0, 0, &answer);
+  } else if (std::wcscmp(request, L"post-close") == 0) {
+    answered = PostMessageW(window, WM_CLOSE, 0, 0) != 0;
+  } else if (std::wcscmp(request, L"sysclose") == 0) {
+    answered = send(window, WM_SYSCOMMAND, SC_CLOSE, 0, &answer);
+  } else if (std::wcscmp(request, L"endsession") == 0) {
+    answered = send(window, WM_QUERYENDSESSION, 0, 0, &answer);
+    std::printf("queryendsession=%d\n", (int)answer);
+    answered = answered && send(window, WM_ENDSESSION, TRUE, 0, &answer);
+  } else {
+    std::fprintf(stderr, "winprobe: unknown request\n");
+    return 2;
+  }
+  std::fflush(stdout);
+  return answered ? 0 : 3;
+}
+
 }  // namespace
 
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  if (argv && argc == 4 && std::wcscmp(argv[1], L"--ask") == 0) return ask(argv[2], argv[3]);
   if (!argv || argc != 2) {
-    std::fprintf(stderr, "usage: winprobe TITLE\n");
+    std::fprintf(stderr, "usage: winprobe TITLE | winprobe --ask REQUEST TITLE\n");
     return 2;
   }
-  Search search = {argv[1], 0};
+  Search search = {argv[1], 0, nullptr};
   EnumWindows(report_top, (LPARAM)&search);
   std::fflush(stdout);
   return search.found ? 0 : 1;
