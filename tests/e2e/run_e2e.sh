@@ -38,6 +38,7 @@ program_pid=
 
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ "${unmanaged_on:-0}" = 1 ] && unmanaged off
   [ "${own_server:-0}" = 1 ] && wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
   if [ -n "${E2E_KEEP:-}" ]; then echo "run_e2e: screenshots kept in $work" >&2; else rm -rf "$work"; fi
@@ -97,10 +98,11 @@ start() {
   program_pid=$(cat "$dir.pid" 2>/dev/null)
 }
 
-# wait_exit DIR: the program's exit code, or "timeout" when it has not ended within 10 s.
+# wait_exit DIR [TENTHS]: the program's exit code, or "timeout" when it has not ended within
+# TENTHS tenths of a second (default 100: 10 s).
 wait_exit() {
   local dir=$1
-  for _ in $(seq 100); do
+  for _ in $(seq "${2:-100}"); do
     if [ -s "$dir.exit" ]; then cat "$dir.exit"; program_pid=; return; fi
     sleep 0.1
   done
@@ -123,6 +125,19 @@ window() {
 }
 
 probe() { wine "$probe" "$title" 2>/dev/null | tr -d '\r'; }
+
+# main_window: the X window of the program's main window once it is up, whatever its size
+# (an unmanaged window's X window takes in the frame too), waiting up to 10 s for it.
+main_window() {
+  for _ in $(seq 50); do
+    if probe | grep -q '^window class=WindowClass_0 '; then
+      xdotool search --name "^$title\$" 2>/dev/null | head -1
+      return 0
+    fi
+    sleep 0.1
+  done
+  return 1
+}
 
 # pixels FILE X,Y...: "r,g,b" for each point, space separated.
 pixels() {
@@ -266,6 +281,56 @@ case_close_at_start() {
   close_window "$id"
   code=$(wait_exit "$dir")
   if [ "$code" = 0 ]; then pass alt_f4_at_start; else fail alt_f4_at_start "exit code $code"; fi
+}
+
+# unmanaged on|off: the program's windows unmanaged, or Wine's default again. Without a window
+# manager Wine's X11 driver waits about 2 s for one to withdraw every managed window that is
+# hidden; on a user's desktop a window manager answers at once, so the cases that time the
+# end of the program run with unmanaged windows, which end as fast.
+unmanaged() {
+  local key='HKCU\Software\Wine\AppDefaults\vorellis.exe\X11 Driver'
+  unmanaged_on=0
+  if [ "$1" = on ]; then wine reg add "$key" /v Managed /d N /f >/dev/null 2>&1 && unmanaged_on=1
+  else wine reg delete "${key%\\*}" /f >/dev/null 2>&1; fi
+}
+
+# Close requests from another process, as task bars, automation tools and session managers
+# make them (WM_CLOSE sent or posted, WM_SYSCOMMAND SC_CLOSE sent), and Alt+F4. Each ends the
+# program within a second, with exit code 0.
+case_close_requests() {
+  local dir=$work/ask request id code
+  make_set "$dir"
+  for request in close sysclose post-close alt-f4; do
+    start "$dir"
+    if ! id=$(main_window); then fail "ask_$request" "no window"; wait_exit "$dir" >/dev/null; continue; fi
+    if [ "$request" = alt-f4 ]; then
+      close_window "$id"
+    elif ! wine "$probe" --ask "$request" "$title" >/dev/null 2>&1; then
+      fail "ask_$request" "the window did not take the request within a second"
+      wait_exit "$dir" >/dev/null
+      continue
+    fi
+    code=$(wait_exit "$dir" 10)
+    if [ "$code" = 0 ]; then pass "ask_$request"; else fail "ask_$request" "exit code $code (1 s allowed)"; fi
+  done
+}
+
+# A session end: the program answers WM_QUERYENDSESSION (yes) and WM_ENDSESSION at once, and
+# ends within a second, with exit code 0, when the session manager ends the session. Last, as
+# it ends the prefix's session.
+case_session_end() {
+  local dir=$work/session answer code
+  make_set "$dir"
+  start "$dir"
+  if ! main_window >/dev/null; then fail session_end "no window"; wait_exit "$dir" >/dev/null; return; fi
+  answer=$(wine "$probe" --ask endsession "$title" 2>/dev/null | tr -d '\r')
+  local asked=$?
+  wine wineboot --end-session >/dev/null 2>&1
+  code=$(wait_exit "$dir" 10)
+  if [ "$asked" != 0 ] || [ "$answer" != queryendsession=1 ]; then
+    fail session_end "session-end messages not answered at once: '$answer'"
+  elif [ "$code" != 0 ]; then fail session_end "exit code $code (1 s allowed after the session ended)"
+  else pass session_end; fi
 }
 
 case_no_gfx() {
@@ -414,6 +479,10 @@ case_empty_balls
 case_no_placeholders
 case_partial_files
 case_corrupt_files
+unmanaged on
+case_close_requests
+case_session_end
+unmanaged off
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
