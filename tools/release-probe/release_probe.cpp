@@ -53,7 +53,7 @@ int version(const wchar_t* file) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || length < sizeof *fixed) return 1;
-  std::printf("fixed=%lu.%lu.%lu.%lu\nproduct=%lu.%lu.%lu.%lu\n", HIWORD(fixed->dwFileVersionMS),
+  std::printf("fixed=%u.%u.%u.%u\nproduct=%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS),
               LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
               HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
               HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
