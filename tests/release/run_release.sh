@@ -102,19 +102,20 @@ slot_matches() {
 # checks the screenshot shows a draw of pictures from GFX, closes the window; exit code 0.
 run_and_click() {
   local name=$1 dir=$2 exe=$3 gfx=$4 id shot k v balls="" stars="" code
-  (cd "$dir" && wine "$exe" >/dev/null 2>&1; echo $? >"$work/$name.exit") &
+  local file=$work/${name//\//-}
+  (cd "$dir" && wine "$exe" >/dev/null 2>&1; echo $? >"$file.exit") &
   if ! id=$(window); then fail "$name" "no window titled '$title'"; wineserver -k; return; fi
   xdotool mousemove --window "$id" 380 122 click 1
   sleep 1.5
-  shot=$work/$name.png
-  import -window "$id" "$shot" 2>/dev/null
+  shot=$file.png
+  import -window "$id" "$shot" 2>/dev/null || { fail "$name" "no screenshot"; return; }
   for k in 1 2 3 4 5 7 8; do
     v=$(slot_matches "$shot" "$k" "$gfx") || { v=none; }
     if [ "$k" -le 5 ]; then balls+="$v "; else stars+="$v "; fi
   done
   xdotool windowfocus "$id" 2>/dev/null; xdotool key alt+F4
-  for _ in $(seq 100); do [ -s "$work/$name.exit" ] && break; sleep 0.1; done
-  code=$(cat "$work/$name.exit" 2>/dev/null)
+  for _ in $(seq 100); do [ -s "$file.exit" ] && break; sleep 0.1; done
+  code=$(cat "$file.exit" 2>/dev/null)
   if [[ "$balls$stars" == *none* ]]; then fail "$name" "slots show balls [$balls] stars [$stars] (none: not a shipped picture)"
   elif [ "$(tr ' ' '\n' <<<"$balls" | sort -u | grep -c .)" != 5 ] || [ "$(tr ' ' '\n' <<<"$stars" | sort -u | grep -c .)" != 2 ]; then
     fail "$name" "not a draw: balls [$balls] stars [$stars]"
