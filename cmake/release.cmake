@@ -17,7 +17,8 @@ add_compile_options($<$<COMPILE_LANGUAGE:CXX>:-fno-exceptions>)
 # On i686 an object's one .eh_frame section refers to every function in it, so the linker's
 # garbage collection keeps them all: that is what kept libpng's write side in the program.
 # Nothing unwinds the stack there (libpng's errors return by longjmp), so no unwind tables.
-# On x86_64 the unwind tables are part of the calling convention and stay.
+# On x86_64 the unwind tables are part of the calling convention and stay: msvcrt's longjmp
+# unwinds through them there.
 if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
   add_compile_options(-fno-asynchronous-unwind-tables)
 endif()

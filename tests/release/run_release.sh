@@ -13,17 +13,20 @@
 #   - an install over an earlier version keeps a picture the user replaced, and the earlier
 #     installer then refuses to go back.
 #
-#   tests/release/run_release.sh [--package]
+#   tests/release/run_release.sh [--package] [win32|win64...]
 #
-# --package runs scripts/package first. Needs build/win32/bin/release-probe.exe and the staged
+# --package runs scripts/package first; naming architectures tests only those. Needs build/win32/bin/release-probe.exe and the staged
 # folders scripts/package leaves in build/package. Prints "PASS name" or "FAIL name: reason"
 # per case and last "N passed, N failed"; exits 1 when a case failed.
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" = --package ]; then
+  shift
   "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
 fi
+arches=("$@")
+[ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
 version=$(sed -n 's/^project(vorellis VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
 dist=$top/dist
 probe=$top/build/win32/bin/release-probe.exe
@@ -246,8 +249,12 @@ FileVersion=$version"
   wineserver -k 2>/dev/null
 }
 
-release_test win32
-release_test win64
+for arch in "${arches[@]}"; do
+  case $arch in
+    win32|win64) release_test "$arch" ;;
+    *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;;
+  esac
+done
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
