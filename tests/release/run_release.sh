@@ -50,7 +50,7 @@ cleanup() {
 trap cleanup EXIT
 
 pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
+fail() { local name=$1; shift; echo "FAIL $name: $*"; failed=$((failed + 1)); }
 
 for n in $(seq $((150 + RANDOM % 40)) 199); do
   [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
@@ -244,7 +244,8 @@ FileVersion=$version"
   wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
   if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion)" != "$version" ] ||
     [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
-    fail "$arch/no_downgrade" "the earlier installer ran over this version (exit $rc)"
+    fail "$arch/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
+      "'$(reg_value $view DisplayVersion)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
   else pass "$arch/no_downgrade"; fi
   wineserver -k 2>/dev/null
 }
