@@ -143,7 +143,8 @@ release_test() {
     grep -q " tirage-vorellis-$version-$arch-setup.exe\$" "$dist/SHA256SUMS"; then pass "$arch/sha256sums"
   else fail "$arch/sha256sums" "SHA256SUMS does not match the $arch artefacts"; fi
 
-  # The zip: one top folder; run from its own folder.
+  # The zip: one top folder; the guide for Notepad (UTF-8 marked, CRLF, this version); run
+  # from its own folder.
   unz=$work/unzip-$arch
   mkdir -p "$unz" && (cd "$unz" && unzip -q "$zip")
   root="$unz/Tirage Vorellis"
@@ -153,7 +154,7 @@ release_test() {
   if [ "$top_entries" != "Tirage Vorellis" ] || [ ! -f "$root/vorellis.exe" ] || [ ! -f "$root/Guide.txt" ] ||
     [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
     [ "$(ls "$root/GFX/Balls" | wc -l)" != 51 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 13 ] ||
-    ! head -1 "$root/Guide.txt" | grep -q $'\r$'; then
+    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"'.*\r$'; then
     fail "$arch/zip_contents" "unexpected contents: $top_entries / $got"
   else pass "$arch/zip_contents"; fi
   run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
