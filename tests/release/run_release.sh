@@ -109,9 +109,14 @@ run_and_click() {
   (cd "$dir" && wine "$exe" >/dev/null 2>&1; echo $? >"$file.exit") &
   if ! id=$(window); then fail "$name" "no window titled '$title'"; wineserver -k; return; fi
   xdotool mousemove --window "$id" 380 122 click 1
-  sleep 1.5
+  # The draw has happened once the first slot shows a shipped ball (at most 10 s).
   shot=$file.png
-  import -window "$id" "$shot" 2>/dev/null || { fail "$name" "no screenshot"; return; }
+  for _ in $(seq 20); do
+    sleep 0.5
+    import -window "$id" "$shot" 2>/dev/null || continue
+    slot_matches "$shot" 1 "$gfx" >/dev/null && { sleep 0.5; import -window "$id" "$shot" 2>/dev/null; break; }
+  done
+  [ -f "$shot" ] || { fail "$name" "no screenshot"; return; }
   for k in 1 2 3 4 5 7 8; do
     v=$(slot_matches "$shot" "$k" "$gfx") || { v=none; }
     if [ "$k" -le 5 ]; then balls+="$v "; else stars+="$v "; fi
@@ -154,8 +159,8 @@ release_test() {
   if [ "$top_entries" != "Tirage Vorellis" ] || [ ! -f "$root/vorellis.exe" ] || [ ! -f "$root/Guide.txt" ] ||
     [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
     [ "$(ls "$root/GFX/Balls" | wc -l)" != 51 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 13 ] ||
-    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"'.*\r$'; then
-    fail "$arch/zip_contents" "unexpected contents: $top_entries / $got"
+    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$'; then
+    fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi
   run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
 
