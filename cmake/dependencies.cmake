@@ -4,6 +4,14 @@ if(WIN32)
   # by scripts/setup into third_party/, is built here as a static library per target.
   set(ZLIB_INCLUDE_DIR /usr/${MINGW_TRIPLE}/include CACHE PATH "" FORCE)
   set(ZLIB_LIBRARY /usr/${MINGW_TRIPLE}/lib/libz.a CACHE FILEPATH "" FORCE)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    # Debian's zlib carries unwind tables that would keep deflate in the program (libpng's
+    # write side refers to it; see cmake/release.cmake): link a copy without them.
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/zlib)
+    execute_process(COMMAND ${MINGW_TRIPLE}-objcopy --remove-section=.eh_frame ${ZLIB_LIBRARY}
+                            ${CMAKE_BINARY_DIR}/zlib/libz.a COMMAND_ERROR_IS_FATAL ANY)
+    set(ZLIB_LIBRARY ${CMAKE_BINARY_DIR}/zlib/libz.a CACHE FILEPATH "" FORCE)
+  endif()
   find_package(ZLIB REQUIRED)
   file(GLOB PNG_SOURCE_DIR ${PROJECT_SOURCE_DIR}/third_party/libpng1.6-*)
   if(NOT PNG_SOURCE_DIR)

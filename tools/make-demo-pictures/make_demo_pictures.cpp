@@ -4,8 +4,8 @@
 //
 // Writes DIR/GFX/Balls/0.png .. 49.png and vide.png, DIR/GFX/Stars/0.png .. 11.png and vide.png,
 // all 8-bit RGBA PNG files of 100 x 100 pixels (the slots are 110 pixels apart, so nothing
-// overlaps the next slot). Each numbered picture shows its number, drawn with a small built-in
-// bitmap font scaled up.
+// overlaps the next slot). Each numbered picture shows its number in a real typeface (DejaVu
+// Sans Bold, drawn anti-aliased by cairo).
 //
 // The default set is the one a user sees: a coloured ball or a golden star on a transparent
 // ground. With --coded every picture is instead an opaque square whose colour stands for its
@@ -14,7 +14,7 @@
 // placeholder from a drawn picture too.
 //
 // Exit code 0 when every file was written, 1 when one could not be, 2 for a usage error.
-// Depends on libpng.
+// Depends on libpng, cairo and the DejaVu fonts (scripts/setup installs them).
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -25,6 +25,8 @@
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include <cairo.h>
 
 #include "tools/common/png_encode.h"
 #include "tools/common/shapes.h"
@@ -61,38 +63,34 @@ struct Canvas {
   }
 };
 
-// 5 x 7 digits, one row per byte, bit 4 = leftmost column.
-const uint8_t kDigits[10][7] = {
-    {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E},  // 0
-    {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E},  // 1
-    {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F},  // 2
-    {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E},  // 3
-    {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02},  // 4
-    {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E},  // 5
-    {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E},  // 6
-    {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},  // 7
-    {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E},  // 8
-    {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C},  // 9
-};
-
-// Draws the decimal text of value centred on (cx, cy), each font pixel a scale x scale block.
-void draw_number(Canvas& canvas, int value, double cx, double cy, int scale, Rgba colour) {
+// Draws the decimal text of value centred on (cx, cy), size pixels to the em, in DejaVu Sans
+// Bold through cairo: anti-aliased, without hinting, so that every machine with the same
+// cairo and font draws the same pixels. cairo renders the text as a coverage mask, which is
+// then laid over the canvas in the given colour.
+void draw_number(Canvas& canvas, int value, double cx, double cy, double size, Rgba colour) {
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, canvas.width, canvas.height);
+  cairo_t* cr = cairo_create(mask);
+  cairo_font_options_t* options = cairo_font_options_create();
+  cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+  cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_NONE);
+  cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_OFF);
+  cairo_set_font_options(cr, options);
+  cairo_select_font_face(cr, "DejaVu Sans", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_BOLD);
+  cairo_set_font_size(cr, size);
   std::string text = std::to_string(value);
-  int glyphs = (int)text.size();
-  int width = (glyphs * 5 + (glyphs - 1)) * scale;  // one font column between digits
-  int height = 7 * scale;
-  int left = (int)std::lround(cx - width / 2.0);
-  int top = (int)std::lround(cy - height / 2.0);
-  for (int g = 0; g < glyphs; ++g) {
-    const uint8_t* rows = kDigits[text[g] - '0'];
-    int gx = left + g * 6 * scale;
-    for (int row = 0; row < 7; ++row)
-      for (int col = 0; col < 5; ++col)
-        if (rows[row] & (0x10 >> col))
-          for (int y = 0; y < scale; ++y)
-            for (int x = 0; x < scale; ++x)
-              canvas.blend(gx + col * scale + x, top + row * scale + y, colour, 1.0);
-  }
+  cairo_text_extents_t ext;
+  cairo_text_extents(cr, text.c_str(), &ext);
+  cairo_move_to(cr, cx - ext.x_bearing - ext.width / 2, cy - ext.y_bearing - ext.height / 2);
+  cairo_show_text(cr, text.c_str());
+  cairo_surface_flush(mask);
+  const unsigned char* data = cairo_image_surface_get_data(mask);
+  int stride = cairo_image_surface_get_stride(mask);
+  for (int y = 0; y < canvas.height; ++y)
+    for (int x = 0; x < canvas.width; ++x)
+      canvas.blend(x, y, colour, data[(size_t)y * stride + x] / 255.0);
+  cairo_font_options_destroy(options);
+  cairo_destroy(cr);
+  cairo_surface_destroy(mask);
 }
 
 // Fills the shape given by inside(x, y) with colour(x, y), with 4 x 4 supersampled edges.
@@ -151,7 +149,7 @@ Canvas demo_ball(int value) {  // value -1: the placeholder
   const double face = 30;
   fill_shape(c, [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= face * face; },
              [](double, double) { return Rgba{250, 250, 245, 255}; });
-  draw_number(c, value, cx, cy, value < 10 ? 5 : 4, kInk);
+  draw_number(c, value, cx, cy, value < 10 ? 44 : 36, kInk);
   return c;
 }
 
@@ -164,7 +162,7 @@ Canvas demo_star(int value) {
     return c;
   }
   fill_shape(c, star, [&](double x, double y) { return shaded(Rgba{240, 190, 30, 255}, x, y, cx, cy, outer); });
-  draw_number(c, value, cx, cy + 2, value < 10 ? 4 : 3, kInk);
+  draw_number(c, value, cx, cy + 3, value < 10 ? 34 : 26, kInk);
   return c;
 }
 
@@ -181,7 +179,7 @@ Canvas coded_picture(bool star, int value) {
   Canvas c(value < 0 ? 90 : 100, 100);
   Rgba colour = picture_colour(star, value);
   for (Rgba& p : c.pixels) p = colour;
-  if (value >= 0) draw_number(c, value, 50, 50, 4, Rgba{0, 0, 0, 255});
+  if (value >= 0) draw_number(c, value, 50, 50, 36, Rgba{0, 0, 0, 255});
   return c;
 }
 

@@ -1,0 +1,267 @@
+#!/usr/bin/env bash
+# Release test: what a Windows user downloads (dist/, from scripts/package), used as a user
+# and an administrator use it, under Wine and Xvfb, for both architectures, each in a fresh
+# Wine prefix:
+#   - the zip, unpacked into a fresh folder, runs from its own folder as a double-click starts
+#     it, and a real click (xdotool) shows the shipped pictures (screenshot);
+#   - the version resource reads back through GetFileVersionInfoW / VerQueryValueW;
+#   - the installer with /S installs what the zip holds, the Start-menu shortcut (read through
+#     IShellLinkW) targets the program with the install folder as working folder, the
+#     Apps-and-features entry is in the registry view of the program's architecture, and the
+#     program started as the shortcut starts it shows the shipped pictures;
+#   - /S uninstall removes everything installed and keeps a file the user added;
+#   - an install over an earlier version keeps a picture the user replaced, and the earlier
+#     installer then refuses to go back.
+#
+#   tests/release/run_release.sh [--package] [win32|win64...]
+#
+# --package runs scripts/package first; naming architectures tests only those. Needs build/win32/bin/release-probe.exe and the staged
+# folders scripts/package leaves in build/package. Prints "PASS name" or "FAIL name: reason"
+# per case and last "N passed, N failed"; exits 1 when a case failed.
+set -uo pipefail
+
+top=$(cd "$(dirname "$0")/../.." && pwd)
+if [ "${1:-}" = --package ]; then
+  shift
+  "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
+fi
+arches=("$@")
+[ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
+version=$(sed -n 's/^project(vorellis VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+dist=$top/dist
+probe=$top/build/win32/bin/release-probe.exe
+for f in "$dist/SHA256SUMS" "$probe"; do
+  [ -f "$f" ] || { echo "run_release: missing $f (run scripts/package)" >&2; exit 2; }
+done
+
+work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
+title="Tirage Vorellis"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
+passed=0
+failed=0
+xvfb_pid=
+export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEARCH=win64
+
+cleanup() {
+  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  if [ -n "${RELEASE_KEEP:-}" ]; then echo "run_release: kept $work" >&2; else rm -rf "$work"; fi
+}
+trap cleanup EXIT
+
+pass() { echo "PASS $1"; passed=$((passed + 1)); }
+fail() { local name=$1; shift; echo "FAIL $name: $*"; failed=$((failed + 1)); }
+
+for n in $(seq $((150 + RANDOM % 40)) 199); do
+  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
+  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && { export DISPLAY=":$n"; break; }
+  kill "$xvfb_pid" 2>/dev/null; xvfb_pid=
+done
+[ -n "$xvfb_pid" ] || { echo "run_release: Xvfb did not start" >&2; exit 2; }
+
+# --- helpers -----------------------------------------------------------------------------
+
+wine_path() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
+reg_value() {  # reg_value VIEW NAME: the value's data, or nothing
+  wine reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+}
+# tree DIR: every file under DIR with its checksum, sorted.
+tree() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
+
+window() {  # the 760x140 window titled $title, waiting up to 15 s
+  local id w h
+  for _ in $(seq 150); do
+    for id in $(xdotool search --name "^$title\$" 2>/dev/null); do
+      read -r w h < <(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}')
+      [ "$w" = 760 ] && [ "$h" = 140 ] && { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  return 1
+}
+
+# slot_matches SHOT K GFX: the slot K picture of SHOT is one of the numbered pictures of GFX
+# (laid over the window's background, as the program draws it); prints its value.
+slot_matches() {
+  local shot=$1 k=$2 gfx=$3 x folder count bg pic v
+  if [ "$k" -le 5 ]; then x=$((110 * (k - 1))); folder=Balls; count=50
+  else x=$((550 + 110 * (k - 7))); folder=Stars; count=12; fi
+  bg=$(convert "$shot" -format '%[pixel:p{105,50}]' info:)
+  convert "$shot" -crop "100x100+$x+0" +repage "$work/slot.png"
+  for v in $(seq 0 $((count - 1))); do
+    pic=$gfx/$folder/$v.png
+    convert "$pic" -background "$bg" -flatten "$work/want.png"
+    if [ "$(compare -metric AE -fuzz 3% "$work/slot.png" "$work/want.png" null: 2>&1)" = 0 ]; then
+      echo "$v"; return 0
+    fi
+  done
+  return 1
+}
+
+# run_and_click NAME DIR EXE GFX: starts EXE with DIR as current folder, clicks the button,
+# checks the screenshot shows a draw of pictures from GFX, closes the window; exit code 0.
+run_and_click() {
+  local name=$1 dir=$2 exe=$3 gfx=$4 id shot k v balls="" stars="" code
+  local file=$work/${name//\//-}
+  (cd "$dir" && wine "$exe" >/dev/null 2>&1; echo $? >"$file.exit") &
+  if ! id=$(window); then fail "$name" "no window titled '$title'"; wineserver -k; return; fi
+  xdotool mousemove --window "$id" 380 122 click 1
+  # The draw has happened once the first slot shows a shipped ball (at most 10 s).
+  shot=$file.png
+  for _ in $(seq 20); do
+    sleep 0.5
+    import -window "$id" "$shot" 2>/dev/null || continue
+    slot_matches "$shot" 1 "$gfx" >/dev/null && { sleep 0.5; import -window "$id" "$shot" 2>/dev/null; break; }
+  done
+  [ -f "$shot" ] || { fail "$name" "no screenshot"; return; }
+  for k in 1 2 3 4 5 7 8; do
+    v=$(slot_matches "$shot" "$k" "$gfx") || { v=none; }
+    if [ "$k" -le 5 ]; then balls+="$v "; else stars+="$v "; fi
+  done
+  xdotool windowfocus "$id" 2>/dev/null; xdotool key alt+F4
+  for _ in $(seq 100); do [ -s "$file.exit" ] && break; sleep 0.1; done
+  code=$(cat "$file.exit" 2>/dev/null)
+  if [[ "$balls$stars" == *none* ]]; then fail "$name" "slots show balls [$balls] stars [$stars] (none: not a shipped picture)"
+  elif [ "$(tr ' ' '\n' <<<"$balls" | sort -u | grep -c .)" != 5 ] || [ "$(tr ' ' '\n' <<<"$stars" | sort -u | grep -c .)" != 2 ]; then
+    fail "$name" "not a draw: balls [$balls] stars [$stars]"
+  elif [ "$code" != 0 ]; then fail "$name" "exit code '${code:-none}'"
+  else pass "$name"; fi
+}
+
+# --- one architecture ----------------------------------------------------------------------
+
+release_test() {
+  local arch=$1 view pf other zip setup unz root inst lnk info got want
+  zip=$dist/tirage-vorellis-$version-$arch.zip
+  setup=$dist/tirage-vorellis-$version-$arch-setup.exe
+  if [ "$arch" = win64 ]; then view=64; other=32; pf="Program Files"; else view=32; other=64; pf="Program Files (x86)"; fi
+  export WINEPREFIX=$work/prefix-$arch
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1
+  wineserver -w
+
+  # The checksums: what a user checks a download against.
+  if (cd "$dist" && sha256sum --quiet -c SHA256SUMS) >/dev/null 2>&1 && grep -q " tirage-vorellis-$version-$arch.zip\$" "$dist/SHA256SUMS" &&
+    grep -q " tirage-vorellis-$version-$arch-setup.exe\$" "$dist/SHA256SUMS"; then pass "$arch/sha256sums"
+  else fail "$arch/sha256sums" "SHA256SUMS does not match the $arch artefacts"; fi
+
+  # The zip: one top folder; the guide for Notepad (UTF-8 marked, CRLF, this version); run
+  # from its own folder.
+  unz=$work/unzip-$arch
+  mkdir -p "$unz" && (cd "$unz" && unzip -q "$zip")
+  root="$unz/Tirage Vorellis"
+  got=$(cd "$unz" && find . -type f | sort | tr '\n' ' ')
+  local top_entries
+  top_entries=$(ls -A "$unz")
+  if [ "$top_entries" != "Tirage Vorellis" ] || [ ! -f "$root/vorellis.exe" ] || [ ! -f "$root/Guide.txt" ] ||
+    [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
+    [ "$(ls "$root/GFX/Balls" | wc -l)" != 51 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 13 ] ||
+    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$'; then
+    fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
+  else pass "$arch/zip_contents"; fi
+  run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
+
+  # The version resource, through the platform's version API.
+  info=$(wine "$probe" version "$(winepath -w "$root/vorellis.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
+  want="fixed=$version.0
+product=$version.0
+ProductName=Tirage Vorellis
+ProductVersion=$version
+FileVersion=$version"
+  local pe=PE32; [ "$arch" = win64 ] && pe=PE32+
+  if [ "$(head -5 <<<"$info")" != "$want" ] || ! grep -q '^FileDescription=.' <<<"$info" ||
+    ! grep -q '^OriginalFilename=vorellis.exe$' <<<"$info" || ! grep -q '^LegalCopyright=.*MIT' <<<"$info"; then
+    fail "$arch/version_resource" "read back [$info]"
+  elif ! file "$root/vorellis.exe" | grep -q "$pe executable (GUI)"; then
+    fail "$arch/version_resource" "not a $pe GUI program: $(file -b "$root/vorellis.exe")"
+  else pass "$arch/version_resource"; fi
+
+  # The installer, silent.
+  local rc
+  wine "$setup" /S >/dev/null 2>&1; rc=$?
+  wineserver -w
+  inst="$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
+  got=$(tree "$inst" | grep -v ' ./uninstall.exe$')
+  if [ "$rc" != 0 ]; then fail "$arch/install_silent" "exit code $rc"
+  elif [ "$got" != "$(tree "$root")" ] || [ ! -f "$inst/uninstall.exe" ]; then
+    fail "$arch/install_silent" "the install folder '$inst' does not hold what the zip holds plus uninstall.exe"
+  else pass "$arch/install_silent"; fi
+
+  lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
+  local win_inst target workdir
+  win_inst="C:\\$pf\\Tirage Vorellis"
+  info=$(wine "$probe" shortcut "$(winepath -w "$lnk" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
+  target=$(sed -n 's/^target=//p' <<<"$info"); workdir=$(sed -n 's/^workdir=//p' <<<"$info")
+  if [ "${target,,}" != "${win_inst,,}\\vorellis.exe" ] || [ "${workdir,,}" != "${win_inst,,}" ]; then
+    fail "$arch/shortcut" "read through IShellLinkW: [$info], expected target $win_inst\\vorellis.exe, working folder $win_inst"
+  else pass "$arch/shortcut"; fi
+
+  local problems=""
+  [ "$(reg_value $view DisplayName)" = "Tirage Vorellis" ] || problems+=" DisplayName"
+  [ "$(reg_value $view DisplayVersion)" = "$version" ] || problems+=" DisplayVersion"
+  [ "$(reg_value $view DisplayIcon)" = "$win_inst\\vorellis.exe,0" ] || problems+=" DisplayIcon"
+  [ "$(reg_value $view UninstallString)" = "\"$win_inst\\uninstall.exe\"" ] || problems+=" UninstallString"
+  [ "$(reg_value $view QuietUninstallString)" = "\"$win_inst\\uninstall.exe\" /S" ] || problems+=" QuietUninstallString"
+  local size_kb
+  size_kb=$(find "$root" -type f -printf '%s\n' | awk '{s += $1} END {print int((s + 1023) / 1024)}')
+  [ "$(reg_value $view EstimatedSize)" = "$(printf '0x%x' "$size_kb")" ] || problems+=" EstimatedSize"
+  [ "$(reg_value $view NoModify)" = 0x1 ] || problems+=" NoModify"
+  [ "$(reg_value $view NoRepair)" = 0x1 ] || problems+=" NoRepair"
+  [ -z "$(reg_value $other DisplayName)" ] || problems+=" (also in the $other-bit view)"
+  if [ -n "$problems" ]; then fail "$arch/apps_entry" "wrong or missing in the $view-bit view:$problems"
+  else pass "$arch/apps_entry"; fi
+
+  # Started as the shortcut starts it: its target, in its working folder.
+  run_and_click "$arch/shortcut_click_draws" "$(wine_path "$workdir")" "$target" "$inst/GFX"
+
+  # Uninstall, silent, with a file of the user's in the install folder.
+  convert -size 100x100 xc:green "$inst/GFX/Balls/mine.png"
+  wine "$inst/uninstall.exe" /S >/dev/null 2>&1; rc=$?
+  wineserver -w  # the uninstaller runs from a copy of itself and returns at once
+  got=$(cd "$WINEPREFIX/drive_c/$pf" && find "Tirage Vorellis" 2>/dev/null | sort | tr '\n' ' ')
+  want="Tirage Vorellis Tirage Vorellis/GFX Tirage Vorellis/GFX/Balls Tirage Vorellis/GFX/Balls/mine.png "
+  if [ "$rc" != 0 ]; then fail "$arch/uninstall_silent" "exit code $rc"
+  elif [ "$got" != "$want" ]; then fail "$arch/uninstall_silent" "left [$got], expected [$want]"
+  elif [ -e "$lnk" ] || [ -n "$(reg_value $view DisplayName)" ]; then fail "$arch/uninstall_silent" "shortcut or Apps entry left"
+  else pass "$arch/uninstall_silent"; fi
+  rm -rf "$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
+
+  # An earlier version, then this one over it: a picture the user replaced stays, the
+  # unchanged ones are this release's; the earlier installer then refuses to go back.
+  local old=$work/old-$arch old_setup=$work/old-$arch-setup.exe
+  cp -r "$top/build/package/$arch/Tirage Vorellis" "$old"
+  find "$old" -exec touch -h -d "@$(( $(stat -c %Y "$root/vorellis.exe") - 86400 ))" {} +
+  makensis -V1 -INPUTCHARSET UTF8 -DVERSION=0.9.0 -DARCH="$arch" -DSTAGE="$old" -DFILES="$top/build/package/$arch/files.nsh" \
+    -DSIZE_KB=1 -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
+  wine "$old_setup" /S >/dev/null 2>&1; wineserver -w
+  convert -size 100x100 xc:red "$inst/GFX/Balls/3.png"
+  local mine
+  mine=$(sha256sum <"$inst/GFX/Balls/3.png")
+  wine "$setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" != 0 ]; then fail "$arch/upgrade_keeps_replaced" "upgrade exit code $rc"
+  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
+  elif [ "$(stat -c %Y "$inst/GFX/Balls/4.png")" != "$(stat -c %Y "$root/GFX/Balls/4.png")" ] ||
+    [ "$(reg_value $view DisplayVersion)" != "$version" ]; then
+    fail "$arch/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
+  else pass "$arch/upgrade_keeps_replaced"; fi
+  wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion)" != "$version" ] ||
+    [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
+    fail "$arch/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
+      "'$(reg_value $view DisplayVersion)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
+  else pass "$arch/no_downgrade"; fi
+  wineserver -k 2>/dev/null
+}
+
+for arch in "${arches[@]}"; do
+  case $arch in
+    win32|win64) release_test "$arch" ;;
+    *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;;
+  esac
+done
+
+echo "$passed passed, $failed failed"
+[ "$failed" = 0 ]
