@@ -60,9 +60,15 @@ TEST_F(PoolTest, SharedPoolsMeetBySizeAndMode) {
   BlockPool* b = Pool_Create(8, 16, 65536, POOL_SHARED);  // same rounded block
   BlockPool* c = Pool_Create(24, 16, 65536, POOL_SHARED);
   BlockPool* d = Pool_Create(8, 16, 65536, 0);
+  BlockPool* e = Pool_Create(8, 16, 65536, POOL_SHARED | POOL_LOCKED);  // another mode
+  BlockPool* f = Pool_Create(7, 16, 65536, POOL_SHARED | POOL_LOCKED);
   EXPECT_EQ(a, b);
   EXPECT_NE(a, c);
   EXPECT_NE(a, d);
+  EXPECT_NE(a, e);
+  EXPECT_EQ(e, f);
+  Pool_Destroy(e);
+  Pool_Destroy(f);
   Pool_Destroy(a);
   void* block = Pool_Alloc(b);  // still alive: one reference left
   EXPECT_NE(block, nullptr);
@@ -75,8 +81,10 @@ TEST_F(PoolTest, SharedPoolsMeetBySizeAndMode) {
   Pool_Destroy(d);
 }
 
-TEST_F(PoolTest, LockedPoolServesSeveralThreads) {
-  BlockPool* pool = Pool_Create(16, 16, 256, POOL_LOCKED);
+class LockedPoolTest : public PoolTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(LockedPoolTest, ServesSeveralThreads) {
+  BlockPool* pool = Pool_Create(16, 16, 256, GetParam());
   auto worker = [pool](int tag) {
     std::vector<void*> mine;
     for (int round = 0; round < 50; round++) {
@@ -98,5 +106,9 @@ TEST_F(PoolTest, LockedPoolServesSeveralThreads) {
   EXPECT_EQ(Pool_TotalBlocks(pool), 0);
   Pool_Destroy(pool);
 }
+
+// A shared pool takes its lock from its mode as an unshared one does.
+INSTANTIATE_TEST_SUITE_P(EachMode, LockedPoolTest,
+                         ::testing::Values(POOL_LOCKED, POOL_LOCKED | POOL_SHARED));
 
 }  // namespace
