@@ -74,6 +74,8 @@ TEST_F(TempStringTest, AppendingATextOfTheAreaItself) {
   text[0] = u's';
   area.end = 0;
   TempString_Append((const Char16*)text.c_str());
+  Char16* after = nullptr;
+  String_Assign(&after, TEXT16("a block behind the area, so that it cannot grow in place"));
   int32_t capacity = area.capacity;
   area.end = capacity - 4 - 2 * (int32_t)text.size();
   TempString_Append(TempString_Address(0));
