@@ -11,8 +11,7 @@ struct BitmapView {
   int32_t bitCount;  // 24 or 32 for decoded pictures
   int32_t pitch;     // bytes from one memory row to the next
   bool bottomUp;     // memory row 0 is the picture's bottom row (GDI reports every DIB
-                     // section as bottom-up; only a negative-height BMP, which stays black,
-                     // makes a top-down one)
+                     // section as bottom-up; only a negative-height BMP makes a top-down one)
   uint8_t* bits;
 };
 

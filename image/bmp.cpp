@@ -3,7 +3,8 @@
 //
 // Coverage is deliberately narrow: 1-bit pictures are black and white, 16-bit bit-field
 // pictures are read as 5-6-5 whatever their masks, alpha in 32-bit pictures is dropped, and
-// layouts that are not converted (RLE4, other depths, top-down files) load as black pictures.
+// layouts that are not converted (RLE4, other depths, top-down files other than RLE8) load as
+// black pictures.
 //
 // Files are untrusted: every field, colour-table entry and pixel is read through the bounded
 // reader, a stored row that does not lie wholly inside the data ends the conversion (the rest
@@ -128,9 +129,10 @@ uint64_t storedRowBytes(const Header& h) {
   }
 }
 
+// A negative height is decoded too: its rows go where the destination's row order puts them,
+// as every other stored row does.
 void decodeRle8(const Header& h, const ByteReader& r, const Destination& dest) {
-  // A top-down RLE file does not exist in the format; such a picture stays black.
-  if (h.height <= 0) return;
+  int64_t rows = h.height < 0 ? -(int64_t)h.height : h.height;
   uint64_t pos = h.pixelOffset;
   int64_t row = 0;
   int64_t col = 0;
@@ -140,7 +142,7 @@ void decodeRle8(const Header& h, const ByteReader& r, const Destination& dest) {
   };
   // Every pass consumes at least two bytes, so a stream without an end-of-bitmap mark ends
   // with the data.
-  while (row < h.height && r.has(pos, 2)) {
+  while (row < rows && r.has(pos, 2)) {
     uint32_t first = r.u8(pos);
     uint32_t second = r.u8(pos + 1);
     pos += 2;

@@ -175,26 +175,28 @@ TEST_F(BmpTest, Rle8WorkedExample) {
 TEST_F(BmpTest, Rle8AbsoluteRunsDeltasAndClipping) {
   BmpSpec s;
   s.width = 4;
-  s.height = 3;
+  s.height = 4;
   s.bitCount = 8;
   s.compression = 1;
   s.colourTable = {0, kRed, kGreen, kBlue};
   s.pixels = {
-      0x00, 0x03, 1, 2, 3, 0x00,  // absolute run of 3 with its padding byte: stored row 0
-      0x00, 0x02, 0x01, 0x01,     // delta: one column right, one row up -> (row 1, col 4)
+      0x00, 0x03, 1, 2, 3, 0x00,  // odd absolute run with its padding byte: stored row 0
+      0x00, 0x00,                 // end of line
+      0x00, 0x04, 3, 3, 2, 1,     // even absolute run: no padding byte follows
       0x00, 0x00,                 // end of line -> row 2, col 0
-      0xFF, 0x02,                 // a run of 255 is clipped to the 4 columns
+      0x00, 0x02, 0x02, 0x01,     // delta: two columns right, one row up -> (row 3, col 2)
+      0x01, 0x01,                 // one red pixel there
+      0xFF, 0x02,                 // a run of 255 is clipped to the last column
       0x00, 0x02, 0x00, 0x09,     // delta far past the last row: the decoding ends
       0x05, 0x01,                 // never reached
   };
   int32_t pitch;
-  std::vector<uint8_t> out = decodeInto(encodeBmp(s), 4, 3, DECODE_BOTTOM_UP, &pitch);
-  EXPECT_EQ(Bytes(out.begin(), out.begin() + 12),
-            join({bgr(kRed), bgr(kGreen), bgr(kBlue), bgr(0)}));
-  EXPECT_EQ(Bytes(out.begin() + pitch, out.begin() + pitch + 12), Bytes(12, 0));
-  for (int x = 0; x < 4; x++)
-    EXPECT_EQ(Bytes(out.begin() + 2 * pitch + 3 * x, out.begin() + 2 * pitch + 3 * x + 3),
-              bgr(kGreen));
+  std::vector<uint8_t> out = decodeInto(encodeBmp(s), 4, 4, DECODE_BOTTOM_UP, &pitch);
+  auto row = [&](int k) { return Bytes(out.begin() + k * pitch, out.begin() + k * pitch + 12); };
+  EXPECT_EQ(row(0), join({bgr(kRed), bgr(kGreen), bgr(kBlue), bgr(0)}));
+  EXPECT_EQ(row(1), join({bgr(kBlue), bgr(kBlue), bgr(kGreen), bgr(kRed)}));
+  EXPECT_EQ(row(2), Bytes(12, 0));
+  EXPECT_EQ(row(3), join({bgr(0), bgr(0), bgr(kRed), bgr(kGreen)}));
 }
 
 TEST_F(BmpTest, Rle8WithoutEndMarkStopsAtTheEndOfData) {
@@ -211,6 +213,64 @@ TEST_F(BmpTest, Rle8WithoutEndMarkStopsAtTheEndOfData) {
   // Without the bottom-up flag stored row 0 is the last memory row.
   EXPECT_EQ(Bytes(out.begin() + pitch, out.begin() + pitch + 6), join({bgr(kRed), bgr(kRed)}));
   EXPECT_EQ(Bytes(out.begin(), out.begin() + 6), Bytes(6, 0));
+}
+
+// Every converted layout, 2 x 2, after info headers of 40, 108 and 124 bytes (the colour table
+// follows the header, whatever its size), decoded into both destination row orders; a
+// negative height decodes only RLE8, into the same row order as a positive one.
+TEST_F(BmpTest, EveryLayoutInBothRowOrders) {
+  struct Layout {
+    uint16_t bitCount;
+    uint32_t compression;
+    Bytes pixels;
+    uint32_t stored[2][2];  // 0xRRGGBB of stored rows 0 and 1
+  };
+  auto le16 = [](std::initializer_list<uint16_t> values) {
+    Bytes out;
+    for (uint16_t v : values) out.insert(out.end(), {(uint8_t)v, (uint8_t)(v >> 8)});
+    return out;
+  };
+  const Layout layouts[] = {
+      {1, 0, padRows({{0x80}, {0x40}}), {{kWhite, 0}, {0, kWhite}}},
+      {4, 0, padRows({{0x12}, {0x30}}), {{kGreen, kBlue}, {kWhite, kRed}}},
+      {8, 0, padRows({{1, 2}, {3, 0}}), {{kGreen, kBlue}, {kWhite, kRed}}},
+      {8, 1, {1, 1, 1, 2, 0, 0, 1, 3, 1, 0, 0, 1}, {{kGreen, kBlue}, {kWhite, kRed}}},
+      {16, 0, padRows({le16({0x7C00, 0x001F}), le16({0x03E0, 0x7FFF})}),
+       {{0xF80000, 0x0000F8}, {0x00F800, 0xF8F8F8}}},
+      {16, 3, padRows({le16({0xF800, 0x07E0}), le16({0x001F, 0xFFFF})}),
+       {{0xF80000, 0x00FC00}, {0x0000F8, 0xF8FCF8}}},
+      {24, 0, padRows({join({bgr(kRed), bgr(kGreen)}), join({bgr(kBlue), bgr(kWhite)})}),
+       {{kRed, kGreen}, {kBlue, kWhite}}},
+      {32, 0, {0, 0, 0xFF, 0x80, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x10},
+       {{kRed, kGreen}, {kBlue, kWhite}}},
+  };
+  for (uint32_t headerSize : {40u, 108u, 124u}) {
+    for (const Layout& l : layouts) {
+      for (int32_t height : {2, -2}) {
+        SCOPED_TRACE(testing::Message() << l.bitCount << "/" << l.compression << ", header "
+                                        << headerSize << ", height " << height);
+        BmpSpec s;
+        s.width = 2;
+        s.height = height;
+        s.bitCount = l.bitCount;
+        s.compression = l.compression;
+        s.infoHeaderSize = headerSize;
+        s.colourTable = {kRed, kGreen, kBlue, kWhite};
+        s.pixels = l.pixels;
+        bool decoded = height > 0 || l.compression == 1;
+        for (uint32_t flags : {DECODE_BOTTOM_UP, 0u}) {
+          int32_t pitch;
+          std::vector<uint8_t> out = decodeInto(encodeBmp(s), 2, 2, flags, &pitch);
+          for (int k = 0; k < 2; k++) {
+            int memoryRow = flags == DECODE_BOTTOM_UP ? k : 1 - k;
+            Bytes expected = decoded ? join({bgr(l.stored[k][0]), bgr(l.stored[k][1])}) : Bytes(6, 0);
+            EXPECT_EQ(Bytes(out.begin() + memoryRow * pitch, out.begin() + memoryRow * pitch + 6),
+                      expected) << "stored row " << k << ", flags " << flags;
+          }
+        }
+      }
+    }
+  }
 }
 
 TEST_F(BmpTest, LayoutsNotConvertedLoadBlack) {
@@ -233,7 +293,7 @@ TEST_F(BmpTest, LayoutsNotConvertedLoadBlack) {
   }
 }
 
-TEST_F(BmpTest, NegativeHeightMakesABlackTopDownPicture) {
+TEST_F(BmpTest, NegativeHeightMakesATopDownPictureBlackButForRle8) {
   BmpSpec s;
   s.width = 2;
   s.height = -3;
@@ -245,6 +305,19 @@ TEST_F(BmpTest, NegativeHeightMakesABlackTopDownPicture) {
   EXPECT_FALSE(v.bottomUp);  // GDI reports a DIB section's height as positive either way
 #endif
   EXPECT_TRUE(allBlack(v));
+
+  // RLE8 is decoded all the same: the first stored row lands in the first memory row, which
+  // is the top of a top-down bitmap.
+  s.bitCount = 8;
+  s.compression = 1;
+  s.colourTable = {0, kRed, kGreen};
+  s.pixels = {2, 1, 0, 0, 1, 2, 0, 1};
+  v = load(encodeBmp(s), 8);
+  EXPECT_EQ(Image_Height(1), -3);
+  ASSERT_EQ(v.rows, 3);
+  EXPECT_EQ(Bytes(v.bits, v.bits + 6), join({bgr(kRed), bgr(kRed)}));
+  EXPECT_EQ(Bytes(v.bits + v.pitch, v.bits + v.pitch + 6), join({bgr(kGreen), bgr(0)}));
+  EXPECT_EQ(Bytes(v.bits + 2 * v.pitch, v.bits + 2 * v.pitch + 6), Bytes(6, 0));
 }
 
 TEST_F(BmpTest, ProbeRefusals) {

@@ -2,6 +2,8 @@
 // files, numbers in use, dynamic numbers, freeing, and the icon directory choice.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "image/decoder.h"
 #include "image/icon.h"
 #include "image/record.h"
@@ -21,8 +23,11 @@ Bytes smallBmp(int32_t width, int32_t height) {
   return encodeBmp(s);
 }
 
-int probeCalls;
-int refuseAll(DecodeContext*) { return ++probeCalls, 0; }
+// Refusing decoders that note their probes: 'a' and 'b' stand between the real ones, 'x' after.
+std::string probeLog;
+int refuseA(DecodeContext*) { return probeLog += 'a', 0; }
+int refuseB(DecodeContext*) { return probeLog += 'b', 0; }
+int refuseAll(DecodeContext*) { return probeLog += 'x', 0; }
 int noDecode(DecodeContext*, uint8_t*, int32_t, uint32_t) { return 0; }
 void noClose(DecodeContext*) {}
 }  // namespace
@@ -61,21 +66,36 @@ TEST_F(DecoderTableTest, BmpIsProbedBeforePngAndTheTableIsBounded) {
   BmpDecoder_Register();
   EXPECT_EQ(ImageDecoder_Count(), 2);
 
+  // Probes run in registration order and stop at the first decoder that accepts.
+  ImageDecoder_Start();
+  static const ImageDecoder a = {refuseA, noDecode, noClose, 0x41414141};
+  static const ImageDecoder b = {refuseB, noDecode, noClose, 0x42424242};
+  ImageDecoder_Register(&a);
+  BmpDecoder_Register();
+  ImageDecoder_Register(&b);
+  PngDecoder_Register();
   static ImageDecoder extra[DECODER_TABLE_SIZE];
   int stored = 0;
   for (ImageDecoder& d : extra) {
     d = ImageDecoder{refuseAll, noDecode, noClose, 0x58585858};
     stored += ImageDecoder_Register(&d);
   }
-  EXPECT_EQ(stored, DECODER_TABLE_SIZE - 2);  // the 31st and 32nd are refused
+  EXPECT_EQ(stored, DECODER_TABLE_SIZE - 4);  // the table is full after 30
   EXPECT_EQ(ImageDecoder_Count(), DECODER_TABLE_SIZE);
-  probeCalls = 0;
-  Bytes text = {'h', 'e', 'l', 'l', 'o'};
-  EXPECT_EQ(ImageDecoder_Find(text.data(), (uint32_t)text.size()), 0u);
-  EXPECT_EQ(probeCalls, DECODER_TABLE_SIZE - 2);
   Bytes bmp = smallBmp(1, 1);
+  probeLog.clear();
   EXPECT_EQ(ImageDecoder_Find(bmp.data(), (uint32_t)bmp.size()), FORMAT_BMP);
   ImageDecoder_Close();
+  EXPECT_EQ(probeLog, "a");
+  Bytes png = testpics::samplePng(2, 8, false, false, 1, 1);
+  probeLog.clear();
+  EXPECT_EQ(ImageDecoder_Find(png.data(), (uint32_t)png.size()), FORMAT_PNG);
+  ImageDecoder_Close();
+  EXPECT_EQ(probeLog, "ab");
+  Bytes text = {'h', 'e', 'l', 'l', 'o'};
+  probeLog.clear();
+  EXPECT_EQ(ImageDecoder_Find(text.data(), (uint32_t)text.size()), 0u);
+  EXPECT_EQ(probeLog, "ab" + std::string(DECODER_TABLE_SIZE - 4, 'x'));
 }
 
 class LoaderTest : public ImageLibraryTest {
@@ -144,7 +164,16 @@ TEST_F(LoaderTest, NumbersThatNeverHeldAnImageReadZero) {
   EXPECT_EQ(Image_Width(9), 0);
   EXPECT_EQ(Image_Height(9), 0);
   EXPECT_EQ(Image_Handle(100000), 0);
-  Image_Free(9);  // nothing to free: nothing happens
+  // Freeing a number that holds nothing leaves the other images alone.
+  Bytes bmp = smallBmp(2, 1);
+  intptr_t handle = Image_LoadMemory(4, bmp.data(), (uint32_t)bmp.size());
+  ASSERT_NE(handle, 0);
+  int64_t live = Account_Live(ACCOUNT_BITMAP);
+  Image_Free(9);
+  Image_Free(100000);
+  EXPECT_EQ(Image_Handle(4), handle);
+  EXPECT_EQ(Image_Width(4), 2);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live);
 }
 
 TEST_F(LoaderTest, DynamicNumbersAndFreeingAll) {
@@ -185,6 +214,20 @@ TEST(IconDirectory, ChoosesTheDeepestImageOfTheFirstEntrysSize) {
   EXPECT_EQ(c.bitCount, 32u);
   EXPECT_FALSE(c.png);
 
+  // Width and height both count, each against its own: entries of entry 0's width or height
+  // alone never compete, also when entry 0 is not square.
+  auto sided = [](uint8_t w, uint8_t h, uint16_t bits) {
+    return testpics::IconEntry{w, h, bits, testpics::iconBitmapImage(w, h, bits, 0)};
+  };
+  Bytes oblong = iconOf({sided(16, 32, 8), sided(16, 16, 32), sided(32, 16, 32),
+                         sided(32, 32, 32), sided(16, 32, 24)});
+  ASSERT_TRUE(IconDirectory_Choose(oblong.data(), (uint32_t)oblong.size(), &c));
+  EXPECT_EQ(c.index, 4u);
+  EXPECT_EQ(c.height, 32u);
+  Bytes square = iconOf({sided(16, 16, 8), sided(16, 32, 32), sided(32, 16, 32), sided(16, 16, 24)});
+  ASSERT_TRUE(IconDirectory_Choose(square.data(), (uint32_t)square.size(), &c));
+  EXPECT_EQ(c.index, 3u);
+
   Bytes single = iconOf({entry(48, 8)});
   ASSERT_TRUE(IconDirectory_Choose(single.data(), (uint32_t)single.size(), &c));
   EXPECT_EQ(c.index, 0u);
@@ -211,6 +254,11 @@ TEST(IconDirectory, RefusesWhatDoesNotFitTheData) {
   Bytes cursor = ico;
   cursor[2] = 2;
   EXPECT_FALSE(IconDirectory_Choose(cursor.data(), (uint32_t)cursor.size(), &c));
+  for (int at : {0, 1}) {
+    Bytes reserved = ico;
+    reserved[at] = 1;
+    EXPECT_FALSE(IconDirectory_Choose(reserved.data(), (uint32_t)reserved.size(), &c)) << at;
+  }
   // A directory claiming more entries than the data holds.
   Bytes many = ico;
   many[4] = 0xFF;

@@ -1,6 +1,7 @@
 // Block pools: chunk sizing, chunk return and reuse, sharing and the locked mode.
 #include <string.h>
 
+#include <atomic>
 #include <map>
 #include <thread>
 #include <vector>
@@ -60,9 +61,15 @@ TEST_F(PoolTest, SharedPoolsMeetBySizeAndMode) {
   BlockPool* b = Pool_Create(8, 16, 65536, POOL_SHARED);  // same rounded block
   BlockPool* c = Pool_Create(24, 16, 65536, POOL_SHARED);
   BlockPool* d = Pool_Create(8, 16, 65536, 0);
+  BlockPool* e = Pool_Create(8, 16, 65536, POOL_SHARED | POOL_LOCKED);  // another mode
+  BlockPool* f = Pool_Create(7, 16, 65536, POOL_SHARED | POOL_LOCKED);
   EXPECT_EQ(a, b);
   EXPECT_NE(a, c);
   EXPECT_NE(a, d);
+  EXPECT_NE(a, e);
+  EXPECT_EQ(e, f);
+  Pool_Destroy(e);
+  Pool_Destroy(f);
   Pool_Destroy(a);
   void* block = Pool_Alloc(b);  // still alive: one reference left
   EXPECT_NE(block, nullptr);
@@ -75,13 +82,21 @@ TEST_F(PoolTest, SharedPoolsMeetBySizeAndMode) {
   Pool_Destroy(d);
 }
 
-TEST_F(PoolTest, LockedPoolServesSeveralThreads) {
-  BlockPool* pool = Pool_Create(16, 16, 256, POOL_LOCKED);
-  auto worker = [pool](int tag) {
+class LockedPoolTest : public PoolTest, public ::testing::WithParamInterface<uint32_t> {};
+
+TEST_P(LockedPoolTest, ServesSeveralThreads) {
+  BlockPool* pool = Pool_Create(16, 16, 256, GetParam());
+  std::atomic<int> ready(0);
+  auto worker = [pool, &ready](int tag) {
+    // Both start together, and every round makes and returns chunks: without the lock the
+    // chunk lists and counts tear within a few rounds.
+    ready++;
+    while (ready < 2) {}
     std::vector<void*> mine;
-    for (int round = 0; round < 50; round++) {
+    for (int round = 0; round < 2000; round++) {
       for (int i = 0; i < 40; i++) {
         void* block = Pool_Alloc(pool);
+        ASSERT_NE(block, nullptr);
         memset(block, tag, 16);
         mine.push_back(block);
       }
@@ -98,5 +113,36 @@ TEST_F(PoolTest, LockedPoolServesSeveralThreads) {
   EXPECT_EQ(Pool_TotalBlocks(pool), 0);
   Pool_Destroy(pool);
 }
+
+#ifdef _WIN32
+// The same without relying on chance: one thread waits inside Pool_Alloc for the program heap,
+// which the test holds, and a free from another thread must wait until it is out.
+TEST_P(LockedPoolTest, KeepsOthersOutWhileOneIsInside) {
+  BlockPool* pool = Pool_Create(16, 16, 256, GetParam());
+  std::vector<void*> blocks;
+  for (int i = 0; i < 16; i++) blocks.push_back(Pool_Alloc(pool));  // one full chunk
+  ASSERT_TRUE(HeapLock(g_programHeap));
+  void* grown = nullptr;
+  std::atomic<bool> freed(false);
+  std::thread inside([&] { grown = Pool_Alloc(pool); });  // needs a new chunk
+  Sleep(200);
+  std::thread other([&] {
+    Pool_Free(pool, blocks[0]);
+    freed = true;
+  });
+  Sleep(200);
+  EXPECT_FALSE(freed);
+  HeapUnlock(g_programHeap);
+  inside.join();
+  other.join();
+  EXPECT_TRUE(freed);
+  EXPECT_NE(grown, nullptr);
+  Pool_Destroy(pool);
+}
+#endif
+
+// A shared pool takes its lock from its mode as an unshared one does.
+INSTANTIATE_TEST_SUITE_P(EachMode, LockedPoolTest,
+                         ::testing::Values(POOL_LOCKED, POOL_LOCKED | POOL_SHARED));
 
 }  // namespace

@@ -68,11 +68,32 @@ TEST_F(TempStringTest, AppendingATextOfTheAreaItself) {
   area.end = 6;
   TempString_Append(TempString_Address(0));
   EXPECT_EQ(textAt(6), u"xy");
+
+  // The same at the moment the area has to grow for it: the copy reads the moved text.
+  std::u16string text(1001, u'k');
+  text[0] = u's';
+  area.end = 0;
+  TempString_Append((const Char16*)text.c_str());
+  Char16* after = nullptr;
+  String_Assign(&after, TEXT16("a block behind the area, so that it cannot grow in place"));
+  int32_t capacity = area.capacity;
+  area.end = capacity - 4 - 2 * (int32_t)text.size();
+  TempString_Append(TempString_Address(0));
+  EXPECT_GT(area.capacity, capacity);
+  EXPECT_EQ(textAt(capacity - 4 - 2 * (int32_t)text.size()), text);
 }
 
 TEST_F(TempStringTest, LongTextAreaShrinksBackToOneMebibyte) {
-  TempString_Reserve(600000, 0);
+  std::u16string text(600000, u'w');
+  TempString_Append((const Char16*)text.c_str());
   EXPECT_EQ(area.capacity, 1200000 + 16384);
+  // A reservation that fits shrinks the area to what it needs while that is above 1 MiB...
+  area.end = 0;
+  TempString_Reserve(550000, 0);
+  EXPECT_EQ(area.capacity, 1100000);
+  EXPECT_EQ(HeapSize(area.heap, 0, area.base), 1100010u);
+  EXPECT_EQ(TempString_Address(0)[549999], u'w');  // the text before the end moved along
+  // ...and to 1 MiB below that.
   area.end = 0;
   TempString_Reserve(10, 0);
   EXPECT_EQ(area.capacity, 0x100000);
