@@ -1,6 +1,6 @@
 // The font library: the pixels-per-inch reading and the registry's clean-up at end.
 #include "runtime/accounting.h"
-#include "runtime/lifecycle.h"
+#include "runtime/font.h"
 #include "runtime/registry.h"
 #include "tests/support/runtime_fixture.h"
 
