@@ -1,6 +1,7 @@
 // The runtime's start and end sequences: every library starts and ends in one fixed order.
 // They name every library of the stack (runtime, image, gui, sys), so they live above all of
-// them; the entry point is their only caller.
+// them. The entry point calls them, and so do the soak test and the draw benchmark, which stand
+// the program up as the entry point does.
 #pragma once
 
 void Runtime_Start();
