@@ -11,9 +11,9 @@
 #include "gui/gadget.h"
 #include "gui/window.h"
 #include "image/image.h"
-#include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
+#include "startup/startup.h"
 #include "sys/dir.h"
 #include "sys/requester.h"
 

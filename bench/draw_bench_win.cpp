@@ -27,9 +27,9 @@
 #include "gui/gadget.h"
 #include "gui/window.h"
 #include "image/image.h"
-#include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
+#include "startup/startup.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // Nothing in this program creates a font, but the registry is made at start and emptied at
 // end like every other kind's, so a font created later is freed with the rest.
 #include "runtime/accounting.h"
-#include "runtime/lifecycle.h"
+#include "runtime/font.h"
 #include "runtime/registry.h"
 
 namespace {

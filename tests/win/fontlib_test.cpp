@@ -2,7 +2,7 @@
 #include <stdlib.h>
 
 #include "runtime/accounting.h"
-#include "runtime/lifecycle.h"
+#include "runtime/font.h"
 #include "runtime/registry.h"
 #include "tests/support/runtime_fixture.h"
 

@@ -26,9 +26,9 @@
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
-#include "runtime/lifecycle.h"
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
+#include "startup/startup.h"
 #include "tests/support/bad_pictures.h"
 #include "tests/support/pictures.h"
 

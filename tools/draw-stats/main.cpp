@@ -1,7 +1,8 @@
 // draw-stats: are the program's draws fair? Runs N draws exactly as the program draws them,
 // with the runtime's own pools, shuffle and generator, and writes draw-stats.md (counts and
-// chi-square tests) and draw-stats.png (the histograms). With --raw it writes the generator's
-// 32-bit words to standard output instead, for dieharder.
+// chi-square tests) and draw-stats-counts.tsv (the counts, for the chart that gnuplot draws with
+// tools/draw-stats/chart.gp; the tool draws no picture itself). With --raw it writes the
+// generator's 32-bit words to standard output instead, for dieharder.
 //
 //   draw-stats [--draws N] [--seed S] [--out DIR]
 //   draw-stats --raw [--seed S]
@@ -26,7 +27,6 @@
 
 #include "runtime/memory.h"
 #include "runtime/random.h"
-#include "tools/draw-stats/picture.h"
 #include "tools/draw-stats/stats.h"
 
 using namespace drawstats;
@@ -179,6 +179,28 @@ void pair_extremes(FILE* f, const uint64_t* table, int n, uint64_t draws) {
           lo[1], grouped(table[hi[0] * n + hi[1]]).c_str(), hi[0], hi[1]);
 }
 
+// The counts of every value with the expected count and its standard deviation: two blocks,
+// balls then stars, that gnuplot reads as index 0 and index 1.
+void count_block(FILE* f, const char* name, const uint64_t* counts, int values, int drawn,
+                 uint64_t draws) {
+  double p = (double)drawn / values;
+  double expected = draws * p, sigma = sqrt(draws * p * (1 - p));
+  fprintf(f, "# %s\n", name);
+  for (int v = 0; v < values; ++v)
+    fprintf(f, "%d\t%llu\t%.1f\t%.3f\n", v, (unsigned long long)counts[v], expected, sigma);
+}
+
+bool write_counts(const std::string& path, const Analysis& a, uint64_t draws) {
+  FILE* f = fopen(path.c_str(), "wb");  // binary: the same bytes from every build
+  if (!f) return false;
+  fprintf(f, "# value\tcount\texpected\tsigma\n");
+  count_block(f, "balls", a.ballCount, kBallValues, kBallsDrawn, draws);
+  fprintf(f, "\n\n");
+  count_block(f, "stars", a.starCount, kStarValues, kStarsDrawn, draws);
+  bool failed = ferror(f) != 0;
+  return fclose(f) == 0 && !failed;
+}
+
 bool write_report(const std::string& path, const Options& o, const Tally& t, const Analysis& a,
                   double seconds, double processor) {
   // Binary: the same bytes (LF line ends) from every build.
@@ -285,17 +307,19 @@ int main(int argc, char** argv) {
   Analysis analysis = analyse(tally);
 
   std::string report = options.out + "/draw-stats.md";
-  std::string picture = options.out + "/draw-stats.png";
+  std::string counts = options.out + "/draw-stats-counts.tsv";
   if (!write_report(report, options, tally, analysis, seconds, processor)) {
     fprintf(stderr, "draw-stats: cannot write %s\n", report.c_str());
     return 1;
   }
-  if (!write_picture(picture.c_str(), analysis, tally.draws)) {
-    fprintf(stderr, "draw-stats: cannot write %s\n", picture.c_str());
+  if (!write_counts(counts, analysis, tally.draws)) {
+    fprintf(stderr, "draw-stats: cannot write %s\n", counts.c_str());
     return 1;
   }
   printf("draw-stats: %s draws in %.2f s; balls p=%s, stars p=%s; wrote %s and %s\n",
          grouped(tally.draws).c_str(), seconds, p_text(analysis.balls.p).c_str(),
-         p_text(analysis.stars.p).c_str(), report.c_str(), picture.c_str());
+         p_text(analysis.stars.p).c_str(), report.c_str(), counts.c_str());
+  printf("draw-stats: no chart drawn here, that needs a plotting tool: with gnuplot,\n"
+         "  gnuplot -c tools/draw-stats/chart.gp %s chart.png\n", counts.c_str());
   return 0;
 }
