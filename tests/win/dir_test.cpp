@@ -347,11 +347,12 @@ TEST_F(DirTest, FinishMinusOneFreesNothingAndEndFinishesEverything) {
   EXPECT_EQ(live((intptr_t)newer), newer);
 
   // Numbers first, then dynamic ones newest first; the newest had no match, so no FindClose.
+  ObjectRegistry* registry = Dir_Registry();
   Dir_End();
   std::vector<HANDLE> expected = {numberedSearch, olderSearch};
   EXPECT_EQ(g_closed, expected);
-  EXPECT_EQ(live(2), nullptr);
-  EXPECT_EQ(Dir_Registry()->dynamicChain, nullptr);
+  EXPECT_EQ(Registry_Get(registry, 2), nullptr);
+  EXPECT_EQ(registry->dynamicChain, nullptr);
   Dir_End();  // nothing left: no effect
   EXPECT_EQ(g_closed.size(), 2u);
 }
