@@ -6,7 +6,8 @@
 //   4 assign a variable a tail of its own text 5 append a run of one character
 //   6 start over (the text is handed back)    7 compare two texts, with and without case
 // A step whose top bit is set runs with its first heap allocation failing: it may then add
-// nothing (or keep a variable's old text), but must leave a valid, terminated text.
+// nothing or the mark of a lost piece (or keep a variable's old text), but must leave a
+// terminated text; once marked, the text takes no piece until it starts over.
 #include <string.h>
 
 #include <string>
@@ -81,6 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Char16* variable = nullptr;
   std::u16string variableExpected;
   int steps = 0;
+  bool marked = false;  // the text lost a piece and takes no more
 
   while (in.more() && steps++ < 64) {
     uint8_t op = in.byte();
@@ -91,6 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (expected.size() > 40000) op = (uint8_t)((op & 0x80) | 6);
     std::u16string before = expected;
     std::u16string variableBefore = variableExpected;
+    const bool addsToText = (op & 7) <= 2 || (op & 7) == 5;
     switch (op & 7) {
       case 0: {
         std::u16string s = in.text();
@@ -153,16 +156,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         break;
       }
     }
+    if (marked && addsToText) expected = before;
     if (failing) {
       Host_FailAllocation(0);
-      // A failed step adds nothing; one that got its memory (or needed none) adds it all.
+      // A failed step adds nothing or the mark; one that got its memory (or needed none) adds
+      // it all.
       std::u16string actual = built(start);
-      if (actual != expected && actual != before) __builtin_trap();
+      if (actual != expected && actual != before && actual != before + u"\u0001") __builtin_trap();
       expected = actual;
       // A variable whose new block cannot be had keeps its old text.
       if (variableText(variable) == variableBefore) variableExpected = variableBefore;
     }
     checkBuilt(start, expected);
+    // Only a marked text refuses an empty reservation at its end.
+    marked = TempString_Reserve(0, TempString_Area().end) == nullptr;
     if (variableText(variable) != variableExpected) __builtin_trap();
   }
 

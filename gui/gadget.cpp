@@ -310,8 +310,11 @@ void GadgetLib_Start() {
       }
     }
   }
-  if (!g_gadgets) g_gadgets = Registry_Create(sizeof(GadgetRecord), 50, Gadget_Free);
-  if (!g_stateBlock) g_stateBlock = LibState_Alloc(sizeof(GadgetState), stateInit, stateDestroy);
+  // The registry and the state block live on the program heap, which a restart of the runtime
+  // has destroyed and made anew: every start makes its own. (They cannot be dropped at the
+  // end, since the gadgets go with their windows after GadgetLib_End.)
+  g_gadgets = Registry_Create(sizeof(GadgetRecord), 50, Gadget_Free);
+  g_stateBlock = LibState_Alloc(sizeof(GadgetState), stateInit, stateDestroy);
   INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), kControlClasses};
   InitCommonControlsEx(&controls);
 }

@@ -6,6 +6,7 @@
 // AddressSanitizer's view of every block precise. Heaps are serialised, as private heaps created
 // with options 0 are on Windows.
 #include <pthread.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -37,6 +38,7 @@ pthread_mutex_t failLock = PTHREAD_MUTEX_INITIALIZER;
 long failCountdown;
 long failRemaining;
 long failuresMade;
+long heapCreatesToFail;
 
 // True when this allocation is one the test asked to fail.
 bool injectedFailure() {
@@ -58,6 +60,16 @@ bool injectedFailure() {
 HostHeap* asHeap(HANDLE heap) {
   HostHeap* h = (HostHeap*)heap;
   return (h && h->magic == kHeapMagic) ? h : nullptr;
+}
+
+// Windows faults when a block function is given a null heap: so does the host, rather than
+// hide the fault.
+HostHeap* blockHeap(HANDLE heap) {
+  if (!heap) {
+    fputs("host: a null heap handle was given to a heap block function\n", stderr);
+    abort();
+  }
+  return asHeap(heap);
 }
 
 BlockHeader* headerOf(const void* block) { return (BlockHeader*)block - 1; }
@@ -98,7 +110,18 @@ long Host_FailedAllocations() {
   return n;
 }
 
+void Host_FailHeapCreate(long count) {
+  pthread_mutex_lock(&failLock);
+  heapCreatesToFail = count;
+  pthread_mutex_unlock(&failLock);
+}
+
 HANDLE HeapCreate(DWORD, size_t, size_t) {
+  pthread_mutex_lock(&failLock);
+  bool fail = heapCreatesToFail > 0;
+  if (fail) heapCreatesToFail--;
+  pthread_mutex_unlock(&failLock);
+  if (fail) return nullptr;
   HostHeap* h = new (std::nothrow) HostHeap;
   if (!h) return nullptr;
   h->magic = kHeapMagic;
@@ -134,7 +157,7 @@ BOOL HeapDestroy(HANDLE heap) {
 }
 
 void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes) {
-  HostHeap* h = asHeap(heap);
+  HostHeap* h = blockHeap(heap);
   if (!h || tooLarge(bytes) || injectedFailure()) return nullptr;
   BlockHeader* b = (BlockHeader*)malloc(sizeof(BlockHeader) + bytes);
   if (!b) return nullptr;
@@ -147,7 +170,7 @@ void* HeapAlloc(HANDLE heap, DWORD flags, size_t bytes) {
 }
 
 void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes) {
-  HostHeap* h = asHeap(heap);
+  HostHeap* h = blockHeap(heap);
   if (!h || !block || tooLarge(bytes) || injectedFailure()) return nullptr;
   BlockHeader* old = headerOf(block);
   if (old->heap != h) return nullptr;
@@ -170,7 +193,7 @@ void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes) {
 }
 
 BOOL HeapFree(HANDLE heap, DWORD, void* block) {
-  HostHeap* h = asHeap(heap);
+  HostHeap* h = blockHeap(heap);
   if (!h) return FALSE;
   if (!block) return TRUE;
   BlockHeader* b = headerOf(block);
@@ -184,7 +207,7 @@ BOOL HeapFree(HANDLE heap, DWORD, void* block) {
 }
 
 size_t HeapSize(HANDLE heap, DWORD, const void* block) {
-  HostHeap* h = asHeap(heap);
+  HostHeap* h = blockHeap(heap);
   if (!h || !block || headerOf(block)->heap != h) return (size_t)-1;
   return headerOf(block)->size;
 }

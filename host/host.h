@@ -33,7 +33,8 @@ typedef const char16_t* LPCWSTR;
 #define HEAP_ZERO_MEMORY 0x00000008
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
-// Private heaps. Each heap is a real object that tracks its blocks, so HeapDestroy releases
+// Private heaps. A null heap given to HeapAlloc, HeapReAlloc, HeapFree or HeapSize ends the
+// process, as it faults on Windows. Each heap is a real object that tracks its blocks, so HeapDestroy releases
 // everything still allocated on it, as the runtime's exit sequence relies on. Blocks above
 // 2 GiB - 1 are refused, as a 32-bit process's heap would refuse them.
 HANDLE HeapCreate(DWORD options, size_t initialSize, size_t maximumSize);
@@ -80,5 +81,7 @@ void Host_FailAllocation(long k, long count = 1);
 // How many allocations have been made to fail since the last Host_FailAllocation call: a test
 // that fails the k-th allocation knows from a 0 here that the operation made fewer than k.
 long Host_FailedAllocations(void);
+// The next `count` HeapCreate calls fail (0: none).
+void Host_FailHeapCreate(long count);
 // The number of blocks a heap holds now (for tests that check nothing was left behind).
 size_t Host_HeapBlockCount(HANDLE heap);

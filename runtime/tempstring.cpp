@@ -1,10 +1,13 @@
 // The temporary string area, number text and string variables, all on the string heap.
 //
-// Running out of memory: a reservation that cannot get its space returns null and leaves the
-// area as it was (same block, same end). The appending operations then add nothing but still
-// leave a terminator at the end, so the text built so far is a valid, shortened text. A string
-// variable whose new block cannot be had keeps its old text. Nothing is ever written through
-// a failed allocation.
+// Running out of memory: a reservation that cannot get its space returns null and keeps the
+// area's block. A text that lost a piece must not reach its consumer as a shorter text that
+// names something else ("7.png" in the current folder instead of "GFX\Balls\7.png"), so the
+// area then writes a character that no file name may hold where the piece belonged, steps past
+// it, and refuses every further piece until the caller sets the end back below it, as the call
+// protocol does with its saved end. A string variable whose new block cannot be had keeps its
+// old text. Nothing is ever written through a failed allocation, and a string heap that could
+// not be created is never handed to the heap functions.
 #include "runtime/tempstring.h"
 
 #include <string.h>
@@ -25,12 +28,36 @@ Char16 fallbackBlock[kStartCapacity / 2];
 
 bool isFallback() { return area.base == fallbackBlock; }
 
+// Stands where a piece of a text was dropped: a control character, which no file or folder
+// name may contain and no consumer reads as syntax.
+const Char16 kDroppedPiece = 1;
+// 0, or the end just past the mark of a text that lost a piece: no piece is added while the
+// end has not gone back below it.
+int32_t brokenEnd;
+
+bool textIsBroken() {
+  if (brokenEnd && area.end < brokenEnd) brokenEnd = 0;  // the caller has restored its saved end
+  return brokenEnd != 0;
+}
+
+// A piece could not be added: mark the text unusable. The area always keeps 4 bytes after the
+// reserved characters, so the mark and its terminator fit behind the text built so far.
+void dropPiece() {
+  if (textIsBroken() || !area.base || area.end < 0 || area.end + 4 > blockBytes) return;
+  Char16* at = TempString_Address(area.end);
+  at[0] = kDroppedPiece;
+  at[1] = 0;
+  area.end += 2;
+  brokenEnd = area.end;
+}
+
 void terminateAtEnd() {
   if (area.base && area.end >= 0 && area.end + 2 <= blockBytes) *TempString_Address(area.end) = 0;
 }
 
 // Moves the area to a block of `bytes` bytes; false, with the area untouched, if none.
 bool resizeBlock(int32_t bytes) {
+  if (!area.heap) return false;  // the fallback block is all there is
   Char16* block;
   if (isFallback()) {
     block = (Char16*)HeapAlloc(area.heap, 0, (size_t)bytes);
@@ -63,6 +90,7 @@ void TempString_Start() {
     memset(fallbackBlock, 0, sizeof(fallbackBlock));
   }
   blockBytes = kStartCapacity;
+  brokenEnd = 0;
   area.end = 0;
   area.capacity = kStartCapacity;
 }
@@ -74,15 +102,18 @@ void TempString_End() {
   }
   area = TempStringArea();
   blockBytes = 0;
+  brokenEnd = 0;
 }
 
 Char16* TempString_Reserve(int32_t n, int32_t offset) {
-  if (!area.base || n < 0 || offset < 0) return nullptr;
+  if (!area.base || n < 0 || offset < 0 || textIsBroken()) return nullptr;
   int64_t need = (int64_t)offset + 2 * (int64_t)n;
   if (need >= area.capacity - 4) {
-    if (need > INT32_MAX - kGrowth - kBlockSlack) return nullptr;
-    int32_t capacity = (int32_t)need + kGrowth;
-    if (!resizeBlock(capacity + kBlockSlack)) return nullptr;
+    int32_t capacity = need > INT32_MAX - kGrowth - kBlockSlack ? 0 : (int32_t)need + kGrowth;
+    if (!capacity || !resizeBlock(capacity + kBlockSlack)) {
+      dropPiece();
+      return nullptr;
+    }
     area.capacity = capacity;
   } else if (area.capacity > kShrinkAbove) {
     // A one-off long text does not keep its memory: shrink back, to no less than 1 MiB.
@@ -97,13 +128,14 @@ Char16* TempString_Reserve(int32_t n, int32_t offset) {
 void TempString_GiveBack(int32_t n) { area.end -= 2 * n; }
 
 void TempString_Append(const Char16* text) {
+  if (textIsBroken()) return;
   if (!text) {
     terminateAtEnd();
     return;
   }
   size_t n = Text_Length(text);
   if (n > (size_t)INT32_MAX / 2) {
-    terminateAtEnd();
+    dropPiece();
     return;
   }
   // A text inside the area itself would move with it: keep it by offset.
@@ -112,10 +144,7 @@ void TempString_Append(const Char16* text) {
   uintptr_t textOffset = (uintptr_t)text - blockStart;
   int32_t start = area.end;
   Char16* to = TempString_Reserve((int32_t)n, start);
-  if (!to) {
-    terminateAtEnd();
-    return;
-  }
+  if (!to) return;
   if (inside) text = (const Char16*)((const char*)area.base + textOffset);
   if (inside) {
     memmove(to, text, n * sizeof(Char16));
@@ -131,10 +160,7 @@ void Number_AppendText(int64_t value, int32_t offset) {
   bool negative = value < 0;
   if (value >= INT32_MIN && value <= INT32_MAX) {
     Char16* to = TempString_Reserve(32, offset);
-    if (!to) {
-      terminateAtEnd();
-      return;
-    }
+    if (!to) return;
     int32_t v = (int32_t)value;
     int written = 0;
     if (v == 0) {
@@ -160,10 +186,7 @@ void Number_AppendText(int64_t value, int32_t offset) {
   }
 
   Char16* to = TempString_Reserve(64, offset);
-  if (!to) {
-    terminateAtEnd();
-    return;
-  }
+  if (!to) return;
   int written = 0;
   uint64_t magnitude = (uint64_t)value;
   if (negative) {
@@ -181,6 +204,11 @@ void Number_AppendText(int64_t value, int32_t offset) {
 
 void String_Assign(Char16** variable, const Char16* text) {
   if (!variable) return;
+  if (!area.heap) {
+    // No string heap: no variable can hold a text, and none holds a block to free.
+    *variable = nullptr;
+    return;
+  }
   if (!text) {
     if (*variable) HeapFree(area.heap, 0, *variable);
     *variable = nullptr;

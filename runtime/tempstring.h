@@ -8,6 +8,9 @@
 //   Char16* text = TempString_Address(start);         // only now: appends may move the area
 //   Consumer(text);
 //   TempString_Area().end = start;
+// A piece that cannot get its memory leaves a mark (character 1, which no file name may hold)
+// in its place, and the text takes no further piece until the end is set back below the mark:
+// a name that lost a piece names nothing.
 #pragma once
 
 #include "runtime/platform.h"

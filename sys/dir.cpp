@@ -80,4 +80,7 @@ void Dir_Finish(intptr_t number) {
 
 void Dir_End() {
   if (g_dirRegistry) Registry_FreeAll(g_dirRegistry);
+  // The registry lives on the program heap, which goes after the end: a runtime started again
+  // makes a new one at its first examination.
+  g_dirRegistry = nullptr;
 }

@@ -29,5 +29,6 @@ void Dir_Finish(intptr_t number);
 // Finishes every open examination; run once at runtime end.
 void Dir_End();
 
-// The kind's registry, or null before the first Dir_Examine (for tests and accounting).
+// The kind's registry, or null before the first Dir_Examine since the runtime started (for
+// tests and accounting).
 ObjectRegistry* Dir_Registry();

@@ -247,10 +247,10 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   if valid_draw "$first" && [ "$got" = 7 ]; then pass click_draws
   else fail click_draws "after a click the slots show '$first', $got of 7 slots sized 100x100"; fi
 
+  # That a second draw starts again from the refilled pools cannot be told from two screens
+  # (a pool shuffled again differs too): the seeded draws of the soak test check it by name.
   click_button "$id"
   second=$(read_slots "$(shoot "$id" draw2)")
-  if valid_draw "$second" && [ "$second" != "$first" ]; then pass two_draws_differ
-  else fail two_draws_differ "first '$first', second '$second'"; fi
 
   # A click on a picture slot reports a gadget event, which must not start a draw.
   xdotool mousemove --window "$id" 50 50 click 1 mousemove --window "$id" 600 50 click 1

@@ -6,6 +6,7 @@
 // the process heap and malloc; the listed heaps are checked by their block counts).
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <functional>
 #include <string>
@@ -166,6 +167,43 @@ TEST_F(AllocationFailureTest, LoadingFromAFile) {
                             Image_Free(2);
                           }),
         10);
+}
+
+// Ball 7's name built as the draw builds it, with the given allocations failing while it is
+// built (Host_FailAllocation's arguments; 0 for none), then loaded as image 1.
+intptr_t loadBallSeven(long firstFailing, long failing) {
+  int32_t start = TempString_Area().end;
+  Host_FailAllocation(firstFailing, failing);
+  TempString_Append(TEXT16("GFX\\Balls\\"));
+  Number_AppendText(7, TempString_Area().end);
+  TempString_Append(TEXT16(".png"));
+  Host_FailAllocation(0);
+  TempString_Area().end += 2;
+  intptr_t loaded = Image_Load(1, TempString_Address(start), 0);
+  TempString_Area().end = start;
+  return loaded;
+}
+
+// A name that lost a piece names nothing, not the shorter name that the pieces which did fit
+// spell ("7.png", or ".png", in the current folder); restoring the end makes names whole again.
+TEST_F(AllocationFailureTest, AFileNameThatLostAPieceLoadsNothing) {
+  std::string folder = tempFolder("lost_piece");
+  for (const char* name : {"7.png", ".png", "GFX\\Balls\\7.png"})  // one name each, here
+    ASSERT_TRUE(writeFile(folder + name, png(6, 8, false, false)));
+  char previous[4096];
+  ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+  ASSERT_EQ(chdir(folder.c_str()), 0);
+  const long kCases[][2] = {{1, 1}, {1, -1}};  // the area's first growth; every allocation
+  for (const long* failures : kCases) {
+    SCOPED_TRACE("failing from allocation 1, count " + std::to_string(failures[1]));
+    TempString_End();
+    TempString_Start();  // back to the first 16 bytes
+    EXPECT_EQ(loadBallSeven(failures[0], failures[1]), 0);
+    EXPECT_EQ(Image_Handle(1), 0);
+    EXPECT_NE(loadBallSeven(0, 0), 0);
+    Image_Free(1);
+  }
+  EXPECT_EQ(chdir(previous), 0);
 }
 
 // -------------------------------------------------------------------------------------------

@@ -20,25 +20,45 @@ class OutOfMemoryTest : public RuntimeCoreTest {
   std::u16string text() { return std::u16string((const char16_t*)TempString_Address(0)); }
 };
 
-TEST_F(OutOfMemoryTest, TemporaryStringsStayShortButTerminated) {
+// A text that lost a piece ends in a mark that no name may hold, and takes no further piece,
+// even once memory is back, until the end is set back below it.
+TEST_F(OutOfMemoryTest, ATextThatLostAPieceStaysMarked) {
   TempString_Append(TEXT16("abc"));  // fits the first 16 bytes
   Char16* base = area.base;
   Host_FailAllocation(1, -1);
   TempString_Append(TEXT16("GFX\\Balls\\"));
-  Number_AppendText(7, area.end);
-  Number_AppendText(INT64_MAX, area.end);
-  EXPECT_EQ(TempString_Reserve(100, area.end), nullptr);
   EXPECT_EQ(area.base, base);
   EXPECT_EQ(area.capacity, 16);
-  EXPECT_EQ(area.end, 6);
-  EXPECT_EQ(text(), u"abc");
-  // The protocol's own step past the terminator, then more failures: still inside the block.
-  area.end += 2;
-  TempString_Append(TEXT16("more"));
-  area.end = 0;
+  EXPECT_EQ(text(), u"abc\u0001");
+  EXPECT_EQ(area.end, 8);
   Host_FailAllocation(0);
+  Number_AppendText(7, area.end);
+  TempString_Append(TEXT16(".png"));
+  EXPECT_EQ(TempString_Reserve(1, area.end), nullptr);
+  area.end += 2;  // the protocol's step past the terminator: still marked
+  TempString_Append(TEXT16("x"));
+  EXPECT_EQ(text(), u"abc\u0001");
+  area.end = 6;  // a saved end inside the text, behind the mark
+  TempString_Append(TEXT16(".png"));
+  EXPECT_EQ(text(), u"abc.png");
+}
+
+// A string heap that could not be created: short texts still fit the first 16 bytes, longer
+// ones lose their piece, and no variable holds a text. The host ends the process if the missing
+// heap is handed to a heap function.
+TEST_F(OutOfMemoryTest, NoStringHeap) {
+  TempString_End();
+  Host_FailHeapCreate(1);
+  TempString_Start();
+  Host_FailHeapCreate(0);
+  ASSERT_EQ(area.heap, nullptr);
+  TempString_Append(TEXT16("abc"));
   TempString_Append(TEXT16("GFX\\Balls\\"));
-  EXPECT_EQ(text(), u"GFX\\Balls\\");
+  EXPECT_EQ(text(), u"abc\u0001");
+  Char16* variable = nullptr;
+  String_Assign(&variable, TEXT16("GFX\\Balls\\"));
+  EXPECT_EQ(variable, nullptr);
+  String_Assign(&variable, nullptr);
 }
 
 TEST_F(OutOfMemoryTest, StringVariableKeepsItsText) {

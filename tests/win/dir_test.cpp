@@ -9,35 +9,11 @@
 #include "runtime/memory.h"
 #include "runtime/registry.h"
 #include "sys/dir.h"
+#include "tests/support/import_patch_win.h"
 
 namespace {
 
 // ---- import table patching -------------------------------------------------------------
-
-// Points this program's import of kernel32!`name` at `replacement`; returns the old target.
-void* patchImport(const char* name, void* replacement) {
-  BYTE* base = (BYTE*)GetModuleHandleW(nullptr);
-  IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
-  IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-  for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + dir.VirtualAddress);
-       d->Name; d++) {
-    if (lstrcmpiA((const char*)(base + d->Name), "kernel32.dll") != 0) continue;
-    IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + d->OriginalFirstThunk);
-    IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
-    for (; names->u1.AddressOfData; names++, slots++) {
-      if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-      IMAGE_IMPORT_BY_NAME* byName = (IMAGE_IMPORT_BY_NAME*)(base + names->u1.AddressOfData);
-      if (strcmp((const char*)byName->Name, name) != 0) continue;
-      DWORD old;
-      VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &old);
-      void* previous = (void*)slots->u1.Function;
-      slots->u1.Function = (ULONG_PTR)replacement;
-      VirtualProtect(&slots->u1.Function, sizeof(void*), old, &old);
-      return previous;
-    }
-  }
-  return nullptr;
-}
 
 typedef HANDLE(WINAPI* FindFirstFn)(LPCWSTR, LPWIN32_FIND_DATAW);
 typedef BOOL(WINAPI* FindCloseFn)(HANDLE);
@@ -353,11 +329,12 @@ TEST_F(DirTest, FinishMinusOneFreesNothingAndEndFinishesEverything) {
   EXPECT_EQ(live((intptr_t)newer), newer);
 
   // Numbers first, then dynamic ones newest first; the newest had no match, so no FindClose.
+  ObjectRegistry* registry = Dir_Registry();
   Dir_End();
   std::vector<HANDLE> expected = {numberedSearch, olderSearch};
   EXPECT_EQ(g_closed, expected);
-  EXPECT_EQ(live(2), nullptr);
-  EXPECT_EQ(Dir_Registry()->dynamicChain, nullptr);
+  EXPECT_EQ(Registry_Get(registry, 2), nullptr);
+  EXPECT_EQ(registry->dynamicChain, nullptr);
   Dir_End();  // nothing left: no effect
   EXPECT_EQ(g_closed.size(), 2u);
 }

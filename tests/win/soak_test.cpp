@@ -14,6 +14,7 @@
 #include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -26,10 +27,12 @@
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
+#include "runtime/random.h"
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
 #include "tests/support/bad_pictures.h"
+#include "tests/support/import_patch_win.h"
 #include "tests/support/pictures.h"
 
 using namespace testpics;
@@ -210,6 +213,81 @@ class Soak : public ::testing::Test {
 std::string Soak::folder_;
 char Soak::previous_[MAX_PATH];
 HWND Soak::button_;
+
+// The generator as its definition gives it, apart from the runtime's code: the seeding
+// recurrence, the two-table step, the range as the high word of a product, and the forward
+// shuffle of a pool refilled with 0..n-1.
+struct ReferenceGenerator {
+  uint32_t a[17], b[17];
+  int p1, p2;
+  static uint32_t rotateRight(uint32_t v, int n) { return v >> n | v << (32 - n); }
+  void seed(uint32_t s) {
+    for (int i = 0; i < 17; i++) {
+      s = 1 - s * 0x53A9B4FBu;
+      b[i] = s;
+      s = 1 - s * 0x53A9B4FBu;
+      a[i] = s;
+    }
+    p1 = 0;
+    p2 = 10;
+    for (int i = 0; i < 31; i++) step();
+  }
+  uint32_t step() {
+    uint32_t newA = rotateRight(b[p1], 13) + b[p2];
+    uint32_t newB = rotateRight(a[p1], 5) + a[p2];
+    a[p1] = newA;
+    b[p1] = newB;
+    p1 = p1 ? p1 - 1 : 16;
+    p2 = p2 ? p2 - 1 : 16;
+    return newA;
+  }
+  uint32_t range(uint32_t max) { return (uint32_t)(((uint64_t)step() * ((uint64_t)max + 1)) >> 32); }
+  // The picture names one draw asks for: `count` values of a fresh pool of `size`.
+  void drawNames(const char* folder, int size, int count, std::vector<std::wstring>* names) {
+    std::vector<int> pool(size);
+    for (int i = 0; i < size; i++) pool[i] = i;
+    for (int i = 1; i < size; i++) std::swap(pool[i], pool[range((uint32_t)i)]);
+    for (int k = 0; k < count; k++)
+      names->push_back(std::wstring(folder, folder + strlen(folder)) + std::to_wstring(pool[k]) + L".png");
+  }
+};
+
+typedef HANDLE(WINAPI* CreateFileFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+CreateFileFn realCreateFile;
+std::vector<std::wstring> g_opened;  // every file name the draws asked for, in order
+
+HANDLE WINAPI observedCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                                 DWORD disposition, DWORD flags, HANDLE model) {
+  g_opened.push_back(name);
+  return realCreateFile(name, access, share, security, disposition, flags, model);
+}
+
+// The program's own draws after a fixed seed ask for exactly the pictures of the values the
+// generator's definition gives, and each draw starts again from the sorted pools.
+TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
+  realCreateFile = (CreateFileFn)patchImport("CreateFileW", (void*)observedCreateFile);
+  ASSERT_NE(realCreateFile, nullptr);
+  ReferenceGenerator reference;
+  reference.seed(0);
+  Random_Seed(0);
+  for (int draw = 1; draw <= 2; draw++) {
+    g_opened.clear();
+    bool drawn = drawOnce();
+    std::vector<std::wstring> expected;
+    reference.drawNames("GFX\\Balls\\", 50, 5, &expected);
+    reference.drawNames("GFX\\Stars\\", 12, 2, &expected);
+    EXPECT_TRUE(drawn) << "draw " << draw;
+    EXPECT_EQ(g_opened, expected) << "draw " << draw;
+  }
+  patchImport("CreateFileW", (void*)realCreateFile);
+  // The reference itself against the worked-out first draw.
+  reference.seed(0);
+  std::vector<std::wstring> first;
+  reference.drawNames("GFX\\Balls\\", 50, 5, &first);
+  EXPECT_EQ(first, (std::vector<std::wstring>{L"GFX\\Balls\\33.png", L"GFX\\Balls\\16.png",
+                                               L"GFX\\Balls\\9.png", L"GFX\\Balls\\8.png",
+                                               L"GFX\\Balls\\6.png"}));
+}
 
 size_t otherHeapBytes() { return sample(0).otherHeapBytes; }
 
