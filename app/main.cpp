@@ -55,7 +55,10 @@ void start_up() {
   // the window: end at once instead of waiting for an event that cannot come.
   if (!Window_Open(0, 0, 0, 760, 140, kTitle, WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED)) exit_program();
 
-  g_program.folderCheck = (intptr_t)Dir_Examine(0, g_program.ballsPath, TEXT16("*.png*"));
+  // A folder path that could not be stored (no memory at start-up) would read as the current
+  // folder, and every draw would ask for "7.png" there: take it as a folder that cannot be listed.
+  bool pathsStored = g_program.ballsPath && g_program.starsPath;
+  g_program.folderCheck = pathsStored ? (intptr_t)Dir_Examine(0, g_program.ballsPath, TEXT16("*.png*")) : 0;
   if (!g_program.folderCheck) {
     Requester_Message(kTitle, TEXT16("Information. Dossier GFX non trouver."), 0);
     exit_program();
