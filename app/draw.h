@@ -24,13 +24,13 @@ const int32_t SLOT_SPACING = 110;
 // Process-wide, zero when the entry point begins. The program heap and the module instance
 // are the runtime's own variables, g_programHeap and g_instance (runtime/memory.h).
 struct ProgramState {
-  int32_t event;        // last result of Event_Wait
-  intptr_t folderCheck; // result of the start-up Dir_Examine of the balls folder
-  Char16* ballsPath;    // "GFX\Balls\"
-  Char16* starsPath;    // "GFX\Stars\"
-  int32_t* ballPool;    // 50 values, array of type code 21
-  int32_t* starPool;    // 12 values, array of type code 21
-  SlotContent slots[9]; // by gadget number; 0, 6 and 9 are not image slots
+  int32_t event;         // last result of Event_Wait
+  intptr_t folderCheck;  // result of the start-up Dir_Examine of the balls folder
+  Char16* ballsPath;     // "GFX\Balls\"
+  Char16* starsPath;     // "GFX\Stars\"
+  int32_t* ballPool;     // 50 values, array of type code 21
+  int32_t* starPool;     // 12 values, array of type code 21
+  SlotContent slots[9];  // by gadget number; 0, 6 and 9 are not image slots
 };
 
 extern ProgramState g_program;

@@ -53,12 +53,14 @@ void start_up() {
 
   // Without its window the program could never be closed, since the close request comes from
   // the window: end at once instead of waiting for an event that cannot come.
-  if (!Window_Open(0, 0, 0, 760, 140, kTitle, WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED)) exit_program();
+  if (!Window_Open(0, 0, 0, 760, 140, kTitle, WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED))
+    exit_program();
 
   // A folder path that could not be stored (no memory at start-up) would read as the current
   // folder, and every draw would ask for "7.png" there: take it as a folder that cannot be listed.
   bool pathsStored = g_program.ballsPath && g_program.starsPath;
-  g_program.folderCheck = pathsStored ? (intptr_t)Dir_Examine(0, g_program.ballsPath, TEXT16("*.png*")) : 0;
+  g_program.folderCheck =
+      pathsStored ? (intptr_t)Dir_Examine(0, g_program.ballsPath, TEXT16("*.png*")) : 0;
   if (!g_program.folderCheck) {
     Requester_Message(kTitle, TEXT16("Information. Dossier GFX non trouver."), 0);
     exit_program();
@@ -66,7 +68,8 @@ void start_up() {
   Dir_Finish(0);
 
   if (load_placeholder(BALL_PLACEHOLDER, g_program.ballsPath))
-    for (intptr_t k = 1; k <= 5; ++k) Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
+    for (intptr_t k = 1; k <= 5; ++k)
+      Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
   if (load_placeholder(STAR_PLACEHOLDER, g_program.starsPath)) {
     Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
     Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);

@@ -81,15 +81,14 @@ bool startUp() {
 
 // The event loop's step, until the queue and the message queue are both empty.
 void settle() {
-  while (Event_WaitTimeout(0) != 0) {
-  }
+  while (Event_WaitTimeout(0) != 0) {}
 }
-
 
 // The seven files the last draw showed, in slot order.
 void lastNames(wchar_t names[7][32]) {
   for (int k = 0; k < 5; k++) swprintf(names[k], 32, L"GFX\\Balls\\%d.png", g_program.ballPool[k]);
-  for (int k = 0; k < 2; k++) swprintf(names[5 + k], 32, L"GFX\\Stars\\%d.png", g_program.starPool[k]);
+  for (int k = 0; k < 2; k++)
+    swprintf(names[5 + k], 32, L"GFX\\Stars\\%d.png", g_program.starPool[k]);
 }
 
 bool loadFloor(wchar_t names[7][32]) {

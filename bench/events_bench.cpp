@@ -37,8 +37,8 @@ struct DequeQueue {
     current.type = -1;
     if (!queue.empty()) {
       const EventNode& node = queue.front();
-      current = Current{node.code, node.windowNumber, node.object, node.type, node.data,
-                        node.dataFree};
+      current =
+          Current{node.code, node.windowNumber, node.object, node.type, node.data, node.dataFree};
       queue.pop_front();
     }
     return current.code;
@@ -51,8 +51,7 @@ void eventsOurs(benchmark::State& state) {
   EventQueue_Start();
   intptr_t object = 0;
   for (auto _ : state) {
-    for (int i = 0; i < Burst; i++)
-      Event_Post(EVENT_GADGET, object + i, 0, 0, 0, nullptr, 0);
+    for (int i = 0; i < Burst; i++) Event_Post(EVENT_GADGET, object + i, 0, 0, 0, nullptr, 0);
     for (int i = 0; i < Burst; i++) benchmark::DoNotOptimize(Event_Take());
     benchmark::DoNotOptimize(Event_Gadget());
     object = (object + 1) & 15;

@@ -54,7 +54,9 @@ uint32_t noise(uint32_t x, uint32_t y, uint32_t salt) {
 }
 
 uint8_t channel(int x, int y, int c) {
-  int smooth = c == 0 ? x * 255 / kWidth : c == 1 ? y * 255 / kHeight : (x + y) * 255 / (kWidth + kHeight);
+  int smooth = c == 0   ? x * 255 / kWidth
+               : c == 1 ? y * 255 / kHeight
+                        : (x + y) * 255 / (kWidth + kHeight);
   return (uint8_t)(smooth + (int)(noise((uint32_t)x, (uint32_t)y, (uint32_t)c) & 7));
 }
 
@@ -127,7 +129,8 @@ Bytes makeBmp(int bitCount) {
   spec.height = kHeight;
   spec.bitCount = (uint16_t)bitCount;
   if (bitCount == 8)
-    for (uint32_t i = 0; i < 256; i++) spec.colourTable.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
+    for (uint32_t i = 0; i < 256; i++)
+      spec.colourTable.push_back(i << 16 | (255 - i) << 8 | (i * 7 & 255));
   std::vector<Bytes> rows;
   for (int y = kHeight - 1; y >= 0; y--) {  // stored bottom row first
     Bytes row;
@@ -151,7 +154,8 @@ Bytes readFile(const std::string& path) {
   if (!file) return bytes;
   uint8_t buffer[65536];
   size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0) bytes.insert(bytes.end(), buffer, buffer + n);
+  while ((n = fread(buffer, 1, sizeof buffer, file)) > 0)
+    bytes.insert(bytes.end(), buffer, buffer + n);
   fclose(file);
   return bytes;
 }
@@ -209,7 +213,8 @@ uint8_t* libpngDecode(const Bytes& file, png_uint_32* widthOut, png_uint_32* hei
   png_read_info(png, info);
   png_uint_32 width, height;
   int bitDepth, colourType, interlace, compression, filter;
-  png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
+  png_get_IHDR(png, info, &width, &height, &bitDepth, &colourType, &interlace, &compression,
+               &filter);
   if (png_get_valid(png, info, PNG_INFO_tRNS)) {
     png_set_tRNS_to_alpha(png);
     if (colourType == PNG_COLOR_TYPE_GRAY && bitDepth < 8) png_set_expand(png);
@@ -364,7 +369,8 @@ void pngStb(benchmark::State& state, const PictureSet* set) {
 }
 
 void bmpOurs(benchmark::State& state, const Bytes* file) {
-  for (auto _ : state) benchmark::DoNotOptimize(Image_LoadMemory(1, file->data(), (uint32_t)file->size()));
+  for (auto _ : state)
+    benchmark::DoNotOptimize(Image_LoadMemory(1, file->data(), (uint32_t)file->size()));
   Image_Free(OBJECT_ALL);
 }
 

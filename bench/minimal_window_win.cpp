@@ -26,12 +26,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
   RECT r = {0, 0, 760, 140};
   AdjustWindowRect(&r, style, FALSE);
-  HWND window = CreateWindowExW(0, L"MinimalWindow", L"Minimal", style, CW_USEDEFAULT,
-                                CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr,
-                                nullptr, instance, nullptr);
+  HWND window =
+      CreateWindowExW(0, L"MinimalWindow", L"Minimal", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                      r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
-  CreateWindowExW(0, L"BUTTON", L"Button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 5, 110, 750,
-                  25, window, (HMENU)1, instance, nullptr);
+  CreateWindowExW(0, L"BUTTON", L"Button", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 5, 110, 750, 25,
+                  window, (HMENU)1, instance, nullptr);
   ShowWindow(window, SW_SHOWNORMAL);
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {

@@ -167,7 +167,8 @@ const int kObjects = 10;
 void registryGetOurs(benchmark::State& state) {
   bench::startRuntimeCore();
   ObjectRegistry* registry = Registry_Create(sizeof(Record), 16, nullptr);
-  for (intptr_t n = 0; n < kObjects; n++) ((Record*)Registry_Allocate(registry, n))->handle = (void*)(n + 1);
+  for (intptr_t n = 0; n < kObjects; n++)
+    ((Record*)Registry_Allocate(registry, n))->handle = (void*)(n + 1);
   intptr_t n = 0;
   for (auto _ : state) {
     benchmark::DoNotOptimize(Registry_Get(registry, n));

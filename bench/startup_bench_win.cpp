@@ -111,8 +111,8 @@ int main(int argc, char** argv) {
   Summary s[2];
   for (int k = 0; k < 2; k++) {
     s[k] = summarise(times[k]);
-    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d\n", labels[k],
-           runs, s[k].median, s[k].q1, s[k].q3, children[k]);
+    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d\n", labels[k], runs,
+           s[k].median, s[k].q1, s[k].q3, children[k]);
   }
   printf("ratio %.3f\n", s[0].median / s[1].median);
   return 0;

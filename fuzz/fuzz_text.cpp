@@ -49,7 +49,8 @@ std::u16string built(int32_t start) {
 void checkBuilt(int32_t start, const std::u16string& expected) {
   const TempStringArea& area = TempString_Area();
   if ((size_t)(area.end - start) != 2 * expected.size()) __builtin_trap();
-  if (memcmp(TempString_Address(start), expected.data(), 2 * expected.size()) != 0) __builtin_trap();
+  if (memcmp(TempString_Address(start), expected.data(), 2 * expected.size()) != 0)
+    __builtin_trap();
   if (*TempString_Address(TempString_Area().end) != 0) __builtin_trap();
 }
 

@@ -1,5 +1,6 @@
-// make-fuzz-corpus DIR: writes the seed pictures of every fuzz target under DIR/<target without fuzz_>/,
-// with the same writers the tests use, and the text target's step scripts. Small files only.
+// make-fuzz-corpus DIR: writes the seed pictures of every fuzz target under DIR/<target without
+// fuzz_>/, with the same writers the tests use, and the text target's step scripts. Small files
+// only.
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -28,10 +29,12 @@ int main(int argc, char** argv) {
   }
   std::string root = argv[1];
   mkdir(root.c_str(), 0755);
-  struct P { int type, depth; bool interlace, trns; } pngs[] = {
-      {0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true}, {2, 16, true, false},
-      {3, 4, false, true},  {3, 8, true, false}, {4, 8, false, false}, {6, 8, true, false},
-      {6, 16, false, false}};
+  struct P {
+    int type, depth;
+    bool interlace, trns;
+  } pngs[] = {{0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true},
+              {2, 16, true, false}, {3, 4, false, true}, {3, 8, true, false},
+              {4, 8, false, false}, {6, 8, true, false}, {6, 16, false, false}};
   for (const P& p : pngs) {
     std::string name = "t" + std::to_string(p.type) + "d" + std::to_string(p.depth) +
                        (p.interlace ? "i" : "") + (p.trns ? "t" : "") + ".png";
@@ -40,15 +43,17 @@ int main(int argc, char** argv) {
     put(root + "/load", name, b);
   }
   Bytes rows(64, 0x5A);
-  struct B { uint16_t bits; uint32_t compression; } bmps[] = {
-      {1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}, {4, 2}};
+  struct B {
+    uint16_t bits;
+    uint32_t compression;
+  } bmps[] = {{1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}, {4, 2}};
   for (const B& b : bmps) {
     std::string name = "b" + std::to_string(b.bits) + "c" + std::to_string(b.compression) + ".bmp";
     put(root + "/bmp", name, sampleBmp(b.bits, b.compression, rows));
     put(root + "/load", name, sampleBmp(b.bits, b.compression, rows));
   }
-  Bytes rle = {0x03, 0x01, 0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00, 0x02, 0x01, 0x01,
-               0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
+  Bytes rle = {0x03, 0x01, 0x00, 0x03, 1,    2,    3,    0x00, 0x00, 0x00,
+               0x02, 0x01, 0x01, 0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
   put(root + "/bmp", "rle8.bmp", sampleBmp(8, 1, rle));
   put(root + "/load", "rle8.bmp", sampleBmp(8, 1, rle));
   Bytes ico = encodeIcon({{16, 16, 8, iconBitmapImage(16, 16, 8, 0xFF)},
@@ -82,7 +87,8 @@ int main(int argc, char** argv) {
   t1.insert(t1.begin(), 7);
   put(root + "/text", "append.bin", join({t0, number(42), number(-7), {2, 3}, {3}, {4, 2}}));
   put(root + "/text", "numbers.bin",
-      join({number(0), number(INT32_MIN), number(INT64_MIN), number(INT64_MAX), number(1LL << 40)}));
+      join(
+          {number(0), number(INT32_MIN), number(INT64_MIN), number(INT64_MAX), number(1LL << 40)}));
   put(root + "/text", "long.bin", join({{5, 255, 255, 'q', 0}, {6}, t0, {5, 0, 9, 'r', 0}}));
   put(root + "/text", "compare.bin", join({t1, t2, {7, 0, 0}}));
   Bytes failing = join({t0, number(123456789), {3}, {4, 1}});

@@ -81,6 +81,7 @@ intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, i
   return Gadget_Register(number, record, control, &g_kind);
 }
 
-intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const Char16* text) {
+intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                       const Char16* text) {
   return Gadget_ButtonEx(number, x, y, width, height, text, 0);
 }

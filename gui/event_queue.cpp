@@ -145,8 +145,8 @@ void Event_Post(int32_t code, intptr_t object, intptr_t windowNumber, int32_t ty
   bool kept = false;
   EventNode* tail = s->queueTail;
   bool fold = tail && code < kCoalesceLimit && !(flags & EVENT_POST_DEFERRED) &&
-              tail->code == code && tail->object == object &&
-              tail->windowNumber == windowNumber && tail->type == type;
+              tail->code == code && tail->object == object && tail->windowNumber == windowNumber &&
+              tail->type == type;
   if (!fold) {
     // No node to be had: the event is dropped rather than written through a missing block.
     EventNode* node = s->nodePool ? (EventNode*)Pool_Alloc(s->nodePool) : nullptr;
@@ -212,7 +212,8 @@ int32_t Event_Take() {
     if (!s->queueHead) s->queueTail = nullptr;
     uint32_t flags = node->flags;
     Pool_Free(s->nodePool, node);
-    if (flags & EVENT_POST_DEFERRED) runBindingKeys(s, s->code, s->windowNumber, s->object, s->type);
+    if (flags & EVENT_POST_DEFERRED)
+      runBindingKeys(s, s->code, s->windowNumber, s->object, s->type);
   }
   int32_t code = s->code;
   unlockQueue();
@@ -327,4 +328,3 @@ int32_t EventQueue_Length() {
     for (EventNode* node = s->queueHead; node; node = node->next) n++;
   return n;
 }
-

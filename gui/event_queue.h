@@ -50,11 +50,11 @@ struct EventState {
   BlockPool* nodePool;
   EventNode* queueHead;
   EventNode* queueTail;
-  int32_t hold;            // while non-zero, posts without EVENT_POST_FORCE are dropped
-  int32_t code;            // current event; 0 when the last take found nothing
+  int32_t hold;  // while non-zero, posts without EVENT_POST_FORCE are dropped
+  int32_t code;  // current event; 0 when the last take found nothing
   intptr_t windowNumber;
-  intptr_t object;         // what Event_Gadget answers
-  int32_t type;            // -1 when the last take found nothing
+  intptr_t object;  // what Event_Gadget answers
+  int32_t type;     // -1 when the last take found nothing
   intptr_t data;
   EventDataFreeFn dataFree;
   HashMap* bindings;

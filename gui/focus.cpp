@@ -91,8 +91,7 @@ void Focus_Cues(HWND window, bool show) {
   LRESULT state = SendMessageW(window, WM_QUERYUISTATE, 0, 0);
   const LRESULT both = UISF_HIDEFOCUS | UISF_HIDEACCEL;
   if (show) {
-    if (state & both)
-      SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, both), 0);
+    if (state & both) SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_CLEAR, both), 0);
   } else if ((state & both) != both) {
     SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, both), 0);
   }

@@ -49,9 +49,7 @@ bool g_fontCreated;  // g_defaultFont is ours to delete, not a stock object
 CRITICAL_SECTION g_lock;
 bool g_lockReady;
 
-GadgetState* state() {
-  return g_stateBlock ? (GadgetState*)LibState_Get(g_stateBlock) : nullptr;
-}
+GadgetState* state() { return g_stateBlock ? (GadgetState*)LibState_Get(g_stateBlock) : nullptr; }
 
 void* heapAllocZero(size_t bytes) { return HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, bytes); }
 
@@ -185,7 +183,8 @@ void Gadget_PostEvent(HWND control, int32_t type) {
   Event_Post(EVENT_GADGET, id, windowNumber, type, 0, nullptr, 0);
 }
 
-LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wParam,
+                             LPARAM lParam) {
   if (!control) return NOT_HANDLED;
   GadgetRecord* record = Gadget_FromControl(control);
   if (record && record->kind && record->kind->ParentMessage)

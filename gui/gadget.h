@@ -59,8 +59,8 @@ struct GadgetKind {
 struct GadgetRecord {
   HWND controlHandle;
   GadgetKind* kind;
-  WNDPROC previousProc;   // what Gadget_Procedure forwards to
-  intptr_t kindFields[4]; // the kind's own fields (16 bytes on i686)
+  WNDPROC previousProc;    // what Gadget_Procedure forwards to
+  intptr_t kindFields[4];  // the kind's own fields (16 bytes on i686)
 };
 
 #if defined(_WIN32) && !defined(_WIN64)
@@ -87,14 +87,16 @@ void Gadget_SetState(intptr_t number, intptr_t value);
 int Gadget_RequiredSize(intptr_t number, int32_t* width, int32_t* height);
 
 // Image gadget: a STATIC control that shows a bitmap or an icon, sized to the picture.
-intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image);
+intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                      HANDLE image);
 intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         HANDLE image, uint32_t flags);
 LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 void ImageGadget_RedrawUnder(HWND control, GadgetRecord* record);
 
 // Button gadget: a "Button" control; flags are Win32 button styles passed straight through.
-intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, const Char16* text);
+intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                       const Char16* text);
 intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                          const Char16* text, uint32_t flags);
 void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* height);

@@ -124,7 +124,8 @@ LRESULT setImage(HWND control, GadgetRecord* record, HANDLE image) {
   int32_t width, height;
   bool resized = false;
   if (pictureSize(image, &width, &height)) {
-    if ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) || hasStyle(control, WS_DLGFRAME)) {
+    if ((GetWindowLongPtrW(control, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) ||
+        hasStyle(control, WS_DLGFRAME)) {
       width += 4;
       height += 4;
     }
@@ -184,11 +185,9 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
 
   switch (message) {
     case STM_SETIMAGE:
-    case STM_SETICON:
-      return setImage(control, record, (HANDLE)lParam);
+    case STM_SETICON: return setImage(control, record, (HANDLE)lParam);
     case STM_GETIMAGE:
-    case STM_GETICON:
-      return (LRESULT)f->image;
+    case STM_GETICON: return (LRESULT)f->image;
 
     case WM_PAINT:
     case WM_PRINT:
@@ -209,10 +208,8 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
       // Returning without forwarding keeps STN_ENABLE and STN_DISABLE from the parent. A
       // blended picture repainted on its own would be blended over itself and darken at its
       // soft edges, so it gets the background beneath it repainted first.
-      if (f->premultiplied)
-        ImageGadget_RedrawUnder(control, record);
-      else
-        RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+      if (f->premultiplied) ImageGadget_RedrawUnder(control, record);
+      else RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
       return 0;
 
     case WM_LBUTTONDOWN:
@@ -262,10 +259,8 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
       return forward(control, message, wParam, lParam);
 
     case WM_RBUTTONUP:
-      if (g_rightDouble)
-        g_rightDouble = false;
-      else
-        Gadget_PostEvent(control, GADGET_EVENT_RIGHT_CLICK);
+      if (g_rightDouble) g_rightDouble = false;
+      else Gadget_PostEvent(control, GADGET_EVENT_RIGHT_CLICK);
       return 0;
 
     case WM_RBUTTONDBLCLK:
@@ -273,8 +268,7 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
       g_rightDouble = true;
       return 0;
 
-    default:
-      return forward(control, message, wParam, lParam);
+    default: return forward(control, message, wParam, lParam);
   }
 }
 
@@ -287,10 +281,8 @@ intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, in
 
   DWORD exStyle = 0;
   DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
-  if (flags & IMAGE_BORDER_SUNKEN)
-    exStyle = WS_EX_CLIENTEDGE;
-  else if (flags & IMAGE_BORDER_RAISED)
-    style |= WS_DLGFRAME;
+  if (flags & IMAGE_BORDER_SUNKEN) exStyle = WS_EX_CLIENTEDGE;
+  else if (flags & IMAGE_BORDER_RAISED) style |= WS_DLGFRAME;
   Scale_Rect(&x, &y, &width, &height);
 
   HWND control = CreateWindowExW(exStyle, L"STATIC", nullptr, style, x, y, width, height,
@@ -310,6 +302,7 @@ intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, in
   return result;
 }
 
-intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height, HANDLE image) {
+intptr_t Gadget_Image(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                      HANDLE image) {
   return Gadget_ImageEx(number, x, y, width, height, image, 0);
 }

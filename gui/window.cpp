@@ -87,9 +87,7 @@ LRESULT onSize(HWND window, HWND owner, WindowRecord* record, intptr_t number, W
       post(EVENT_WINDOW_MAXIMIZED, 0, number);
       post(EVENT_WINDOW_SIZED, 0, number);
       break;
-    default:
-      postSized(number);
-      break;
+    default: postSized(number); break;
   }
   return 0;
 }
@@ -103,7 +101,7 @@ LRESULT onCommand(HWND window, intptr_t number, WPARAM wParam, LPARAM lParam) {
     else post(EVENT_GADGET, id, number, HIWORD(wParam));
   } else if (HIWORD(wParam) == 0) {
     post(EVENT_MENU_ITEM, (intptr_t)wParam, number);  // a menu
-  } else if (LOWORD(wParam) == TAB_NEXT_COMMAND) {   // an accelerator
+  } else if (LOWORD(wParam) == TAB_NEXT_COMMAND) {    // an accelerator
     Focus_Tab(false);
   } else if (LOWORD(wParam) == TAB_PREVIOUS_COMMAND) {
     Focus_Tab(true);
@@ -124,8 +122,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_MOVE:
       if (ownWindow && record->created) post(EVENT_WINDOW_MOVED, number, number);
       return 0;
-    case WM_SIZE:
-      return onSize(window, owner, record, number, wParam);
+    case WM_SIZE: return onSize(window, owner, record, number, wParam);
     case WM_ACTIVATE:
       if (LOWORD(wParam)) {
         HWND focus = (HWND)GetPropW(window, kFocusProperty);
@@ -142,9 +139,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       // Closing is the program's decision: the window stays.
       if (ownWindow) post(EVENT_CLOSE_WINDOW, number, number);
       return 0;
-    case WM_ERASEBKGND:
-      post(EVENT_REPAINT, 0, number);
-      return NOT_HANDLED;
+    case WM_ERASEBKGND: post(EVENT_REPAINT, 0, number); return NOT_HANDLED;
     case WM_SYSCOLORCHANGE:
       if (record) EnumChildWindows(window, sendSysColorChange, 0);
       return NOT_HANDLED;
@@ -158,8 +153,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!header) return NOT_HANDLED;
       return Gadget_ParentMessage(header->hwndFrom, window, message, wParam, lParam);
     }
-    case WM_COMMAND:
-      return onCommand(window, number, wParam, lParam);
+    case WM_COMMAND: return onCommand(window, number, wParam, lParam);
     case WM_TIMER:
       if (!record) return NOT_HANDLED;
       post(EVENT_TIMER, (intptr_t)wParam, number);
@@ -173,15 +167,9 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WINDOW_GADGET_MESSAGE:
       if (!lParam) return NOT_HANDLED;
       return Gadget_ParentMessage((HWND)lParam, window, message, wParam, lParam);
-    case WM_LBUTTONUP:
-      post(EVENT_LEFT_CLICK, 0, number);
-      return 0;
-    case WM_LBUTTONDBLCLK:
-      post(EVENT_LEFT_DOUBLE_CLICK, 0, number);
-      return 0;
-    case WM_RBUTTONUP:
-      post(EVENT_RIGHT_CLICK, 0, number);
-      return 0;
+    case WM_LBUTTONUP: post(EVENT_LEFT_CLICK, 0, number); return 0;
+    case WM_LBUTTONDBLCLK: post(EVENT_LEFT_DOUBLE_CLICK, 0, number); return 0;
+    case WM_RBUTTONUP: post(EVENT_RIGHT_CLICK, 0, number); return 0;
     case WINDOW_TRAY_MESSAGE: {
       int32_t type = -1;
       switch (lParam) {
@@ -261,8 +249,7 @@ int32_t window_detail::frameOffset() {
     if (composition.library) {
       composition.isCompositionEnabled = (HRESULT(WINAPI*)(BOOL*))(void*)GetProcAddress(
           composition.library, "DwmIsCompositionEnabled");
-      composition.getWindowAttribute =
-          GetProcAddress(composition.library, "DwmGetWindowAttribute");
+      composition.getWindowAttribute = GetProcAddress(composition.library, "DwmGetWindowAttribute");
       BOOL enabled = FALSE;
       if (composition.isCompositionEnabled && SUCCEEDED(composition.isCompositionEnabled(&enabled)))
         composition.enabled = enabled;
@@ -360,7 +347,8 @@ intptr_t Window_OpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t in
   record->windowHandle = window;
   record->created = 0;
   SetPropW(window, kWindowIdProperty, (HANDLE)(number + 1));
-  if (flags & (WINDOW_SCREEN_CENTERED | WINDOW_OWNER_CENTERED)) Window_Center(window, flags, parent);
+  if (flags & (WINDOW_SCREEN_CENTERED | WINDOW_OWNER_CENTERED))
+    Window_Center(window, flags, parent);
 
   if (show) ShowWindow(window, showCommand(style, noActivate));
   // Showing runs the window's procedure; should something have destroyed the window meanwhile,

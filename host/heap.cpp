@@ -87,7 +87,8 @@ void linkBlock(HostHeap* h, BlockHeader* b) {
 void unlinkBlock(HostHeap* h, BlockHeader* b) {
   h->count--;
   if (!h->listed) return;
-  if (b->prev) b->prev->next = b->next; else h->blocks = b->next;
+  if (b->prev) b->prev->next = b->next;
+  else h->blocks = b->next;
   if (b->next) b->next->prev = b->prev;
 }
 
@@ -188,7 +189,8 @@ void* HeapReAlloc(HANDLE heap, DWORD flags, void* block, size_t bytes) {
   b->size = bytes;
   linkBlock(h, b);
   pthread_mutex_unlock(&h->lock);
-  if ((flags & HEAP_ZERO_MEMORY) && bytes > oldSize) memset((char*)(b + 1) + oldSize, 0, bytes - oldSize);
+  if ((flags & HEAP_ZERO_MEMORY) && bytes > oldSize)
+    memset((char*)(b + 1) + oldSize, 0, bytes - oldSize);
   return b + 1;
 }
 

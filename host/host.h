@@ -34,9 +34,9 @@ typedef const char16_t* LPCWSTR;
 #define INVALID_HANDLE_VALUE ((HANDLE)(intptr_t)-1)
 
 // Private heaps. A null heap given to HeapAlloc, HeapReAlloc, HeapFree or HeapSize ends the
-// process, as it faults on Windows. Each heap is a real object that tracks its blocks, so HeapDestroy releases
-// everything still allocated on it, as the runtime's exit sequence relies on. Blocks above
-// 2 GiB - 1 are refused, as a 32-bit process's heap would refuse them.
+// process, as it faults on Windows. Each heap is a real object that tracks its blocks, so
+// HeapDestroy releases everything still allocated on it, as the runtime's exit sequence relies on.
+// Blocks above 2 GiB - 1 are refused, as a 32-bit process's heap would refuse them.
 HANDLE HeapCreate(DWORD options, size_t initialSize, size_t maximumSize);
 BOOL HeapDestroy(HANDLE heap);
 // The process heap: never destroyed, and it keeps no list of its blocks, so that a block lost
@@ -50,7 +50,9 @@ size_t HeapSize(HANDLE heap, DWORD flags, const void* block);
 // Run-once: the look-up that the runtime does at run time. "Kernel32.dll" loads, and
 // GetProcAddress answers for "InitOnceExecuteOnce" unless the host is told to hide it
 // (Host_HideInitOnce), so that the interlocked fallback can be tested too.
-typedef union { void* Ptr; } INIT_ONCE;
+typedef union {
+  void* Ptr;
+} INIT_ONCE;
 typedef BOOL (*PINIT_ONCE_FN)(INIT_ONCE* initOnce, void* parameter, void** context);
 BOOL InitOnceExecuteOnce(INIT_ONCE* initOnce, PINIT_ONCE_FN fn, void* parameter, void** context);
 HMODULE LoadLibraryW(LPCWSTR name);
@@ -58,7 +60,9 @@ FARPROC GetProcAddress(HMODULE module, const char* name);
 BOOL FreeLibrary(HMODULE module);
 void Host_HideInitOnce(int hide);
 
-typedef struct CRITICAL_SECTION { void* impl; } CRITICAL_SECTION;
+typedef struct CRITICAL_SECTION {
+  void* impl;
+} CRITICAL_SECTION;
 void InitializeCriticalSection(CRITICAL_SECTION* cs);
 void EnterCriticalSection(CRITICAL_SECTION* cs);
 void LeaveCriticalSection(CRITICAL_SECTION* cs);

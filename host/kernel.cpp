@@ -98,7 +98,8 @@ void DeleteCriticalSection(CRITICAL_SECTION* cs) {
 }
 
 LONG InterlockedCompareExchange(volatile LONG* target, LONG exchange, LONG comparand) {
-  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST,
+                              __ATOMIC_SEQ_CST);
   return comparand;  // holds the previous value either way
 }
 
@@ -107,7 +108,8 @@ LONG InterlockedExchange(volatile LONG* target, LONG value) {
 }
 
 void* InterlockedCompareExchangePointer(void* volatile* target, void* exchange, void* comparand) {
-  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST);
+  __atomic_compare_exchange_n(target, &comparand, exchange, false, __ATOMIC_SEQ_CST,
+                              __ATOMIC_SEQ_CST);
   return comparand;
 }
 
@@ -121,8 +123,7 @@ void Sleep(DWORD milliseconds) {
     return;
   }
   struct timespec t = {(time_t)(milliseconds / 1000), (long)(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&t, &t) != 0) {
-  }
+  while (nanosleep(&t, &t) != 0) {}
 }
 
 DWORD GetTickCount(void) {

@@ -9,8 +9,7 @@
 #include "runtime/memory.h"
 
 namespace {
-typedef BOOL(WINAPI* AlphaBlendFn)(HDC, int, int, int, int, HDC, int, int, int, int,
-                                   BLENDFUNCTION);
+typedef BOOL(WINAPI* AlphaBlendFn)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
 HMODULE g_msimg32;
 AlphaBlendFn g_alphaBlend;
 

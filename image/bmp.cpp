@@ -122,7 +122,8 @@ uint64_t storedRowBytes(const Header& h) {
     case 4: return h.compression == kCompressionRle4 ? 0 : (w + 1) / 2;
     case 8: return w;
     case 16:
-      return h.compression == kCompressionNone || h.compression == kCompressionBitFields ? 2 * w : 0;
+      return h.compression == kCompressionNone || h.compression == kCompressionBitFields ? 2 * w
+                                                                                         : 0;
     case 24: return 3 * w;
     case 32: return 4 * w;
     default: return 0;
@@ -201,8 +202,7 @@ void Bmp_DecodePixels(const uint8_t* data, uint32_t size, uint8_t* bits, int32_t
   Header h = readHeader(r);
   int32_t needed;
   size_t total;
-  if (!image_detail::pictureBytes(h.width, h.height, 24, &needed, &total) || pitch < needed)
-    return;
+  if (!image_detail::pictureBytes(h.width, h.height, 24, &needed, &total) || pitch < needed) return;
   Destination dest(bits, pitch, h.height < 0 ? -h.height : h.height, flags);
   if (h.bitCount == 8 && h.compression == kCompressionRle8) {
     decodeRle8(h, r, dest);

@@ -72,8 +72,8 @@ int32_t Bitmap_RowBytes(int32_t width, int32_t bitCount) {
   return bytes > INT32_MAX ? 0 : (int32_t)bytes;
 }
 
-bool image_detail::pictureBytes(int32_t width, int32_t height, int32_t bitCount,
-                                int32_t* pitch, size_t* total) {
+bool image_detail::pictureBytes(int32_t width, int32_t height, int32_t bitCount, int32_t* pitch,
+                                size_t* total) {
   if (width <= 0 || height == 0 || width > IMAGE_MAX_SIDE) return false;
   int64_t rows = height < 0 ? -(int64_t)height : height;
   if (rows > IMAGE_MAX_SIDE) return false;

@@ -31,10 +31,10 @@ struct DecodeContext {
   uint32_t size;
   int32_t width;
   int32_t height;
-  int32_t outputDepth;          // 24 or 32: the bitmap to create
+  int32_t outputDepth;                           // 24 or 32: the bitmap to create
   uintptr_t privateWords[DECODE_PRIVATE_WORDS];  // the accepting decoder's own; cleared per probe
-  int32_t sourceDepth;          // bits per pixel in the file
-  int32_t frameCount;           // always 1
+  int32_t sourceDepth;                           // bits per pixel in the file
+  int32_t frameCount;                            // always 1
 };
 
 struct ImageDecoder {

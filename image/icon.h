@@ -7,13 +7,13 @@
 // The image chosen from an icon file's directory. Every field comes from the directory entry;
 // the chosen image's bytes lie wholly inside the data.
 struct IconChoice {
-  uint32_t index;      // entry number
-  uint32_t width;      // entry width byte, 0 standing for 256
-  uint32_t height;     // entry height byte, 0 standing for 256
-  uint32_t bitCount;   // entry bit count
-  uint32_t offset;     // image offset from the start of the file
-  uint32_t bytes;      // image size
-  bool png;            // the image is PNG-compressed (no BITMAPINFOHEADER in front)
+  uint32_t index;     // entry number
+  uint32_t width;     // entry width byte, 0 standing for 256
+  uint32_t height;    // entry height byte, 0 standing for 256
+  uint32_t bitCount;  // entry bit count
+  uint32_t offset;    // image offset from the start of the file
+  uint32_t bytes;     // image size
+  bool png;           // the image is PNG-compressed (no BITMAPINFOHEADER in front)
 };
 
 // Recognises an icon file and chooses its image: entry 0 unless a later entry of the same

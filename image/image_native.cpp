@@ -75,7 +75,8 @@ bool image_detail::readWholeFile(const Char16* fileName, uint8_t** data, uint32_
   bool ok = fseek(file, 0, SEEK_END) == 0;
   long length = ok ? ftell(file) : -1;
   ok = ok && length >= 0 && (unsigned long)length <= 0xFFFFFFFFul && fseek(file, 0, SEEK_SET) == 0;
-  uint8_t* buffer = ok ? (uint8_t*)HeapAlloc(g_programHeap, 0, length ? (size_t)length : 1) : nullptr;
+  uint8_t* buffer =
+      ok ? (uint8_t*)HeapAlloc(g_programHeap, 0, length ? (size_t)length : 1) : nullptr;
   if (buffer && fread(buffer, 1, (size_t)length, file) != (size_t)length) {
     HeapFree(g_programHeap, 0, buffer);
     buffer = nullptr;
@@ -104,8 +105,8 @@ HBITMAP Bitmap_FromDecoder() {
   const DecodeContext* context = ImageDecoder_Context();
   int32_t pitch;
   size_t total;
-  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth,
-                                  &pitch, &total))
+  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth, &pitch,
+                                  &total))
     return nullptr;
   // From the process heap, so that a test can make the bitmap fail as CreateDIBSection can.
   HANDLE heap = GetProcessHeap();
@@ -115,8 +116,8 @@ HBITMAP Bitmap_FromDecoder() {
     if (bitmap) HeapFree(heap, 0, bitmap);
     return nullptr;
   }
-  *bitmap = MemoryBitmap{kBitmapMagic, context->width, context->height, context->outputDepth,
-                         pitch, bits};
+  *bitmap = MemoryBitmap{kBitmapMagic,         context->width, context->height,
+                         context->outputDepth, pitch,          bits};
   Account_Created(ACCOUNT_BITMAP);
   if (!ImageDecoder_DecodeRows(bits, pitch, DECODE_BOTTOM_UP)) {
     image_detail::destroyHandle(bitmap);

@@ -108,8 +108,8 @@ HBITMAP Bitmap_FromDecoder() {
   const DecodeContext* context = ImageDecoder_Context();
   int32_t pitch;
   size_t total;
-  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth,
-                                  &pitch, &total))
+  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth, &pitch,
+                                  &total))
     return nullptr;
   BITMAPINFO info;
   memset(&info, 0, sizeof info);

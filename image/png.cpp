@@ -89,10 +89,8 @@ int readHeader(DecodeContext* context) {
     case PNG_COLOR_TYPE_GRAY_ALPHA:
       context->sourceDepth = bitDepth;
       if (bitDepth < 8) png_set_expand(png);
-      if (colourType == PNG_COLOR_TYPE_PALETTE)
-        png_set_palette_to_rgb(png);
-      else
-        png_set_gray_to_rgb(png);
+      if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+      else png_set_gray_to_rgb(png);
       break;
     case PNG_COLOR_TYPE_RGB: context->sourceDepth = 24; break;
     default: context->sourceDepth = 32; break;
@@ -139,9 +137,8 @@ int PngDecoder_Probe(DecodeContext* context) {
 #endif
   int32_t pitch;
   size_t total;
-  if (!readHeader(context) ||
-      !image_detail::pictureBytes(context->width, context->height, context->outputDepth, &pitch,
-                                  &total)) {
+  if (!readHeader(context) || !image_detail::pictureBytes(context->width, context->height,
+                                                          context->outputDepth, &pitch, &total)) {
     PngDecoder_Close(context);
     return 0;
   }

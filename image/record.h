@@ -5,8 +5,8 @@
 #include "runtime/platform.h"
 
 struct ImageRecord {
-  HANDLE handle;        // DIB section (HBITMAP) or HICON; the live mark
-  int16_t width;        // a side above 32767 reads back as its low 16 bits, signed
+  HANDLE handle;  // DIB section (HBITMAP) or HICON; the live mark
+  int16_t width;  // a side above 32767 reads back as its low 16 bits, signed
   int16_t height;
   uint8_t depth;        // bits per pixel of the bitmap behind the handle
   uint8_t sourceDepth;  // bits per pixel of the picture as its decoder reported it

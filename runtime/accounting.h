@@ -18,5 +18,5 @@ enum AccountKind {
 
 void Account_Created(AccountKind kind);
 void Account_Deleted(AccountKind kind);
-int64_t Account_Live(AccountKind kind);      // created minus deleted
+int64_t Account_Live(AccountKind kind);  // created minus deleted
 int64_t Account_Created_Total(AccountKind kind);

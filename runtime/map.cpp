@@ -22,8 +22,8 @@ void* elementOf(MapNode* node) { return node + 1; }
 
 struct HashMap {
   int32_t elementSize;
-  int32_t typeCode;          // kept with the map; read by nothing here
-  const void* description;   // structured element description, or null
+  int32_t typeCode;         // kept with the map; read by nothing here
+  const void* description;  // structured element description, or null
   HashMap** variable;
   uint32_t flags;
   int32_t bucketCount;
@@ -51,7 +51,8 @@ MapNode** bucketOf(const HashMap* map, const Char16* key) {
 }
 
 bool sameKey(const HashMap* map, const Char16* a, const Char16* b) {
-  return (map->flags & MAP_CASE_INSENSITIVE) ? Text_CompareNoCase(a, b) == 0 : Text_Compare(a, b) == 0;
+  return (map->flags & MAP_CASE_INSENSITIVE) ? Text_CompareNoCase(a, b) == 0
+                                             : Text_Compare(a, b) == 0;
 }
 
 MapNode* findNode(const HashMap* map, const Char16* key) {
@@ -77,7 +78,8 @@ HashMap* Map_Create(int32_t elementSize, int32_t typeCode, const void* elementDe
 
   HashMap* map = (HashMap*)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, sizeof(HashMap));
   if (!map) return nullptr;
-  map->buckets = (MapNode**)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, (size_t)bucketCount * sizeof(MapNode*));
+  map->buckets =
+      (MapNode**)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, (size_t)bucketCount * sizeof(MapNode*));
   map->pool = Pool_Create(elementSize + (int32_t)sizeof(MapNode), 16, 65536, POOL_SHARED);
   if (!map->buckets || !map->pool) {
     Pool_Destroy(map->pool);

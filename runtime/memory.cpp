@@ -14,8 +14,8 @@ HANDLE memoryHeap;
 static_assert(sizeof(ArrayRecord) == 24, "the array record is six 32-bit fields on i686");
 #endif
 
-void* Array_Allocate(int32_t elementSize, int32_t count, int32_t typeCode,
-                     const void* description, void* ownerVariable) {
+void* Array_Allocate(int32_t elementSize, int32_t count, int32_t typeCode, const void* description,
+                     void* ownerVariable) {
   void** owner = (void**)ownerVariable;
   if (owner) Array_Free(*owner);  // allocating again discards the old array
   if (count <= 0 || elementSize < 0) return nullptr;

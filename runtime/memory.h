@@ -13,15 +13,15 @@ struct ArrayRecord {
   int32_t dimensions;
   int32_t elementSize;
   const void* description;  // structured element description, or null
-  void** owner;              // variable that holds the array
+  void** owner;             // variable that holds the array
   int32_t count;
   int32_t typeCode;
 };
 
 inline ArrayRecord* Array_Record(void* array) { return (ArrayRecord*)array - 1; }
 
-void* Array_Allocate(int32_t elementSize, int32_t count, int32_t typeCode,
-                     const void* description, void* ownerVariable);
+void* Array_Allocate(int32_t elementSize, int32_t count, int32_t typeCode, const void* description,
+                     void* ownerVariable);
 void Array_Free(void* array);
 
 void Memory_Start();

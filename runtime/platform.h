@@ -31,7 +31,7 @@ typedef char16_t Char16;
 static_assert(sizeof(Char16) == 2, "text is UTF-16");
 
 // Small helpers over 16-bit text (the platform-free code never uses wcs* functions).
-size_t Text_Length(const Char16* text);                      // 0 for a null text
-int Text_Compare(const Char16* a, const Char16* b);          // like wcscmp
-int Text_CompareNoCase(const Char16* a, const Char16* b);    // like _wcsicmp (ASCII letters)
-Char16 Text_LowerChar(Char16 c);                              // ASCII tolower
+size_t Text_Length(const Char16* text);                    // 0 for a null text
+int Text_Compare(const Char16* a, const Char16* b);        // like wcscmp
+int Text_CompareNoCase(const Char16* a, const Char16* b);  // like _wcsicmp (ASCII letters)
+Char16 Text_LowerChar(Char16 c);                           // ASCII tolower

@@ -13,7 +13,7 @@ namespace {
 struct PoolChunk {
   PoolChunk* next;
   PoolChunk* prev;
-  void* freeList;      // header of the first free block
+  void* freeList;  // header of the first free block
   int32_t blockCount;
   int32_t nextUnused;  // index of the first block never handed out
   int32_t freeCount;   // blocks on the free list
@@ -31,7 +31,7 @@ struct BlockPool {
   int32_t totalBlocks;
   bool locked;
   CRITICAL_SECTION lock;
-  int32_t references;    // shared pools only
+  int32_t references;  // shared pools only
   BlockPool* nextShared;
 };
 
@@ -57,7 +57,8 @@ void pushChunk(PoolChunk** list, PoolChunk* chunk) {
 }
 
 void unlinkChunk(PoolChunk** list, PoolChunk* chunk) {
-  if (chunk->prev) chunk->prev->next = chunk->next; else *list = chunk->next;
+  if (chunk->prev) chunk->prev->next = chunk->next;
+  else *list = chunk->next;
   if (chunk->next) chunk->next->prev = chunk->prev;
   chunk->next = chunk->prev = nullptr;
 }
@@ -75,7 +76,8 @@ bool chunkIsExhausted(const PoolChunk* chunk) {
 
 PoolChunk* newChunk(BlockPool* pool, int32_t blocks) {
   size_t bytes = (size_t)blocks * (size_t)pool->blockSize;
-  if (bytes / (size_t)pool->blockSize != (size_t)blocks || bytes > SIZE_MAX - chunkHeaderSize()) return nullptr;
+  if (bytes / (size_t)pool->blockSize != (size_t)blocks || bytes > SIZE_MAX - chunkHeaderSize())
+    return nullptr;
   PoolChunk* chunk = (PoolChunk*)HeapAlloc(g_programHeap, 0, chunkHeaderSize() + bytes);
   if (!chunk) return nullptr;
   memset(chunk, 0, sizeof(PoolChunk));
@@ -167,8 +169,12 @@ void destroyUnshared(BlockPool* pool) {
 
 struct PoolGuard {
   BlockPool* pool;
-  explicit PoolGuard(BlockPool* p) : pool(p) { if (pool->locked) EnterCriticalSection(&pool->lock); }
-  ~PoolGuard() { if (pool->locked) LeaveCriticalSection(&pool->lock); }
+  explicit PoolGuard(BlockPool* p) : pool(p) {
+    if (pool->locked) EnterCriticalSection(&pool->lock);
+  }
+  ~PoolGuard() {
+    if (pool->locked) LeaveCriticalSection(&pool->lock);
+  }
 };
 
 // The locked forms stay out of line (GCC and Clang both read the attribute), so that the

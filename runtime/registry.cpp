@@ -77,7 +77,8 @@ ObjectRegistry* Registry_Create(int32_t objectSize, int32_t growBy, ObjectFreeFn
   ObjectRegistry* registry =
       (ObjectRegistry*)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, sizeof(ObjectRegistry));
   if (!registry) return nullptr;
-  registry->slots = (void**)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, (size_t)growBy * sizeof(void*));
+  registry->slots =
+      (void**)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, (size_t)growBy * sizeof(void*));
   if (!registry->slots) {
     HeapFree(g_programHeap, 0, registry);
     return nullptr;
@@ -123,7 +124,8 @@ void* Registry_Allocate(ObjectRegistry* registry, intptr_t number) {
 
 void* Registry_Get(ObjectRegistry* registry, intptr_t number) {
   if (!registry) return nullptr;
-  void* record = isSlotNumber(registry, number) ? registry->slots[number] : findOnChain(registry, number);
+  void* record =
+      isSlotNumber(registry, number) ? registry->slots[number] : findOnChain(registry, number);
   return (record && isLive(record)) ? record : nullptr;
 }
 

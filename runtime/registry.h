@@ -50,8 +50,8 @@ typedef void (*OnceFn)(void);
 void Once_Run(volatile intptr_t* flag, OnceFn routine);
 
 // Fixed-size block allocator carving blocks out of chunks.
-const uint32_t POOL_LOCKED = 1;    // in the low two bits: the pool has its own lock
-const uint32_t POOL_SHARED = 0x10; // pools of the same block size and mode are shared
+const uint32_t POOL_LOCKED = 1;     // in the low two bits: the pool has its own lock
+const uint32_t POOL_SHARED = 0x10;  // pools of the same block size and mode are shared
 struct BlockPool;
 BlockPool* Pool_Create(int32_t payloadSize, int32_t minBlocks, int32_t maxBlocks, uint32_t mode);
 void* Pool_Alloc(BlockPool* pool);

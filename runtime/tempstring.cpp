@@ -140,7 +140,8 @@ void TempString_Append(const Char16* text) {
   }
   // A text inside the area itself would move with it: keep it by offset.
   uintptr_t blockStart = (uintptr_t)area.base;
-  bool inside = (uintptr_t)text >= blockStart && (uintptr_t)text < blockStart + (uintptr_t)blockBytes;
+  bool inside =
+      (uintptr_t)text >= blockStart && (uintptr_t)text < blockStart + (uintptr_t)blockBytes;
   uintptr_t textOffset = (uintptr_t)text - blockStart;
   int32_t start = area.end;
   Char16* to = TempString_Reserve((int32_t)n, start);
@@ -227,7 +228,8 @@ void String_Assign(Char16** variable, const Char16* text) {
     if (block) *variable = block;  // on failure the old, larger block holds the text already
     return;
   }
-  Char16* block = old ? (Char16*)HeapReAlloc(area.heap, 0, old, bytes) : (Char16*)HeapAlloc(area.heap, 0, bytes);
+  Char16* block = old ? (Char16*)HeapReAlloc(area.heap, 0, old, bytes)
+                      : (Char16*)HeapAlloc(area.heap, 0, bytes);
   if (!block) return;  // the variable keeps its old text
   copyText(block, text, n);
   *variable = block;

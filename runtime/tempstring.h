@@ -16,10 +16,10 @@
 #include "runtime/platform.h"
 
 struct TempStringArea {
-  HANDLE heap;      // the string heap
-  Char16* base;     // start of the area's block; moves when the block is reallocated
-  int32_t end;      // byte offset where the next text is written
-  int32_t capacity; // usable bytes; the block is capacity + 10 bytes after any reallocation
+  HANDLE heap;       // the string heap
+  Char16* base;      // start of the area's block; moves when the block is reallocated
+  int32_t end;       // byte offset where the next text is written
+  int32_t capacity;  // usable bytes; the block is capacity + 10 bytes after any reallocation
 };
 
 TempStringArea& TempString_Area();

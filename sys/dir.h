@@ -14,8 +14,8 @@ struct ObjectRegistry;
 // INVALID_HANDLE_VALUE when nothing matched (non-zero in both cases), zero once finished.
 struct DirExamination {
   HANDLE searchHandle;
-  int32_t noMatch;           // 1: the directory exists but nothing in it matches the pattern
-  WIN32_FIND_DATAW findData; // the first matching entry, as FindFirstFileW gave it
+  int32_t noMatch;            // 1: the directory exists but nothing in it matches the pattern
+  WIN32_FIND_DATAW findData;  // the first matching entry, as FindFirstFileW gave it
 };
 
 // Opens an examination of `path` (absent: the current directory) with `pattern` (absent or

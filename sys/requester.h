@@ -11,11 +11,11 @@
 // One window that the requester set aside: the payload of a node on one process-wide chain,
 // newest first. Each record belongs to the thread that made it; only that thread restores it.
 struct SuspendedWindow {
-  uint32_t threadId;   // GetCurrentThreadId of the thread that made the record
-  HWND window;         // the top-level window
-  uint8_t wasTopmost;  // it had WS_EX_TOPMOST when recorded
-  uint8_t disabledHere;// the requester disabled it (it was enabled and not in the foreground)
-  uint16_t nesting;    // 1 for a requester of its thread, 2 for one shown while that is up...
+  uint32_t threadId;     // GetCurrentThreadId of the thread that made the record
+  HWND window;           // the top-level window
+  uint8_t wasTopmost;    // it had WS_EX_TOPMOST when recorded
+  uint8_t disabledHere;  // the requester disabled it (it was enabled and not in the foreground)
+  uint16_t nesting;      // 1 for a requester of its thread, 2 for one shown while that is up...
 };
 
 // Shows MessageBoxW(owner, text, title, flags) between DisableWindows and RestoreWindows and

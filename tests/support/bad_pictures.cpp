@@ -93,12 +93,14 @@ std::vector<Case> folderCases() {
   Bytes good = goodPng();
   std::vector<Case> cases = {
       {"zero-byte file", Bytes(), false},
-      {"text file", Bytes({'T', 'i', 'r', 'a', 'g', 'e', '\n', 'n', 'o', ' ', 'p', 'i', 'c'}), false},
+      {"text file", Bytes({'T', 'i', 'r', 'a', 'g', 'e', '\n', 'n', 'o', ' ', 'p', 'i', 'c'}),
+       false},
       {"PNG cut inside IHDR", Bytes(good.begin(), good.begin() + 20), false},
       {"PNG cut inside IDAT", Bytes(good.begin(), good.end() - 20), false},
       {"PNG bad CRC in IDAT", withBadCrc(good, "IDAT"), false},
       {"PNG bad CRC in IHDR", withBadCrc(good, "IHDR"), false},
-      {"PNG bad CRC in tEXt", withChunkAfterHeader(good, "tEXt", Bytes({'a', 0, 'b'}), false), true},
+      {"PNG bad CRC in tEXt", withChunkAfterHeader(good, "tEXt", Bytes({'a', 0, 'b'}), false),
+       true},
       {"PNG 0 x 4", withSize(good, 0, 4), false},
       {"PNG 2^31 x 1", withSize(good, 0x80000000u, 1), false},
       {"PNG 1,000,001 x 1", withSize(good, 1000001, 1), false},

@@ -13,7 +13,7 @@
 namespace badpics {
 
 struct Chunk {
-  size_t offset;   // of its length field
+  size_t offset;  // of its length field
   uint32_t length;
   std::string type;
 };

@@ -31,7 +31,8 @@ std::vector<Event> takeGadgetEvents();
 
 // A bottom-up DIB section, as the image loader makes them; pixel(x, y) gives 0xAARRGGBB with
 // (0, 0) the top-left pixel (the alpha byte is ignored for 24 bits). Not counted by the runtime.
-HBITMAP makePicture(int width, int height, int bitCount, const std::function<uint32_t(int, int)>& pixel);
+HBITMAP makePicture(int width, int height, int bitCount,
+                    const std::function<uint32_t(int, int)>& pixel);
 
 // Real mouse input at client coordinates of `window`.
 void mouseTo(HWND window, int x, int y);

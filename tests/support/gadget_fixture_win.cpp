@@ -52,7 +52,8 @@ std::vector<Event> takeGadgetEvents() {
   return gadgetEvents;
 }
 
-HBITMAP makePicture(int width, int height, int bitCount, const std::function<uint32_t(int, int)>& pixel) {
+HBITMAP makePicture(int width, int height, int bitCount,
+                    const std::function<uint32_t(int, int)>& pixel) {
   BITMAPINFO info = {};
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   info.bmiHeader.biWidth = width;
@@ -97,7 +98,8 @@ void click(HWND window, int x, int y) {
 }
 
 uint32_t rgbOf(COLORREF colour) {
-  return ((uint32_t)GetRValue(colour) << 16) | ((uint32_t)GetGValue(colour) << 8) | GetBValue(colour);
+  return ((uint32_t)GetRValue(colour) << 16) | ((uint32_t)GetGValue(colour) << 8) |
+         GetBValue(colour);
 }
 
 uint32_t screenPixel(HWND window, int x, int y) {
@@ -118,7 +120,8 @@ uint32_t printedPixel(HWND control, int x, int y, uint32_t background) {
   HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right + 1, r.bottom + 1);
   ReleaseDC(nullptr, screen);
   HGDIOBJ old = SelectObject(dc, bitmap);
-  HBRUSH brush = CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF));
+  HBRUSH brush =
+      CreateSolidBrush(RGB(background >> 16, (background >> 8) & 0xFF, background & 0xFF));
   RECT all = {0, 0, r.right + 1, r.bottom + 1};
   FillRect(dc, &all, brush);
   DeleteObject(brush);

@@ -123,7 +123,8 @@ Bytes samplePng(int type, int depth, bool interlace, bool trns, int width, int h
   for (int y = 0; y < height; y++) {
     Bytes row(rowBytes);
     for (size_t i = 0; i < rowBytes; i++) row[i] = (uint8_t)(i * 37 + y * 11);
-    if (type == 3) for (auto& b : row) b &= depth == 8 ? 3 : (depth == 1 ? 0xFF : 0x33);
+    if (type == 3)
+      for (auto& b : row) b &= depth == 8 ? 3 : (depth == 1 ? 0xFF : 0x33);
     s.rows.push_back(row);
   }
   return encodePng(s);

@@ -10,11 +10,10 @@
 
 #include "tools/common/png_encode.h"
 
-
 namespace testpics {
 
-using pngenc::PngSpec;
 using pngenc::encodePng;
+using pngenc::PngSpec;
 using pngenc::writeFile;
 
 struct BmpSpec {
@@ -31,10 +30,10 @@ Bytes encodeBmp(const BmpSpec& spec);
 Bytes padRows(const std::vector<Bytes>& rows);
 
 struct IconEntry {
-  uint8_t width;   // 0 for 256
+  uint8_t width;  // 0 for 256
   uint8_t height;
   uint16_t bitCount;
-  Bytes image;     // a BITMAPINFOHEADER image or a PNG file
+  Bytes image;  // a BITMAPINFOHEADER image or a PNG file
 };
 Bytes encodeIcon(const std::vector<IconEntry>& entries);
 // An icon image with a BITMAPINFOHEADER: 32 bits, every pixel `bgra`, an all-clear AND mask.

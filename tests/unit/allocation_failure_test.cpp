@@ -34,8 +34,8 @@ HeapCounts heapCounts() {
           Host_HeapBlockCount(GetProcessHeap())};
 }
 std::ostream& operator<<(std::ostream& out, const HeapCounts& c) {
-  return out << "{program " << c.program << ", strings " << c.strings << ", process "
-             << c.process << "}";
+  return out << "{program " << c.program << ", strings " << c.strings << ", process " << c.process
+             << "}";
 }
 
 // For k = 1, 2, ...: `prepare` runs, then `operation` with its k-th allocation failing, then
@@ -132,10 +132,12 @@ long loadEveryWay(const Bytes& file) {
 }
 
 TEST_F(AllocationFailureTest, LoadingEveryKindOfPng) {
-  struct P { int type, depth; bool interlace, trns; } kinds[] = {
-      {0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true}, {2, 16, true, false},
-      {3, 4, false, true},  {3, 8, true, false}, {4, 8, false, false}, {6, 8, true, false},
-      {6, 16, false, false}};
+  struct P {
+    int type, depth;
+    bool interlace, trns;
+  } kinds[] = {{0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true},
+               {2, 16, true, false}, {3, 4, false, true}, {3, 8, true, false},
+               {4, 8, false, false}, {6, 8, true, false}, {6, 16, false, false}};
   for (const P& p : kinds) {
     SCOPED_TRACE("colour type " + std::to_string(p.type) + ", depth " + std::to_string(p.depth));
     // libpng itself allocates a dozen blocks or more for every picture.
@@ -145,14 +147,16 @@ TEST_F(AllocationFailureTest, LoadingEveryKindOfPng) {
 
 TEST_F(AllocationFailureTest, LoadingEveryKindOfBmp) {
   Bytes rows(64, 0x5A);
-  struct B { uint16_t bits; uint32_t compression; } kinds[] = {
-      {1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}};
+  struct B {
+    uint16_t bits;
+    uint32_t compression;
+  } kinds[] = {{1, 0}, {4, 0}, {8, 0}, {16, 0}, {16, 3}, {24, 0}, {32, 0}};
   for (const B& b : kinds) {
     SCOPED_TRACE("bits " + std::to_string(b.bits));
     count(loadEveryWay(sampleBmp(b.bits, b.compression, rows)), 2);  // the bitmap and its bits
   }
-  Bytes rle = {0x03, 0x01, 0x00, 0x03, 1, 2, 3, 0x00, 0x00, 0x00, 0x02, 0x01, 0x01,
-               0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
+  Bytes rle = {0x03, 0x01, 0x00, 0x03, 1,    2,    3,    0x00, 0x00, 0x00,
+               0x02, 0x01, 0x01, 0x02, 0x02, 0x00, 0x00, 0x00, 0x01};
   count(loadEveryWay(sampleBmp(8, 1, rle)), 2);
 }
 
@@ -160,8 +164,7 @@ TEST_F(AllocationFailureTest, LoadingFromAFile) {
   std::string folder = tempFolder("allocation_failure");
   ASSERT_TRUE(writeFile(folder + "ball.png", png(6, 8, false, false)));
   auto name = path16(folder + "ball.png");
-  count(everyFailurePoint([] {},
-                          [&] { return Image_Load(2, name.c_str(), 0) != 0; },
+  count(everyFailurePoint([] {}, [&] { return Image_Load(2, name.c_str(), 0) != 0; },
                           [&](bool ok, bool) {
                             EXPECT_EQ(Image_Handle(2) != 0, ok);
                             Image_Free(2);
@@ -255,8 +258,12 @@ TEST_F(AllocationFailureTest, PoolAndMap) {
                           [](bool, bool) {}),
         3);
 
-  const Char16* keys[] = {TEXT16("GFX\\Balls\\1.png"), TEXT16("two"), TEXT16("THREE"),
-                          TEXT16("four"), TEXT16("five"), TEXT16("six")};
+  const Char16* keys[] = {TEXT16("GFX\\Balls\\1.png"),
+                          TEXT16("two"),
+                          TEXT16("THREE"),
+                          TEXT16("four"),
+                          TEXT16("five"),
+                          TEXT16("six")};
   HashMap* map = nullptr;
   count(everyFailurePoint([] {},
                           [&] {

@@ -4,7 +4,9 @@
 #include "image/alpha.h"
 
 namespace {
-uint32_t bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) { return a << 24 | r << 16 | g << 8 | b; }
+uint32_t bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
+  return a << 24 | r << 16 | g << 8 | b;
+}
 }  // namespace
 
 TEST(AlphaPixels, PremultiplyByShiftOfEight) {
@@ -12,8 +14,8 @@ TEST(AlphaPixels, PremultiplyByShiftOfEight) {
     uint32_t before, after;
   } cases[] = {
       {bgra(200, 100, 50, 128), bgra(100, 50, 25, 128)},
-      {bgra(255, 255, 255, 0), bgra(0, 0, 0, 0)},          // clear: black
-      {bgra(12, 34, 56, 255), bgra(12, 34, 56, 255)},      // opaque: untouched
+      {bgra(255, 255, 255, 0), bgra(0, 0, 0, 0)},            // clear: black
+      {bgra(12, 34, 56, 255), bgra(12, 34, 56, 255)},        // opaque: untouched
       {bgra(255, 255, 255, 254), bgra(253, 253, 253, 254)},  // 255 * 254 >> 8, not / 255
       {bgra(1, 2, 3, 1), bgra(0, 0, 0, 1)},
       {bgra(255, 128, 7, 2), bgra(1, 1, 0, 2)},
@@ -30,7 +32,8 @@ TEST(AlphaPixels, PremultiplyByShiftOfEight) {
       expected[i] = c.after;
     }
     pixels::premultiply(p, 9);
-    for (size_t i = 0; i < 9; i++) EXPECT_EQ(p[i], expected[i]) << "shift " << shift << ", pixel " << i;
+    for (size_t i = 0; i < 9; i++)
+      EXPECT_EQ(p[i], expected[i]) << "shift " << shift << ", pixel " << i;
   }
   for (const Case& c : cases) {
     uint32_t p[9];

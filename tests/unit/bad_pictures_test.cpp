@@ -51,9 +51,7 @@ class BadPictureTest : public ImageLibraryTest {
 };
 
 TEST_F(BadPictureTest, EveryFolderCaseHasItsOutcome) {
-  for (const Case& c : folderCases()) {
-    EXPECT_EQ(loadOverGood(c.bytes), c.loads) << c.name;
-  }
+  for (const Case& c : folderCases()) { EXPECT_EQ(loadOverGood(c.bytes), c.loads) << c.name; }
   // The same through a file named .png, as the program meets them.
   std::string folder = tempFolder("bad_pictures");
   int i = 0;
@@ -61,9 +59,7 @@ TEST_F(BadPictureTest, EveryFolderCaseHasItsOutcome) {
     std::string name = folder + std::to_string(i++) + ".png";
     ASSERT_TRUE(writeFile(name, c.bytes));
     EXPECT_EQ(Image_Load(6, path16(name).c_str(), 0) != 0, c.loads) << c.name;
-    if (!c.loads) {
-      EXPECT_EQ(Image_Handle(6), 0) << c.name;
-    }
+    if (!c.loads) { EXPECT_EQ(Image_Handle(6), 0) << c.name; }
   }
 }
 
@@ -178,12 +174,15 @@ TEST_F(BadPictureTest, BmpHeadersThatLie) {
 // Names
 
 #ifdef _WIN32
-bool makeFolder(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS; }
+bool makeFolder(const std::wstring& path) {
+  return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+}
 bool writeWide(const std::wstring& path, const Bytes& bytes) {
   HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   if (f == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  bool ok = WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size();
+  bool ok =
+      WriteFile(f, bytes.data(), (DWORD)bytes.size(), &written, nullptr) && written == bytes.size();
   CloseHandle(f);
   return ok;
 }

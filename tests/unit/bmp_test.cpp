@@ -180,15 +180,15 @@ TEST_F(BmpTest, Rle8AbsoluteRunsDeltasAndClipping) {
   s.compression = 1;
   s.colourTable = {0, kRed, kGreen, kBlue};
   s.pixels = {
-      0x00, 0x03, 1, 2, 3, 0x00,  // odd absolute run with its padding byte: stored row 0
-      0x00, 0x00,                 // end of line
-      0x00, 0x04, 3, 3, 2, 1,     // even absolute run: no padding byte follows
-      0x00, 0x00,                 // end of line -> row 2, col 0
-      0x00, 0x02, 0x02, 0x01,     // delta: two columns right, one row up -> (row 3, col 2)
-      0x01, 0x01,                 // one red pixel there
-      0xFF, 0x02,                 // a run of 255 is clipped to the last column
-      0x00, 0x02, 0x00, 0x09,     // delta far past the last row: the decoding ends
-      0x05, 0x01,                 // never reached
+      0x00, 0x03, 1,    2,    3, 0x00,  // odd absolute run with its padding byte: stored row 0
+      0x00, 0x00,                       // end of line
+      0x00, 0x04, 3,    3,    2, 1,     // even absolute run: no padding byte follows
+      0x00, 0x00,                       // end of line -> row 2, col 0
+      0x00, 0x02, 0x02, 0x01,           // delta: two columns right, one row up -> (row 3, col 2)
+      0x01, 0x01,                       // one red pixel there
+      0xFF, 0x02,                       // a run of 255 is clipped to the last column
+      0x00, 0x02, 0x00, 0x09,           // delta far past the last row: the decoding ends
+      0x05, 0x01,                       // never reached
   };
   int32_t pitch;
   std::vector<uint8_t> out = decodeInto(encodeBmp(s), 4, 4, DECODE_BOTTOM_UP, &pitch);
@@ -235,13 +235,21 @@ TEST_F(BmpTest, EveryLayoutInBothRowOrders) {
       {4, 0, padRows({{0x12}, {0x30}}), {{kGreen, kBlue}, {kWhite, kRed}}},
       {8, 0, padRows({{1, 2}, {3, 0}}), {{kGreen, kBlue}, {kWhite, kRed}}},
       {8, 1, {1, 1, 1, 2, 0, 0, 1, 3, 1, 0, 0, 1}, {{kGreen, kBlue}, {kWhite, kRed}}},
-      {16, 0, padRows({le16({0x7C00, 0x001F}), le16({0x03E0, 0x7FFF})}),
+      {16,
+       0,
+       padRows({le16({0x7C00, 0x001F}), le16({0x03E0, 0x7FFF})}),
        {{0xF80000, 0x0000F8}, {0x00F800, 0xF8F8F8}}},
-      {16, 3, padRows({le16({0xF800, 0x07E0}), le16({0x001F, 0xFFFF})}),
+      {16,
+       3,
+       padRows({le16({0xF800, 0x07E0}), le16({0x001F, 0xFFFF})}),
        {{0xF80000, 0x00FC00}, {0x0000F8, 0xF8FCF8}}},
-      {24, 0, padRows({join({bgr(kRed), bgr(kGreen)}), join({bgr(kBlue), bgr(kWhite)})}),
+      {24,
+       0,
+       padRows({join({bgr(kRed), bgr(kGreen)}), join({bgr(kBlue), bgr(kWhite)})}),
        {{kRed, kGreen}, {kBlue, kWhite}}},
-      {32, 0, {0, 0, 0xFF, 0x80, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x10},
+      {32,
+       0,
+       {0, 0, 0xFF, 0x80, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0x10},
        {{kRed, kGreen}, {kBlue, kWhite}}},
   };
   for (uint32_t headerSize : {40u, 108u, 124u}) {
@@ -263,9 +271,11 @@ TEST_F(BmpTest, EveryLayoutInBothRowOrders) {
           std::vector<uint8_t> out = decodeInto(encodeBmp(s), 2, 2, flags, &pitch);
           for (int k = 0; k < 2; k++) {
             int memoryRow = flags == DECODE_BOTTOM_UP ? k : 1 - k;
-            Bytes expected = decoded ? join({bgr(l.stored[k][0]), bgr(l.stored[k][1])}) : Bytes(6, 0);
+            Bytes expected =
+                decoded ? join({bgr(l.stored[k][0]), bgr(l.stored[k][1])}) : Bytes(6, 0);
             EXPECT_EQ(Bytes(out.begin() + memoryRow * pitch, out.begin() + memoryRow * pitch + 6),
-                      expected) << "stored row " << k << ", flags " << flags;
+                      expected)
+                << "stored row " << k << ", flags " << flags;
           }
         }
       }
@@ -363,9 +373,9 @@ TEST_F(BmpTest, FilesCutShortDecodeWhatTheyHold) {
   Bytes file = encodeBmp(s);
   file.resize(file.size() - 10);  // the third stored row is incomplete
   BitmapView v = load(file, 24);
-  EXPECT_EQ(pixelAt(v, 1, 2), kRed);    // bottom: stored row 0
+  EXPECT_EQ(pixelAt(v, 1, 2), kRed);  // bottom: stored row 0
   EXPECT_EQ(pixelAt(v, 1, 1), kGreen);
-  EXPECT_EQ(pixelAt(v, 0, 0), 0u);      // never stored in full: black
+  EXPECT_EQ(pixelAt(v, 0, 0), 0u);  // never stored in full: black
 
   // A pixel offset past the end of the data: nothing to read, all black.
   Bytes distant = encodeBmp(s);

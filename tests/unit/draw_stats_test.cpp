@@ -169,12 +169,12 @@ TEST_F(DrawStatsDraws, DrawsAsTheReferenceModel) {
 }
 
 TEST_F(DrawStatsDraws, FixedSeedCountsArePinned) {
-  // 1000 draws after seed 1, as a separate model of the generator worked them out; any change to the generator, the shuffle or the order of the
-  // two shuffles moves these.
+  // 1000 draws after seed 1, as a separate model of the generator worked them out; any change to
+  // the generator, the shuffle or the order of the two shuffles moves these.
   const uint64_t balls[kBallValues] = {
-      108, 89, 107, 83, 108, 89, 97, 97,  106, 97, 95,  105, 107, 90,  93, 105, 96,
-      120, 112, 108, 106, 114, 107, 102, 96, 99, 110, 103, 98,  110, 108, 95, 94, 93,
-      96, 119, 99, 90, 97, 89, 81, 74, 91, 106, 106, 103, 107, 100, 97, 98};
+      108, 89,  107, 83,  108, 89,  97,  97, 106, 97,  95,  105, 107, 90,  93, 105, 96,
+      120, 112, 108, 106, 114, 107, 102, 96, 99,  110, 103, 98,  110, 108, 95, 94,  93,
+      96,  119, 99,  90,  97,  89,  81,  74, 91,  106, 106, 103, 107, 100, 97, 98};
   const uint64_t stars[kStarValues] = {146, 186, 167, 196, 166, 152, 169, 174, 165, 168, 168, 143};
   Random_Seed(1);
   ASSERT_TRUE(tally_draws(1000, tallies[0]));

@@ -35,9 +35,9 @@ void noClose(DecodeContext*) {}
 TEST(RowBytes, PaddingByBitCount) {
   struct Case {
     int32_t width, bits, bytes;
-  } cases[] = {{1, 1, 4},   {32, 1, 4},  {33, 1, 8},  {7, 4, 4},    {9, 4, 8},    {3, 8, 4},
-               {5, 8, 8},   {1, 16, 4},  {3, 15, 8},  {1, 24, 4},   {3, 24, 12},  {5, 24, 16},
-               {3, 32, 12}, {3, 7, 12},  {0, 24, 0},  {-1, 24, 0}};
+  } cases[] = {{1, 1, 4},   {32, 1, 4}, {33, 1, 8}, {7, 4, 4},  {9, 4, 8},   {3, 8, 4},
+               {5, 8, 8},   {1, 16, 4}, {3, 15, 8}, {1, 24, 4}, {3, 24, 12}, {5, 24, 16},
+               {3, 32, 12}, {3, 7, 12}, {0, 24, 0}, {-1, 24, 0}};
   for (const Case& c : cases)
     EXPECT_EQ(Bitmap_RowBytes(c.width, c.bits), c.bytes) << c.width << " x " << c.bits;
 }
@@ -201,7 +201,8 @@ TEST_F(LoaderTest, DynamicNumbersAndFreeingAll) {
 namespace {
 Bytes iconOf(std::vector<testpics::IconEntry> entries) { return testpics::encodeIcon(entries); }
 testpics::IconEntry entry(uint8_t side, uint16_t bits) {
-  return {side, side, bits, testpics::iconBitmapImage(side ? side : 256, side ? side : 256, bits, 0)};
+  return {side, side, bits,
+          testpics::iconBitmapImage(side ? side : 256, side ? side : 256, bits, 0)};
 }
 }  // namespace
 
@@ -219,12 +220,13 @@ TEST(IconDirectory, ChoosesTheDeepestImageOfTheFirstEntrysSize) {
   auto sided = [](uint8_t w, uint8_t h, uint16_t bits) {
     return testpics::IconEntry{w, h, bits, testpics::iconBitmapImage(w, h, bits, 0)};
   };
-  Bytes oblong = iconOf({sided(16, 32, 8), sided(16, 16, 32), sided(32, 16, 32),
-                         sided(32, 32, 32), sided(16, 32, 24)});
+  Bytes oblong = iconOf({sided(16, 32, 8), sided(16, 16, 32), sided(32, 16, 32), sided(32, 32, 32),
+                         sided(16, 32, 24)});
   ASSERT_TRUE(IconDirectory_Choose(oblong.data(), (uint32_t)oblong.size(), &c));
   EXPECT_EQ(c.index, 4u);
   EXPECT_EQ(c.height, 32u);
-  Bytes square = iconOf({sided(16, 16, 8), sided(16, 32, 32), sided(32, 16, 32), sided(16, 16, 24)});
+  Bytes square =
+      iconOf({sided(16, 16, 8), sided(16, 32, 32), sided(32, 16, 32), sided(16, 16, 24)});
   ASSERT_TRUE(IconDirectory_Choose(square.data(), (uint32_t)square.size(), &c));
   EXPECT_EQ(c.index, 3u);
 

@@ -85,7 +85,8 @@ TEST_F(MapTest, WalkVisitsEveryElementAndAllowsDeletion) {
   Map_Create(sizeof(Element), 0, nullptr, &map, 7);
   std::u16string key;
   for (int i = 0; i < 100; i++) {
-    key = u"k" + std::u16string(1, (char16_t)('A' + i % 26)) + std::u16string(1, (char16_t)('0' + i / 26));
+    key = u"k" + std::u16string(1, (char16_t)('A' + i % 26)) +
+          std::u16string(1, (char16_t)('0' + i / 26));
     add((const Char16*)key.c_str(), i);
   }
   std::set<int> seen;

@@ -15,7 +15,6 @@
 #include "image/record.h"
 #include "tests/support/image_fixture.h"
 
-
 namespace {
 struct Reference {
   bool ok = false;
@@ -73,7 +72,8 @@ bool readInfo(png_structp png, png_infop info) {
 Reference decodeReference(const Bytes& file) {
   Reference ref;
   Reader reader{&file, 0};
-  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
+  png_structp png =
+      png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, quietError, quietWarning);
   png_infop info = png_create_info_struct(png);
   // The loader's bounds, so that the crashers that claim 2 GiB chunks stay quick here too.
   png_set_chunk_malloc_max(png, 8000000);
@@ -186,7 +186,8 @@ TEST_F(PngConformanceTest, LibpngTestSetsDecodeAsTheReferenceDoes) {
   ASSERT_GE(files.size(), 180u);
 
   int accepted = 0, rejected = 0;
-  Bytes placeholder = testpics::encodePng(testpics::PngSpec{1, 1, 2, 8, false, {}, {}, false, 0, 0, 0, 0, {{1, 2, 3}}});
+  Bytes placeholder = testpics::encodePng(
+      testpics::PngSpec{1, 1, 2, 8, false, {}, {}, false, 0, 0, 0, 0, {{1, 2, 3}}});
   for (const std::string& path : files) {
     SCOPED_TRACE(path);
     Reference ref = decodeReference(readBytes(path));

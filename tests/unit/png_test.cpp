@@ -82,7 +82,8 @@ TEST_F(PngTest, InterlacedMatchesItsNonInterlacedTwin) {
   s.interlace = true;
   BitmapView twin = load(encodePng(s), 32, 32);
   for (int y = 0; y < 11; y++)
-    for (int x = 0; x < 13; x++) ASSERT_EQ(pixelAt(twin, x, y), expected[y * 13 + x]) << x << "," << y;
+    for (int x = 0; x < 13; x++)
+      ASSERT_EQ(pixelAt(twin, x, y), expected[y * 13 + x]) << x << "," << y;
 }
 
 TEST_F(PngTest, PaletteWithTrnsCarriesEachEntrysAlpha) {
@@ -145,9 +146,9 @@ TEST_F(PngTest, DepthsByColourType) {
     bool trns;
     int depth, sourceDepth;
   } cases[] = {
-      {PNG_COLOR_TYPE_GRAY, 2, false, 24, 2},       {PNG_COLOR_TYPE_GRAY, 2, true, 32, 8},
-      {PNG_COLOR_TYPE_GRAY, 16, true, 32, 16},      {PNG_COLOR_TYPE_RGB, 16, false, 24, 24},
-      {PNG_COLOR_TYPE_PALETTE, 4, false, 24, 4},    {PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 32, 8},
+      {PNG_COLOR_TYPE_GRAY, 2, false, 24, 2},         {PNG_COLOR_TYPE_GRAY, 2, true, 32, 8},
+      {PNG_COLOR_TYPE_GRAY, 16, true, 32, 16},        {PNG_COLOR_TYPE_RGB, 16, false, 24, 24},
+      {PNG_COLOR_TYPE_PALETTE, 4, false, 24, 4},      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, 32, 8},
       {PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, 32, 16}, {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, 32, 32},
   };
   for (const Case& c : cases) {
@@ -156,9 +157,10 @@ TEST_F(PngTest, DepthsByColourType) {
     s.height = 2;
     s.colourType = c.colourType;
     s.bitDepth = c.bitDepth;
-    int channels = c.colourType == PNG_COLOR_TYPE_RGB ? 3
+    int channels = c.colourType == PNG_COLOR_TYPE_RGB          ? 3
                    : c.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
-                   : c.colourType == PNG_COLOR_TYPE_RGB_ALPHA ? 4 : 1;
+                   : c.colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                                                               : 1;
     size_t rowBytes = ((size_t)s.width * channels * c.bitDepth + 7) / 8;
     if (c.colourType == PNG_COLOR_TYPE_PALETTE) s.palette = {1, 2, 3};
     s.hasTransparentColour = c.trns;
@@ -190,7 +192,8 @@ TEST_F(PngTest, BrokenFilesFailAndEmptyTheNumber) {
       spoiled[i + 4] = 0xFF;
       spoiled[i + 5] = 0xFF;
       // Keep the CRC right so that only the zlib stream is at fault.
-      uint32_t length = (uint32_t)spoiled[i - 4] << 24 | spoiled[i - 3] << 16 | spoiled[i - 2] << 8 | spoiled[i - 1];
+      uint32_t length = (uint32_t)spoiled[i - 4] << 24 | spoiled[i - 3] << 16 |
+                        spoiled[i - 2] << 8 | spoiled[i - 1];
       uint32_t crc = (uint32_t)crc32(0, &spoiled[i], length + 4);
       size_t at = i + 4 + length;
       spoiled[at] = (uint8_t)(crc >> 24);

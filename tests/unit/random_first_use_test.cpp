@@ -43,8 +43,9 @@ std::vector<uint32_t> shuffled(int32_t size, int32_t count) {
 
 TEST_F(RandomFirstUseTest, RangeCall) {
   EXPECT_EXIT(firstUseSeedsOnce([] {
-    return std::vector<uint32_t>{Random_Range(49), Random_Range(0xFFFFFFFFu)};
-  }), ::testing::ExitedWithCode(0), "");
+                return std::vector<uint32_t>{Random_Range(49), Random_Range(0xFFFFFFFFu)};
+              }),
+              ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RandomFirstUseTest, ShuffleOfFourByteElements) {

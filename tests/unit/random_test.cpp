@@ -73,9 +73,10 @@ TEST_F(RandomTest, RangeTakesTheHighWordOfTheProduct) {
 }
 
 TEST_F(RandomTest, ShufflesOfTheDrawPools) {
-  const std::vector<int> balls = {33, 16, 9,  8,  6,  12, 1,  28, 32, 23, 38, 48, 10, 2,  29, 36, 49,
-                                  37, 17, 39, 47, 44, 5,  30, 15, 42, 11, 40, 25, 24, 3,  0,  13, 46,
-                                  45, 22, 34, 18, 27, 31, 7,  35, 43, 21, 4,  14, 20, 19, 26, 41};
+  const std::vector<int> balls = {33, 16, 9,  8,  6,  12, 1,  28, 32, 23, 38, 48, 10,
+                                  2,  29, 36, 49, 37, 17, 39, 47, 44, 5,  30, 15, 42,
+                                  11, 40, 25, 24, 3,  0,  13, 46, 45, 22, 34, 18, 27,
+                                  31, 7,  35, 43, 21, 4,  14, 20, 19, 26, 41};
   EXPECT_EQ(shuffledInts(0, 50), balls);
   EXPECT_EQ(shuffledInts(0, 12), (std::vector<int>{0, 5, 9, 8, 6, 10, 1, 4, 2, 3, 7, 11}));
 }

@@ -48,9 +48,7 @@ TEST_F(RegistryTest, TableGrowsByItsStepPastTheNumber) {
   ASSERT_NE(create(60), nullptr);
   EXPECT_EQ(registry->capacity, 110);
   for (int i = 0; i < 110; i++) {
-    if (i != 60) {
-      EXPECT_EQ(registry->slots[i], nullptr) << i;
-    }
+    if (i != 60) { EXPECT_EQ(registry->slots[i], nullptr) << i; }
   }
   EXPECT_EQ(Registry_Get(registry, 55), nullptr);
   EXPECT_NE(Registry_Get(registry, 60), nullptr);
@@ -125,7 +123,8 @@ void keepDynamicRecords(intptr_t) {}
 
 TEST_F(RegistryTest, FreeAllEndsWhenAFreeEntryLeavesItsRecord) {
   ObjectRegistry* stubborn = Registry_Create(sizeof(Record), 4, keepDynamicRecords);
-  for (int i = 0; i < 3; i++) ((Record*)Registry_Allocate(stubborn, OBJECT_DYNAMIC))->handle = &stubborn;
+  for (int i = 0; i < 3; i++)
+    ((Record*)Registry_Allocate(stubborn, OBJECT_DYNAMIC))->handle = &stubborn;
   Registry_FreeAll(stubborn);
   EXPECT_EQ(stubborn->dynamicChain, nullptr);
 }

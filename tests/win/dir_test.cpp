@@ -66,8 +66,8 @@ class DirTest : public ::testing::Test {
   void SetUp() override {
     wchar_t temp[MAX_PATH];
     ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
-    root_ = std::wstring(temp) + L"vorellis_dir_" + std::to_wstring(GetCurrentProcessId()) +
-            L"_" + std::to_wstring(counter_++);
+    root_ = std::wstring(temp) + L"vorellis_dir_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
+            std::to_wstring(counter_++);
     ASSERT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
     g_calls.clear();
     g_closed.clear();
@@ -141,8 +141,7 @@ TEST_F(DirTest, RegistryIsMadeByTheFirstExamination) {
 
 TEST_F(DirTest, EmptyFolderIsListedWithNoMatchAndFinishesWithoutFindClose) {
   std::wstring empty = folder(L"empty");
-  DirExamination* examination =
-      (DirExamination*)Dir_Examine(0, (empty + L"\\").c_str(), L"*.png*");
+  DirExamination* examination = (DirExamination*)Dir_Examine(0, (empty + L"\\").c_str(), L"*.png*");
   ASSERT_NE(examination, nullptr);
   EXPECT_EQ(examination->noMatch, 1);
   EXPECT_EQ(examination->searchHandle, INVALID_HANDLE_VALUE);
@@ -207,9 +206,7 @@ TEST_F(DirTest, FileGivenAsThePathFollowsThePlatformsAnswer) {
   bool expected = platformLists(plain + L"\\*.*");
   void* result = Dir_Examine(5, plain.c_str(), nullptr);
   EXPECT_EQ(result != nullptr, expected);
-  if (!result) {
-    EXPECT_EQ(live(5), nullptr);
-  }
+  if (!result) { EXPECT_EQ(live(5), nullptr); }
   // Neither the platform under test nor Windows lists a file as a folder.
   EXPECT_FALSE(expected);
 }
@@ -231,12 +228,12 @@ TEST_F(DirTest, SearchStringGetsExactlyOneBackslashBeforeThePattern) {
     const wchar_t* pattern;
     std::wstring search;
   } cases[] = {
-      {balls + L"\\", L"*.png*", balls + L"\\*.png*"},   // already ends in a backslash
-      {balls, L"*.png*", balls + L"\\*.png*"},           // one is added
-      {balls + L"/", L"*.png*", balls + L"/\\*.png*"},   // a forward slash does not count
-      {balls, nullptr, balls + L"\\*.*"},                // absent pattern
-      {balls, L"", balls + L"\\*.*"},                    // empty pattern
-      {L"", L"*.png", L"*.png"},                         // empty path: current directory
+      {balls + L"\\", L"*.png*", balls + L"\\*.png*"},  // already ends in a backslash
+      {balls, L"*.png*", balls + L"\\*.png*"},          // one is added
+      {balls + L"/", L"*.png*", balls + L"/\\*.png*"},  // a forward slash does not count
+      {balls, nullptr, balls + L"\\*.*"},               // absent pattern
+      {balls, L"", balls + L"\\*.*"},                   // empty pattern
+      {L"", L"*.png", L"*.png"},                        // empty path: current directory
   };
   for (const Case& c : cases) {
     EXPECT_EQ(searchStringOf(0, c.path.c_str(), c.pattern), c.search)

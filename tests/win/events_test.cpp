@@ -26,7 +26,8 @@ TEST_F(EventQueueTest, IdenticalConsecutivePostsShareOneNode) {
   Event_Post(EVENT_GADGET, 9, 1, 1, 0, nullptr, 0);
   Event_Post(EVENT_GADGET, 9, 0, 0, 0, nullptr, 0);
   EXPECT_EQ(EventQueue_Length(), 4);
-  EXPECT_EQ(takeEvents(), (std::vector<int32_t>{EVENT_GADGET, EVENT_GADGET, EVENT_GADGET, EVENT_GADGET}));
+  EXPECT_EQ(takeEvents(),
+            (std::vector<int32_t>{EVENT_GADGET, EVENT_GADGET, EVENT_GADGET, EVENT_GADGET}));
 }
 
 TEST_F(EventQueueTest, HighCodesAndDeferredPostsAreNeverFolded) {

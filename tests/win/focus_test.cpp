@@ -9,8 +9,8 @@
 #include "gui/focus.h"
 #include "tests/support/window_fixture_win.h"
 
-#include <objbase.h>  // before commctrl.h, which the lean windows.h leaves without HRESULT
 #include <commctrl.h>
+#include <objbase.h>  // before commctrl.h, which the lean windows.h leaves without HRESULT
 
 using namespace test_support;
 

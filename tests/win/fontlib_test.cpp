@@ -18,7 +18,8 @@ class ScreenResolution120 {
     RegCreateKeyExW(HKEY_CURRENT_USER, L"Control Panel\\Desktop", 0, nullptr, 0,
                     KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
     DWORD size = sizeof old_;
-    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, (BYTE*)&old_, &size) == ERROR_SUCCESS;
+    had_ = RegQueryValueExW(key_, L"LogPixels", nullptr, nullptr, (BYTE*)&old_, &size) ==
+           ERROR_SUCCESS;
     DWORD dpi = 120;
     RegSetValueExW(key_, L"LogPixels", 0, REG_DWORD, (const BYTE*)&dpi, sizeof dpi);
   }
@@ -35,7 +36,8 @@ class ScreenResolution120 {
 };
 
 HFONT makeFont() {
-  HFONT font = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
+  HFONT font =
+      CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Tahoma");
   if (font) Account_Created(ACCOUNT_FONT);
   return font;
 }
@@ -57,10 +59,12 @@ TEST_F(FontLibTest, StartReadsPixelsPerInchAndLeavesNoDeviceContext) {
   // The reading follows the screen rather than the usual 96: a process started on a screen of
   // 120 dots per inch reads 120.
   ScreenResolution120 resolution;
-  EXPECT_EXIT({
-    FontLib_Start();
-    _Exit(FontLib_PixelsPerInchY() == 120 ? 0 : 1);
-  }, ::testing::ExitedWithCode(0), "");
+  EXPECT_EXIT(
+      {
+        FontLib_Start();
+        _Exit(FontLib_PixelsPerInchY() == 120 ? 0 : 1);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(FontLibTest, EndFreesEveryFont) {

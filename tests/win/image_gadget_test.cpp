@@ -13,7 +13,9 @@ using namespace gadgettest;
 
 namespace {
 
-uint32_t gradient(int x, int y) { return 0xFF000000u | (uint32_t)(x * 2) << 16 | (uint32_t)(y * 3) << 8 | 0x64; }
+uint32_t gradient(int x, int y) {
+  return 0xFF000000u | (uint32_t)(x * 2) << 16 | (uint32_t)(y * 3) << 8 | 0x64;
+}
 
 // Left quarter clear, next quarter half-covered pure red, the rest opaque blue-ish.
 uint32_t partlyClear(int x, int) {
@@ -65,7 +67,8 @@ TEST_F(ImageGadget, TakesThePictureSizePlusFourWithABorder) {
   LONG style = GetWindowLongW(plain, GWL_STYLE);
   EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | SS_NOTIFY), WS_CHILD | WS_VISIBLE | SS_NOTIFY);
 
-  HWND sunken = (HWND)Gadget_ImageEx(2, 100, 0, 100, 100, b, IMAGE_BORDER_SUNKEN | IMAGE_BORDER_RAISED);
+  HWND sunken =
+      (HWND)Gadget_ImageEx(2, 100, 0, 100, 100, b, IMAGE_BORDER_SUNKEN | IMAGE_BORDER_RAISED);
   expectRect(sunken, 100, 0, 194, 84);
   EXPECT_TRUE(GetWindowLongW(sunken, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
   EXPECT_FALSE(GetWindowLongW(sunken, GWL_STYLE) & WS_DLGFRAME) << "sunken wins";
@@ -244,7 +247,9 @@ TEST_F(ImageGadgetMouse, RightDoubleClickWhoseReleaseGoesElsewhereDoesNotSwallow
 
 TEST_F(ImageGadgetMouse, DragStartsOnlyBeyondTheThreshold) {
   int cx = GetSystemMetrics(SM_CXDRAG), cy = GetSystemMetrics(SM_CYDRAG);
-  struct Case { int dx, dy; } cases[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+  struct Case {
+    int dx, dy;
+  } cases[] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy);
     Sleep(GetDoubleClickTime() + 50);

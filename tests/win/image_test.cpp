@@ -26,7 +26,8 @@ class WinImageTest : public ImageLibraryTest {
     AlphaBlend_End();
     Image_End();
     // Whatever a test made through the image library is gone again.
-    for (int k = 0; k < 3; k++) EXPECT_EQ(Account_Live(kinds_[k]), live_[k]) << "kind " << kinds_[k];
+    for (int k = 0; k < 3; k++)
+      EXPECT_EQ(Account_Live(kinds_[k]), live_[k]) << "kind " << kinds_[k];
     ImageLibraryTest::TearDown();
   }
   std::string file(const std::string& name, const Bytes& bytes) {
@@ -47,8 +48,7 @@ class WinImageTest : public ImageLibraryTest {
     uint8_t* p = (uint8_t*)bitsAddress;
     int pitch = Bitmap_RowBytes(width, bits);
     for (int y = 0; y < height; y++)
-      for (int x = 0; x < width; x++)
-        memcpy(p + y * pitch + x * (bits / 8), &value, bits / 8);
+      for (int x = 0; x < width; x++) memcpy(p + y * pitch + x * (bits / 8), &value, bits / 8);
     if (pixels) *pixels = bitsAddress;
     return bitmap;
   }
@@ -243,7 +243,8 @@ TEST_F(WinImageTest, AlphaDrawBlendsOverTheBackground) {
   const uint8_t* d = (const uint8_t*)destBits;
   auto within1 = [](int a, int b) { return a - b <= 1 && b - a <= 1; };
   EXPECT_EQ(d[0], 0x40);  // left of the drawing: untouched
-  EXPECT_TRUE(d[3] == 0 && d[4] == 0 && d[5] == 0xFF) << (int)d[3] << "," << (int)d[4] << "," << (int)d[5];
+  EXPECT_TRUE(d[3] == 0 && d[4] == 0 && d[5] == 0xFF)
+      << (int)d[3] << "," << (int)d[4] << "," << (int)d[5];
   EXPECT_TRUE(d[6] == 0x40 && d[7] == 0x40 && d[8] == 0x40);  // clear: background shows
   // 0x80 of white (premultiplied 0x7F) over 0x40: 0x7F + 0x40 * 0x7F / 255 = 0x9F.
   EXPECT_TRUE(within1(d[9], 0x9F) && within1(d[10], 0x9F) && within1(d[11], 0x9F)) << (int)d[9];

@@ -67,7 +67,6 @@ TEST(LifecycleOrderTest, EndRoutinesRunInTheirFixedOrder) {
   expect_order(Runtime_EndRoutines(), kEndOrder);
 }
 
-
 bool onProgramHeap(const void* block) { return block && HeapValidate(g_programHeap, 0, block); }
 
 // A text that lives on the string heap of the current run, as the program's folder paths do.
@@ -122,7 +121,8 @@ void runOnce(const std::string& folder) {
 TEST(Lifecycle, TheRuntimeStartsAgainAfterItsEnd) {
   g_instance = GetModuleHandleW(nullptr);
   std::string folder = testpics::tempFolder("lifecycle");
-  ASSERT_TRUE(testpics::writeFile(folder + "ball.png", testpics::samplePng(6, 8, false, false, 20, 10)));
+  ASSERT_TRUE(
+      testpics::writeFile(folder + "ball.png", testpics::samplePng(6, 8, false, false, 20, 10)));
   for (int run = 1; run <= 2; run++) {
     SCOPED_TRACE("run " + std::to_string(run));
     runOnce(folder);

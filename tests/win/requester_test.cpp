@@ -56,7 +56,8 @@ void runOtherProcessWindow(DWORD parent) {
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, readyEventName(parent).c_str());
   HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, quitEventName(parent).c_str());
   if (ready) SetEvent(ready);
-  while (quit && MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
+  while (quit &&
+         MsgWaitForMultipleObjects(1, &quit, FALSE, 30000, QS_ALLINPUT) == WAIT_OBJECT_0 + 1)
     pump();
   ExitProcess(0);
 }
@@ -171,8 +172,7 @@ std::thread watchBox(const wchar_t* title, std::vector<HWND> watched, DWORD requ
     }
     for (HWND w : watched) seen->windows.push_back(stateOf(w));
     // The requester's thread is inside MessageBoxW, so its records are still and can be read.
-    for (SuspendedWindow* r = Requester_SuspendedHead(); r;
-         r = (SuspendedWindow*)Chain_Next(r))
+    for (SuspendedWindow* r = Requester_SuspendedHead(); r; r = (SuspendedWindow*)Chain_Next(r))
       if (r->threadId == requesterThread) seen->recordsOfRequester++;
     if (whileShown) whileShown();
 
@@ -218,8 +218,8 @@ class RequesterTest : public ::testing::Test {
     EXPECT_EQ(Requester_SuspendedHead(), nullptr) << "records left on the chain";
   }
   HWND window(const wchar_t* title, DWORD exStyle, DWORD style, int x) {
-    HWND w = CreateWindowExW(exStyle, kClassName, title, WS_POPUP | style, x, 40, 120, 80,
-                             nullptr, nullptr, nullptr, nullptr);
+    HWND w = CreateWindowExW(exStyle, kClassName, title, WS_POPUP | style, x, 40, 120, 80, nullptr,
+                             nullptr, nullptr, nullptr);
     EXPECT_NE(w, nullptr);
     windows_.push_back(w);
     return w;
@@ -241,9 +241,9 @@ TEST_F(RequesterTest, WithAnotherProcessInFrontEveryVisibleWindowIsSetAsideAndRe
 
   BoxSeen seen;
   const wchar_t* title = L"Requester without owner";
-  std::thread watcher = watchBox(
-      title, {plain, topmost, hidden, disabled, hiddenDuringBox}, GetCurrentThreadId(),
-      CloseBy::EnterKey, IDOK, &seen, [&] { ShowWindowAsync(hiddenDuringBox, SW_HIDE); });
+  std::thread watcher =
+      watchBox(title, {plain, topmost, hidden, disabled, hiddenDuringBox}, GetCurrentThreadId(),
+               CloseBy::EnterKey, IDOK, &seen, [&] { ShowWindowAsync(hiddenDuringBox, SW_HIDE); });
   int result = Requester_Message(title, L"Information. Dossier GFX non trouver.", 0);
   watcher.join();
 
@@ -284,8 +284,8 @@ TEST_F(RequesterTest, OwnForegroundWindowOwnsTheBoxAndIsReenabledByIt) {
 
   BoxSeen seen;
   const wchar_t* title = L"Requester with owner";
-  std::thread watcher = watchBox(title, {main, second}, GetCurrentThreadId(), CloseBy::EnterKey,
-                                 IDOK, &seen);
+  std::thread watcher =
+      watchBox(title, {main, second}, GetCurrentThreadId(), CloseBy::EnterKey, IDOK, &seen);
   int result = Requester_Message(title, L"owned", MB_OK);
   watcher.join();
 
@@ -312,8 +312,7 @@ TEST_F(RequesterTest, ForegroundWindowIsRecordedButNotDisabledByTheRequester) {
 
   Requester_DisableWindows();
   std::vector<SuspendedWindow> records;
-  for (SuspendedWindow* r = Requester_SuspendedHead(); r;
-       r = (SuspendedWindow*)Chain_Next(r))
+  for (SuspendedWindow* r = Requester_SuspendedHead(); r; r = (SuspendedWindow*)Chain_Next(r))
     records.push_back(*r);
   bool mainEnabled = IsWindowEnabled(main);
   bool mainTopmost = GetWindowLongW(main, GWL_EXSTYLE) & WS_EX_TOPMOST;
@@ -342,8 +341,7 @@ TEST_F(RequesterTest, ResultOfTheBoxIsReturnedUnchanged) {
   pump();
   BoxSeen seen;
   const wchar_t* title = L"Requester yes no";
-  std::thread watcher =
-      watchBox(title, {}, GetCurrentThreadId(), CloseBy::Command, IDNO, &seen);
+  std::thread watcher = watchBox(title, {}, GetCurrentThreadId(), CloseBy::Command, IDNO, &seen);
   int result = Requester_Message(title, L"question", MB_YESNO | MB_ICONQUESTION);
   watcher.join();
   ASSERT_NE(seen.box, nullptr);
@@ -363,8 +361,8 @@ TEST_F(RequesterTest, EachThreadRestoresOnlyItsOwnWindows) {
   std::atomic<HWND> theirs{nullptr};
   std::atomic<bool> theirsEnabledAfterRestore{false};
   std::thread other([&] {
-    HWND w = CreateWindowExW(0, kClassName, L"theirs", WS_POPUP, 300, 40, 120, 80, nullptr,
-                             nullptr, nullptr, nullptr);
+    HWND w = CreateWindowExW(0, kClassName, L"theirs", WS_POPUP, 300, 40, 120, 80, nullptr, nullptr,
+                             nullptr, nullptr);
     ShowWindow(w, SW_SHOWNOACTIVATE);  // the foreground stays with "front"
     theirs = w;
     Requester_DisableWindows();

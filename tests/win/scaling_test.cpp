@@ -28,10 +28,10 @@ TEST(Scaling, RoundsToNearestWhenDpiAware) {
   int32_t x = 5, y = 110, w = 750, h = 25;
   scaling_detail::configure(true, 144, 144);
   Scale_Rect(&x, &y, &w, &h);
-  EXPECT_EQ(x, 8);   // 7.5 rounds up
+  EXPECT_EQ(x, 8);  // 7.5 rounds up
   EXPECT_EQ(y, 165);
   EXPECT_EQ(w, 1125);
-  EXPECT_EQ(h, 38);  // 37.5 rounds up
+  EXPECT_EQ(h, 38);            // 37.5 rounds up
   EXPECT_EQ(Unscale_X(5), 3);  // 3.33
   EXPECT_EQ(Scale_X(-5), -8);  // rounds away from zero, as MulDiv does
   // A resolution of nothing keeps design units.

@@ -27,8 +27,8 @@
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
-#include "runtime/random.h"
 #include "runtime/memory.h"
+#include "runtime/random.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
 #include "tests/support/bad_pictures.h"
@@ -69,7 +69,8 @@ bool writePictureSet(const std::string& folder) {
     CreateDirectoryA(dir.c_str(), nullptr);
     int count = group[0] == 'B' ? kBallCount : kStarCount;
     for (int i = 0; i < count; i++)
-      ok = ok && writeFile(dir + std::to_string(i) + ".png", picture(0x101010u * (uint32_t)(i + 1)));
+      ok =
+          ok && writeFile(dir + std::to_string(i) + ".png", picture(0x101010u * (uint32_t)(i + 1)));
     ok = ok && writeFile(dir + "vide.png", picture(0xC0C0C0));
   }
   return ok;
@@ -78,10 +79,10 @@ bool writePictureSet(const std::string& folder) {
 struct Sample {
   int draws;
   int64_t objects[ACCOUNT_KINDS];
-  size_t heapBytes;     // busy bytes of the program heap and the string heap
-  size_t otherHeapBytes;  // busy bytes of every other heap of the process (CRT, system)
-  size_t privateBytes;  // committed private memory of the process (address space walked)
-  size_t pagefileBytes; // the system's figure for it (PagefileUsage)
+  size_t heapBytes;               // busy bytes of the program heap and the string heap
+  size_t otherHeapBytes;          // busy bytes of every other heap of the process (CRT, system)
+  size_t privateBytes;            // committed private memory of the process (address space walked)
+  size_t pagefileBytes;           // the system's figure for it (PagefileUsage)
   DWORD gdiObjects, userObjects;  // as the system reports them (0 under Wine)
 };
 
@@ -135,9 +136,9 @@ void print(const Sample& s) {
          "heap %zu B, other heaps %zu B | private %zu KiB (pagefile %zu KiB) | GDI %lu USER %lu\n",
          s.draws, (long long)s.objects[ACCOUNT_BITMAP], (long long)s.objects[ACCOUNT_ICON],
          (long long)s.objects[ACCOUNT_FONT], (long long)s.objects[ACCOUNT_DC],
-         (long long)s.objects[ACCOUNT_WINDOW], (long long)s.objects[ACCOUNT_CONTROL],
-         s.heapBytes, s.otherHeapBytes, s.privateBytes / 1024, s.pagefileBytes / 1024, (unsigned long)s.gdiObjects,
-         (unsigned long)s.userObjects);
+         (long long)s.objects[ACCOUNT_WINDOW], (long long)s.objects[ACCOUNT_CONTROL], s.heapBytes,
+         s.otherHeapBytes, s.privateBytes / 1024, s.pagefileBytes / 1024,
+         (unsigned long)s.gdiObjects, (unsigned long)s.userObjects);
   fflush(stdout);
 }
 
@@ -169,7 +170,8 @@ class Soak : public ::testing::Test {
     Array_Allocate(4, 50, 21, nullptr, &g_program.ballPool);
     Array_Allocate(4, 12, 21, nullptr, &g_program.starPool);
     ASSERT_NE(Window_Open(0, 0, 0, 760, 140, TEXT16("Tirage Vorellis"),
-                          WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED), 0);
+                          WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED),
+              0);
     ASSERT_NE(Image_Load(BALL_PLACEHOLDER, TEXT16("GFX\\Balls\\vide.png"), 0), 0);
     for (intptr_t k = 1; k <= 5; ++k)
       Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
@@ -241,23 +243,28 @@ struct ReferenceGenerator {
     p2 = p2 ? p2 - 1 : 16;
     return newA;
   }
-  uint32_t range(uint32_t max) { return (uint32_t)(((uint64_t)step() * ((uint64_t)max + 1)) >> 32); }
+  uint32_t range(uint32_t max) {
+    return (uint32_t)(((uint64_t)step() * ((uint64_t)max + 1)) >> 32);
+  }
   // The picture names one draw asks for: `count` values of a fresh pool of `size`.
   void drawNames(const char* folder, int size, int count, std::vector<std::wstring>* names) {
     std::vector<int> pool(size);
     for (int i = 0; i < size; i++) pool[i] = i;
     for (int i = 1; i < size; i++) std::swap(pool[i], pool[range((uint32_t)i)]);
     for (int k = 0; k < count; k++)
-      names->push_back(std::wstring(folder, folder + strlen(folder)) + std::to_wstring(pool[k]) + L".png");
+      names->push_back(std::wstring(folder, folder + strlen(folder)) + std::to_wstring(pool[k]) +
+                       L".png");
   }
 };
 
-typedef HANDLE(WINAPI* CreateFileFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+typedef HANDLE(WINAPI* CreateFileFn)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                     HANDLE);
 CreateFileFn realCreateFile;
 std::vector<std::wstring> g_opened;  // every file name the draws asked for, in order
 
-HANDLE WINAPI observedCreateFile(LPCWSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                                 DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI observedCreateFile(LPCWSTR name, DWORD access, DWORD share,
+                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                 HANDLE model) {
   g_opened.push_back(name);
   return realCreateFile(name, access, share, security, disposition, flags, model);
 }
@@ -285,8 +292,8 @@ TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
   std::vector<std::wstring> first;
   reference.drawNames("GFX\\Balls\\", 50, 5, &first);
   EXPECT_EQ(first, (std::vector<std::wstring>{L"GFX\\Balls\\33.png", L"GFX\\Balls\\16.png",
-                                               L"GFX\\Balls\\9.png", L"GFX\\Balls\\8.png",
-                                               L"GFX\\Balls\\6.png"}));
+                                              L"GFX\\Balls\\9.png", L"GFX\\Balls\\8.png",
+                                              L"GFX\\Balls\\6.png"}));
 }
 
 size_t otherHeapBytes() { return sample(0).otherHeapBytes; }
@@ -318,7 +325,8 @@ TEST_F(Soak, NothingGrowsOverManyDraws) {
   const int total = drawsWanted();
   const int warmUp = 10;
   const double platformLeak = platformBytesPerImageGadget();
-  printf("platform: %.1f bytes kept per image gadget created (Wine's STATIC control)\n", platformLeak);
+  printf("platform: %.1f bytes kept per image gadget created (Wine's STATIC control)\n",
+         platformLeak);
   std::vector<Sample> samples;
   samples.push_back(sample(0));
   print(samples.back());
@@ -332,7 +340,8 @@ TEST_F(Soak, NothingGrowsOverManyDraws) {
   }
 
   // Every slot shows a drawn picture: the loads and the gadgets worked all along.
-  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
 
   const Sample* warm = nullptr;
   for (const Sample& s : samples)
@@ -372,9 +381,7 @@ TEST_F(Soak, BadPicturesInTheFolderAreSurvived) {
     for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
       SlotContent shows = g_program.slots[slot];
       ASSERT_NE(shows, SLOT_NONE) << "slot " << slot << " at draw " << draw;
-      if (shows == SLOT_PICTURE) {
-        ASSERT_NE(Image_Handle(slot), 0) << "slot " << slot;
-      }
+      if (shows == SLOT_PICTURE) { ASSERT_NE(Image_Handle(slot), 0) << "slot " << slot; }
     }
     if (draw == 20) warm = sample(draw);
   }

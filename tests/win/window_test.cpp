@@ -137,12 +137,14 @@ TEST_F(WindowTest, FlagsDecideCaptionFrameAndShowing) {
   EXPECT_EQ(requestedStyle(0x80000 | WINDOW_SCREEN_CENTERED) & 0x7, 0u);
 
   // Hidden, kept gadget list: neither bit reaches the style.
-  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr, 0xC80000 | WINDOW_HIDDEN | WINDOW_KEEP_GADGET_LIST);
+  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr,
+                        0xC80000 | WINDOW_HIDDEN | WINDOW_KEEP_GADGET_LIST);
   EXPECT_FALSE(IsWindowVisible(w));
   EXPECT_FALSE(styleOf(w) & 0x8);
 
   // Tool frame: a caption, the tool-window extended style, and no boxes whatever was asked.
-  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr, WINDOW_TOOL_FRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU);
+  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr,
+                        WINDOW_TOOL_FRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_SYSMENU);
   EXPECT_EQ(styleOf(w) & WS_CAPTION, WS_CAPTION);
   EXPECT_FALSE(styleOf(w) & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
   EXPECT_TRUE(GetWindowLongW(w, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
@@ -151,7 +153,8 @@ TEST_F(WindowTest, FlagsDecideCaptionFrameAndShowing) {
   EXPECT_EQ(client.right, 200);
 
   // Shown minimised: the record says so from the start.
-  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr, 0xC80000 | WINDOW_SHOW_MINIMIZED | WS_MINIMIZEBOX);
+  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr,
+                        0xC80000 | WINDOW_SHOW_MINIMIZED | WS_MINIMIZEBOX);
   EXPECT_TRUE(IsIconic(w));
   EXPECT_EQ(window_detail::record(0)->minMaxState, 1);
 
@@ -291,8 +294,8 @@ TEST_F(WindowTest, ControlsAndTheClientAreaReportThroughTheWindow) {
   ASSERT_NE(w, nullptr);
   HWND button = CreateWindowExW(0, L"Button", L"go", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 5, 5,
                                 60, 25, w, (HMENU)9, g_instance, nullptr);
-  HWND menuButton = CreateWindowExW(0, L"Button", L"menu", WS_CHILD | WS_VISIBLE, 80, 5, 60, 25,
-                                    w, nullptr, g_instance, nullptr);
+  HWND menuButton = CreateWindowExW(0, L"Button", L"menu", WS_CHILD | WS_VISIBLE, 80, 5, 60, 25, w,
+                                    nullptr, g_instance, nullptr);
   SetWindowLongPtrW(menuButton, GWLP_ID, WINDOW_MENU_CONTROL_ID);
   waitEvents(50);
 

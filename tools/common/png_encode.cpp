@@ -13,7 +13,8 @@ void writeToVector(png_structp png, png_bytep data, size_t length) {
 void flushNothing(png_structp) {}
 
 // Kept apart from encodePng so that nothing with a destructor lives across the setjmp.
-bool encodeInto(Bytes* out, const PngSpec& spec, png_color* palette, int paletteSize, png_bytep* rows) {
+bool encodeInto(Bytes* out, const PngSpec& spec, png_color* palette, int paletteSize,
+                png_bytep* rows) {
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png ? png_create_info_struct(png) : nullptr;
   if (!info || setjmp(png_jmpbuf(png))) {
@@ -57,7 +58,8 @@ Bytes encodePixels(int width, int height, bool alpha, const uint8_t* pixels) {
   spec.height = height;
   spec.colourType = alpha ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB;
   size_t rowBytes = (size_t)width * (alpha ? 4 : 3);
-  for (int y = 0; y < height; ++y) spec.rows.emplace_back(pixels + y * rowBytes, pixels + (y + 1) * rowBytes);
+  for (int y = 0; y < height; ++y)
+    spec.rows.emplace_back(pixels + y * rowBytes, pixels + (y + 1) * rowBytes);
   return encodePng(spec);
 }
 

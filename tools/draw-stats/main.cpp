@@ -148,8 +148,8 @@ void count_table(FILE* f, const uint64_t* counts, int values, int drawn, uint64_
           grouped(draws).c_str(), drawn, values, expected, sigma);
   fprintf(f, "| Value | Count | Difference | z |\n|---:|---:|---:|---:|\n");
   for (int v = 0; v < values; ++v)
-    fprintf(f, "| %d | %s | %+.0f | %+.2f |\n", v, grouped(counts[v]).c_str(),
-            counts[v] - expected, sigma > 0 ? (counts[v] - expected) / sigma : 0.0);
+    fprintf(f, "| %d | %s | %+.0f | %+.2f |\n", v, grouped(counts[v]).c_str(), counts[v] - expected,
+            sigma > 0 ? (counts[v] - expected) / sigma : 0.0);
   fprintf(f, "\n");
 }
 
@@ -171,8 +171,14 @@ void pair_extremes(FILE* f, const uint64_t* table, int n, uint64_t draws) {
   int lo[2] = {0, 1}, hi[2] = {0, 1};
   for (int i = 0; i < n; ++i)
     for (int j = i + 1; j < n; ++j) {
-      if (table[i * n + j] < table[lo[0] * n + lo[1]]) { lo[0] = i; lo[1] = j; }
-      if (table[i * n + j] > table[hi[0] * n + hi[1]]) { hi[0] = i; hi[1] = j; }
+      if (table[i * n + j] < table[lo[0] * n + lo[1]]) {
+        lo[0] = i;
+        lo[1] = j;
+      }
+      if (table[i * n + j] > table[hi[0] * n + hi[1]]) {
+        hi[0] = i;
+        hi[1] = j;
+      }
     }
   fprintf(f, "Expected count per pair: %.1f; fewest %s (%d and %d), most %s (%d and %d).\n\n",
           (double)draws / (n * (n - 1) / 2), grouped(table[lo[0] * n + lo[1]]).c_str(), lo[0],
@@ -208,10 +214,8 @@ bool write_report(const std::string& path, const Options& o, const Tally& t, con
   if (!f) return false;
   fprintf(f, "# Draw fairness report\n\n| | |\n|---|---|\n");
   fprintf(f, "| Draws | %s |\n", grouped(t.draws).c_str());
-  if (o.seeded)
-    fprintf(f, "| Seed | %u (0x%08X) |\n", o.seed, o.seed);
-  else
-    fprintf(f, "| Seed | none: seeded at first use from the thread id and tick count |\n");
+  if (o.seeded) fprintf(f, "| Seed | %u (0x%08X) |\n", o.seed, o.seed);
+  else fprintf(f, "| Seed | none: seeded at first use from the thread id and tick count |\n");
 #if defined(_WIN64)
   fprintf(f, "| Build | Windows x86_64 |\n");
 #elif defined(_WIN32)
@@ -219,10 +223,12 @@ bool write_report(const std::string& path, const Options& o, const Tally& t, con
 #else
   fprintf(f, "| Build | native (%d-bit) |\n", (int)sizeof(void*) * 8);
 #endif
-  fprintf(f, "| Generator words | %s (%d per draw) |\n",
-          grouped(t.draws * kStepsPerDraw).c_str(), kStepsPerDraw);
-  fprintf(f, "| Run time | %.2f s, of which %.2f s on the processor (%s draws per processor second) |\n\n",
-          seconds, processor, grouped(processor > 0 ? (uint64_t)(t.draws / processor) : 0).c_str());
+  fprintf(f, "| Generator words | %s (%d per draw) |\n", grouped(t.draws * kStepsPerDraw).c_str(),
+          kStepsPerDraw);
+  fprintf(
+      f,
+      "| Run time | %.2f s, of which %.2f s on the processor (%s draws per processor second) |\n\n",
+      seconds, processor, grouped(processor > 0 ? (uint64_t)(t.draws / processor) : 0).c_str());
 
   fprintf(f, "## Summary\n\n"
              "Chi-square tests; the p-value is the chance of a statistic at least this large "
@@ -255,8 +261,9 @@ bool write_report(const std::string& path, const Options& o, const Tally& t, con
   fprintf(f, "## Stars: count of each value\n\n");
   count_table(f, a.starCount, kStarValues, kStarsDrawn, t.draws);
 
-  fprintf(f, "## Position: count of each value in each slot\n\n"
-             "Expected per cell: %.1f for balls, %.1f for stars.\n\n",
+  fprintf(f,
+          "## Position: count of each value in each slot\n\n"
+          "Expected per cell: %.1f for balls, %.1f for stars.\n\n",
           (double)t.draws / kBallValues, (double)t.draws / kStarValues);
   slot_table(f, &t.ballSlot[0][0], kBallValues, kBallsDrawn, 1);
   slot_table(f, &t.starSlot[0][0], kStarValues, kStarsDrawn, 1);
@@ -301,8 +308,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "draw-stats: cannot allocate the pools\n");
     return 1;
   }
-  double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   double processor = processor_seconds() - startProcessor;
   Analysis analysis = analyse(tally);
 
@@ -320,6 +326,7 @@ int main(int argc, char** argv) {
          grouped(tally.draws).c_str(), seconds, p_text(analysis.balls.p).c_str(),
          p_text(analysis.stars.p).c_str(), report.c_str(), counts.c_str());
   printf("draw-stats: no chart drawn here, that needs a plotting tool: with gnuplot,\n"
-         "  gnuplot -c tools/draw-stats/chart.gp %s chart.png\n", counts.c_str());
+         "  gnuplot -c tools/draw-stats/chart.gp %s chart.png\n",
+         counts.c_str());
   return 0;
 }

@@ -171,10 +171,8 @@ Analysis analyse(const Tally& tally) {
   for (int v = 0; v < kStarValues; ++v)
     for (int s = 0; s < kStarsDrawn; ++s) a.starCount[v] += tally.starSlot[v][s];
 
-  a.balls = uniformity(a.ballCount, kBallValues,
-                       (kBallValues - 1.0) / (kBallValues - kBallsDrawn));
-  a.stars = uniformity(a.starCount, kStarValues,
-                       (kStarValues - 1.0) / (kStarValues - kStarsDrawn));
+  a.balls = uniformity(a.ballCount, kBallValues, (kBallValues - 1.0) / (kBallValues - kBallsDrawn));
+  a.stars = uniformity(a.starCount, kStarValues, (kStarValues - 1.0) / (kStarValues - kStarsDrawn));
 
   uint64_t column[kBallValues];
   for (int s = 0; s < kBallsDrawn; ++s) {

@@ -60,7 +60,7 @@ bool tally_draws(uint64_t draws, Tally& tally);
 struct Analysis {
   uint64_t ballCount[kBallValues];  // over all slots
   uint64_t starCount[kStarValues];
-  ChiSquare balls, stars;           // uniformity over all slots, corrected (see stats.cpp)
+  ChiSquare balls, stars;            // uniformity over all slots, corrected (see stats.cpp)
   ChiSquare ballSlots[kBallsDrawn];  // uniformity slot by slot
   ChiSquare starSlots[kStarsDrawn];
   ChiSquare ballPosition, starPosition;  // value x slot independence, corrected

@@ -59,8 +59,7 @@ Text16 fromUtf8(const std::string& s) {
 
 bool fromBitmap(HANDLE bitmap, Picture* picture) {
   BitmapView view;
-  if (!Bitmap_Describe(bitmap, &view) || (view.bitCount != 24 && view.bitCount != 32))
-    return false;
+  if (!Bitmap_Describe(bitmap, &view) || (view.bitCount != 24 && view.bitCount != 32)) return false;
   picture->width = view.width;
   picture->height = view.rows;
   picture->channels = view.bitCount == 32 ? 4 : 3;
@@ -92,8 +91,8 @@ bool fromIcon(HICON icon, Picture* picture) {
     header.bmiHeader.biCompression = BI_RGB;
     std::vector<uint8_t> bgra((size_t)bm.bmWidth * bm.bmHeight * 4);
     HDC dc = CreateCompatibleDC(nullptr);
-    ok = dc && GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, bgra.data(), &header,
-                         DIB_RGB_COLORS) == bm.bmHeight;
+    ok = dc && GetDIBits(dc, info.hbmColor, 0, bm.bmHeight, bgra.data(), &header, DIB_RGB_COLORS) ==
+                   bm.bmHeight;
     if (dc) DeleteDC(dc);
     if (ok) {
       picture->width = bm.bmWidth;
@@ -116,9 +115,8 @@ bool fromIcon(HICON icon, Picture* picture) {
 bool writePam(const std::string& path, const Picture& picture) {
   FILE* f = fopen(path.c_str(), "wb");
   if (!f) return false;
-  fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n",
-          picture.width, picture.height, picture.channels,
-          picture.channels == 4 ? "RGB_ALPHA" : "RGB");
+  fprintf(f, "P7\nWIDTH %d\nHEIGHT %d\nDEPTH %d\nMAXVAL 255\nTUPLTYPE %s\nENDHDR\n", picture.width,
+          picture.height, picture.channels, picture.channels == 4 ? "RGB_ALPHA" : "RGB");
   bool ok = picture.samples.empty() ||
             fwrite(picture.samples.data(), 1, picture.samples.size(), f) == picture.samples.size();
   return fclose(f) == 0 && ok;

@@ -112,12 +112,36 @@ Rgba hue_colour(double hue) {  // hue in turns, full saturation, bright
   double v = 225, p = 40, q = v - (v - p) * f, t = p + (v - p) * f;
   double r, g, b;
   switch ((int)h) {
-    case 0: r = v; g = t; b = p; break;
-    case 1: r = q; g = v; b = p; break;
-    case 2: r = p; g = v; b = t; break;
-    case 3: r = p; g = q; b = v; break;
-    case 4: r = t; g = p; b = v; break;
-    default: r = v; g = p; b = q; break;
+    case 0:
+      r = v;
+      g = t;
+      b = p;
+      break;
+    case 1:
+      r = q;
+      g = v;
+      b = p;
+      break;
+    case 2:
+      r = p;
+      g = v;
+      b = t;
+      break;
+    case 3:
+      r = p;
+      g = q;
+      b = v;
+      break;
+    case 4:
+      r = t;
+      g = p;
+      b = v;
+      break;
+    default:
+      r = v;
+      g = p;
+      b = q;
+      break;
   }
   return Rgba{(uint8_t)r, (uint8_t)g, (uint8_t)b, 255};
 }
@@ -138,7 +162,9 @@ const Rgba kInk{30, 30, 40, 255};
 Canvas demo_ball(int value) {  // value -1: the placeholder
   Canvas c(100, 100);
   const double cx = 50, cy = 50, r = 47;
-  auto disc = [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r; };
+  auto disc = [&](double x, double y) {
+    return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
+  };
   if (value < 0) {
     fill_shape(c, disc, [](double, double) { return Rgba{160, 160, 170, 110}; });
     return c;
@@ -147,8 +173,12 @@ Canvas demo_ball(int value) {  // value -1: the placeholder
   Rgba base = hue_colour(value * 0.381966);
   fill_shape(c, disc, [&](double x, double y) { return shaded(base, x, y, cx, cy, r); });
   const double face = 30;
-  fill_shape(c, [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= face * face; },
-             [](double, double) { return Rgba{250, 250, 245, 255}; });
+  fill_shape(
+      c,
+      [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= face * face; },
+      [](double, double) {
+        return Rgba{250, 250, 245, 255};
+      });
   draw_number(c, value, cx, cy, value < 10 ? 44 : 36, kInk);
   return c;
 }
@@ -161,7 +191,9 @@ Canvas demo_star(int value) {
     fill_shape(c, star, [](double, double) { return Rgba{160, 160, 170, 110}; });
     return c;
   }
-  fill_shape(c, star, [&](double x, double y) { return shaded(Rgba{240, 190, 30, 255}, x, y, cx, cy, outer); });
+  fill_shape(c, star, [&](double x, double y) {
+    return shaded(Rgba{240, 190, 30, 255}, x, y, cx, cy, outer);
+  });
   draw_number(c, value, cx, cy + 3, value < 10 ? 34 : 26, kInk);
   return c;
 }
@@ -184,13 +216,12 @@ Canvas coded_picture(bool star, int value) {
 }
 
 bool write_png(const std::string& path, const Canvas& canvas) {
-  Bytes png = pngenc::encodePixels(canvas.width, canvas.height, true, (const uint8_t*)canvas.pixels.data());
+  Bytes png =
+      pngenc::encodePixels(canvas.width, canvas.height, true, (const uint8_t*)canvas.pixels.data());
   return !png.empty() && pngenc::writeFile(path, png);
 }
 
-bool make_dir(const std::string& path) {
-  return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST;
-}
+bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 || errno == EEXIST; }
 
 }  // namespace
 
@@ -208,7 +239,8 @@ int main(int argc, char** argv) {
   }
   std::string gfx = std::string(dir) + "/GFX";
   if (!make_dir(dir) || !make_dir(gfx) || !make_dir(gfx + "/Balls") || !make_dir(gfx + "/Stars")) {
-    std::fprintf(stderr, "make-demo-pictures: cannot create %s: %s\n", gfx.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "make-demo-pictures: cannot create %s: %s\n", gfx.c_str(),
+                 std::strerror(errno));
     return 1;
   }
   struct Group {
@@ -218,7 +250,8 @@ int main(int argc, char** argv) {
   };
   for (Group group : {Group{"Balls", false, kBallCount}, Group{"Stars", true, kStarCount}}) {
     for (int value = -1; value < group.count; ++value) {
-      std::string name = gfx + "/" + group.folder + "/" + (value < 0 ? "vide" : std::to_string(value)) + ".png";
+      std::string name =
+          gfx + "/" + group.folder + "/" + (value < 0 ? "vide" : std::to_string(value)) + ".png";
       Canvas picture = coded ? coded_picture(group.star, value)
                              : (group.star ? demo_star(value) : demo_ball(value));
       if (!write_png(name, picture)) {

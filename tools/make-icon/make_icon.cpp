@@ -28,7 +28,7 @@ struct Rgba {
   double r, g, b, a;  // straight alpha, 0..1
 };
 
-std::vector<Rgba> g_pixels(kSize * kSize, Rgba{0, 0, 0, 0});
+std::vector<Rgba> g_pixels(kSize* kSize, Rgba{0, 0, 0, 0});
 
 void blend(int x, int y, Rgba c, double coverage) {
   Rgba& d = g_pixels[(size_t)y * kSize + x];
@@ -63,16 +63,24 @@ Rgba lit(Rgba base, double x, double y, double hx, double hy, double radius) {
 void draw() {
   const double bx = 112, by = 112, br = 104;  // the ball
   fill([&](double x, double y) { return std::hypot(x - bx, y - by) <= br; },
-       [&](double x, double y) { return lit(Rgba{0.15, 0.35, 0.85, 1}, x, y, bx - 40, by - 40, br * 1.3); });
+       [&](double x, double y) {
+         return lit(Rgba{0.15, 0.35, 0.85, 1}, x, y, bx - 40, by - 40, br * 1.3);
+       });
   // The ball's white face, where its number would be.
   fill([&](double x, double y) { return std::hypot(x - bx + 12, y - by + 12) <= 52; },
-       [](double, double) { return Rgba{0.97, 0.97, 0.95, 1}; });
+       [](double, double) {
+         return Rgba{0.97, 0.97, 0.95, 1};
+       });
   // The star, lower right, with a dark rim so it stands apart from the ball.
   const double sx = 176, sy = 180;
   fill([&](double x, double y) { return shapes::insideStar(x, y, sx, sy, 80, 38); },
-       [](double, double) { return Rgba{0.35, 0.22, 0.02, 1}; });
+       [](double, double) {
+         return Rgba{0.35, 0.22, 0.02, 1};
+       });
   fill([&](double x, double y) { return shapes::insideStar(x, y, sx, sy + 1, 72, 33); },
-       [&](double x, double y) { return lit(Rgba{0.98, 0.75, 0.1, 1}, x, y, sx - 25, sy - 30, 90); });
+       [&](double x, double y) {
+         return lit(Rgba{0.98, 0.75, 0.1, 1}, x, y, sx - 25, sy - 30, 90);
+       });
 }
 
 Bytes encode_png() {

@@ -6,8 +6,8 @@
 //                                     found through the resource's first translation entry
 //
 // Output is UTF-8, one item a line. Exit 0, 1 when the file cannot be read, 2 for a usage error.
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 #include <string>
@@ -27,7 +27,8 @@ int shortcut(const wchar_t* file) {
   IShellLinkW* link = nullptr;
   IPersistFile* persist = nullptr;
   int rc = 1;
-  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, (void**)&link)) &&
+  if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                 (void**)&link)) &&
       SUCCEEDED(link->QueryInterface(IID_IPersistFile, (void**)&persist)) &&
       SUCCEEDED(persist->Load(file, STGM_READ))) {
     wchar_t target[MAX_PATH] = L"", folder[MAX_PATH] = L"";
@@ -52,22 +53,26 @@ int version(const wchar_t* file) {
   if (!GetFileVersionInfoW(file, 0, size, data.data())) return 1;
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || length < sizeof *fixed) return 1;
+  if (!VerQueryValueW(data.data(), L"\\", (void**)&fixed, &length) || length < sizeof *fixed)
+    return 1;
   std::printf("fixed=%u.%u.%u.%u\nproduct=%u.%u.%u.%u\n", HIWORD(fixed->dwFileVersionMS),
-              LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS), LOWORD(fixed->dwFileVersionLS),
-              HIWORD(fixed->dwProductVersionMS), LOWORD(fixed->dwProductVersionMS),
-              HIWORD(fixed->dwProductVersionLS), LOWORD(fixed->dwProductVersionLS));
+              LOWORD(fixed->dwFileVersionMS), HIWORD(fixed->dwFileVersionLS),
+              LOWORD(fixed->dwFileVersionLS), HIWORD(fixed->dwProductVersionMS),
+              LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+              LOWORD(fixed->dwProductVersionLS));
   WORD* translation = nullptr;
-  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&translation, &length) || length < 4)
+  if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", (void**)&translation, &length) ||
+      length < 4)
     return 1;
   wchar_t block[32];
   wsprintfW(block, L"\\StringFileInfo\\%04x%04x\\", translation[0], translation[1]);
-  for (const char* name : {"ProductName", "ProductVersion", "FileVersion", "FileDescription", "OriginalFilename",
-                           "LegalCopyright"}) {
+  for (const char* name : {"ProductName", "ProductVersion", "FileVersion", "FileDescription",
+                           "OriginalFilename", "LegalCopyright"}) {
     std::wstring path = block;
     for (const char* c = name; *c; ++c) path += (wchar_t)*c;
     wchar_t* value = nullptr;
-    if (VerQueryValueW(data.data(), path.c_str(), (void**)&value, &length) && length > 0) print(name, value);
+    if (VerQueryValueW(data.data(), path.c_str(), (void**)&value, &length) && length > 0)
+      print(name, value);
   }
   return 0;
 }

@@ -42,7 +42,8 @@ std::string utf8(const wchar_t* text) {
 std::string window_text(HWND window) {
   wchar_t buffer[512] = {0};
   DWORD_PTR copied = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)buffer, SMTO_ABORTIFHUNG, 1000, &copied))
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 512, (LPARAM)buffer, SMTO_ABORTIFHUNG, 1000,
+                           &copied))
     return std::string();
   buffer[511] = 0;
   return utf8(buffer);
@@ -64,9 +65,10 @@ BOOL CALLBACK report_child(HWND child, LPARAM top) {
   RECT r;
   GetWindowRect(child, &r);
   MapWindowPoints(HWND_DESKTOP, (HWND)top, (POINT*)&r, 2);
-  std::printf("child class=%s id=%lld x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n", class_name(child).c_str(),
-              (long long)GetWindowLongPtrW(child, GWLP_ID), r.left, r.top, r.right - r.left, r.bottom - r.top,
-              IsWindowVisible(child) ? 1 : 0, window_text(child).c_str());
+  std::printf("child class=%s id=%lld x=%ld y=%ld w=%ld h=%ld visible=%d text=%s\n",
+              class_name(child).c_str(), (long long)GetWindowLongPtrW(child, GWLP_ID), r.left,
+              r.top, r.right - r.left, r.bottom - r.top, IsWindowVisible(child) ? 1 : 0,
+              window_text(child).c_str());
   return TRUE;
 }
 
@@ -81,8 +83,8 @@ BOOL CALLBACK report_top(HWND window, LPARAM param) {
   GetClientRect(window, &client);
   POINT origin = {0, 0};
   ClientToScreen(window, &origin);
-  std::printf("window class=%s x=%ld y=%ld client=%ldx%ld\n", class_name(window).c_str(), origin.x, origin.y,
-              client.right, client.bottom);
+  std::printf("window class=%s x=%ld y=%ld client=%ldx%ld\n", class_name(window).c_str(), origin.x,
+              origin.y, client.right, client.bottom);
   EnumChildWindows(window, report_child, (LPARAM)window);
   return TRUE;
 }
