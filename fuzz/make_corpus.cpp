@@ -29,13 +29,7 @@ int main(int argc, char** argv) {
   }
   std::string root = argv[1];
   mkdir(root.c_str(), 0755);
-  struct P {
-    int type, depth;
-    bool interlace, trns;
-  } pngs[] = {{0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true},
-              {2, 16, true, false}, {3, 4, false, true}, {3, 8, true, false},
-              {4, 8, false, false}, {6, 8, true, false}, {6, 16, false, false}};
-  for (const P& p : pngs) {
+  for (const PngKind& p : kPngKinds) {
     std::string name = "t" + std::to_string(p.type) + "d" + std::to_string(p.depth) +
                        (p.interlace ? "i" : "") + (p.trns ? "t" : "") + ".png";
     Bytes b = png(p.type, p.depth, p.interlace, p.trns);

@@ -108,6 +108,10 @@ Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra) {
   return b;
 }
 
+const PngKind kPngKinds[9] = {{0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true},
+                              {2, 16, true, false}, {3, 4, false, true}, {3, 8, true, false},
+                              {4, 8, false, false}, {6, 8, true, false}, {6, 16, false, false}};
+
 Bytes samplePng(int type, int depth, bool interlace, bool trns, int width, int height) {
   PngSpec s;
   s.width = width;

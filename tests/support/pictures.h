@@ -43,6 +43,12 @@ Bytes iconBitmapImage(int width, int height, int bitCount, uint32_t bgra);
 // bit depth `depth` (palette indices kept inside its 4-entry palette), optionally interlaced
 // and with tRNS; and a 5 x 3 BMP of `bits` per pixel with the stored `pixels`.
 Bytes samplePng(int type, int depth, bool interlace, bool trns, int width, int height);
+// One PNG of each colour type and depth the loader converts differently, for samplePng.
+struct PngKind {
+  int type, depth;
+  bool interlace, trns;
+};
+extern const PngKind kPngKinds[9];
 Bytes sampleBmp(uint16_t bits, uint32_t compression, const Bytes& pixels);
 // A fresh empty folder for one test's files, with a trailing slash.
 std::string tempFolder(const std::string& name);

@@ -132,13 +132,7 @@ long loadEveryWay(const Bytes& file) {
 }
 
 TEST_F(AllocationFailureTest, LoadingEveryKindOfPng) {
-  struct P {
-    int type, depth;
-    bool interlace, trns;
-  } kinds[] = {{0, 1, false, false}, {0, 16, true, true}, {2, 8, false, true},
-               {2, 16, true, false}, {3, 4, false, true}, {3, 8, true, false},
-               {4, 8, false, false}, {6, 8, true, false}, {6, 16, false, false}};
-  for (const P& p : kinds) {
+  for (const PngKind& p : kPngKinds) {
     SCOPED_TRACE("colour type " + std::to_string(p.type) + ", depth " + std::to_string(p.depth));
     // libpng itself allocates a dozen blocks or more for every picture.
     count(loadEveryWay(png(p.type, p.depth, p.interlace, p.trns)), 8);
