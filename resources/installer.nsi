@@ -14,7 +14,7 @@
 ;   deletes only unchanged ones, never a file the installer did not put there, and folders
 ;   only when empty.
 ; - Nothing is written before the checks: administrator rights, no newer version installed,
-;   the program not running.
+;   no install of it in another folder, the program not running.
 ; - The uninstaller and the Apps entry are written before the files, so that an install that
 ;   stops half-way can still be removed.
 Unicode true
@@ -55,6 +55,8 @@ LangString NeedAdmin 1036 "L'installation de ${NAME} demande les droits d'admini
 LangString NeedAdmin 1033 "Installing ${NAME} needs administrator rights. Nothing was changed."
 LangString NewerInstalled 1036 "${NAME} $0 est déjà installé, plus récent que ${VERSION}. Rien n'a été modifié."
 LangString NewerInstalled 1033 "${NAME} $0 is already installed, newer than ${VERSION}. Nothing was changed."
+LangString Elsewhere 1036 "${NAME} est déjà installé dans $1. Désinstallez-le d'abord, ou installez dans ce dossier. Rien n'a été modifié."
+LangString Elsewhere 1033 "${NAME} is already installed in $1. Uninstall it first, or install into that folder. Nothing was changed."
 LangString Running 1036 "${NAME} est ouvert. Fermez-le, puis recommencez. Rien n'a été modifié."
 LangString Running 1033 "${NAME} is open. Close it, then try again. Nothing was changed."
 
@@ -140,7 +142,19 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; One install at a time: a second copy in another folder would take the Apps entry over and
+; leave the first one with no way to be removed. An entry whose uninstaller is gone is stale.
+!macro RefuseSecondCopy
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ${If} $1 != ""
+  ${AndIf} $1 != $INSTDIR
+  ${AndIf} ${FileExists} "$1\uninstall.exe"
+    !insertmacro Refuse "$(Elsewhere)" 6
+  ${EndIf}
+!macroend
+
 Section
+  !insertmacro RefuseSecondCopy
   !insertmacro RefuseWhileRunning
   StrCpy $R1 "$INSTDIR\vorellis.exe"
   Call FileTimeOf

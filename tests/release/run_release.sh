@@ -253,6 +253,12 @@ FileVersion=$version"
     fail "$arch/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
       "'$(reg_value $view DisplayVersion)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
   else pass "$arch/no_downgrade"; fi
+  # A second copy in another folder (/D=) would leave the first one with no Apps entry.
+  wine "$setup" /S '/D=C:\Elsewhere' >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" = 0 ] || [ -e "$WINEPREFIX/drive_c/Elsewhere" ] ||
+    [ "$(reg_value $view UninstallString)" != "\"$win_inst\\uninstall.exe\"" ]; then
+    fail "$arch/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString)'"
+  else pass "$arch/no_second_copy"; fi
   wineserver -k 2>/dev/null
 }
 
