@@ -18,7 +18,15 @@ volatile intptr_t g_chainLockOnce;
 
 const size_t kNodeSize = 2 * sizeof(void*) + sizeof(SuspendedWindow);
 
-void initChainLock() { InitializeCriticalSection(&g_chainLock); }
+// How many requesters of each thread are between DisableWindows and RestoreWindows (a window
+// procedure may show one while the box of another is up), in a slot of the platform's thread
+// storage: the compiler's thread_local would bring a threads library into the program.
+DWORD g_nestingSlot = TLS_OUT_OF_INDEXES;
+
+void initChainLock() {
+  InitializeCriticalSection(&g_chainLock);
+  g_nestingSlot = TlsAlloc();
+}
 
 // A critical section is recursive on one thread: a window procedure that shows a requester
 // while one of ours is setting windows aside does not deadlock.
@@ -29,14 +37,19 @@ void lockChain() {
 
 void unlockChain() { LeaveCriticalSection(&g_chainLock); }
 
+uint16_t threadNesting() {
+  if (g_nestingSlot == TLS_OUT_OF_INDEXES) return 0;
+  return (uint16_t)(uintptr_t)TlsGetValue(g_nestingSlot);
+}
+
+void setThreadNesting(uint16_t nesting) {
+  if (g_nestingSlot != TLS_OUT_OF_INDEXES) TlsSetValue(g_nestingSlot, (void*)(uintptr_t)nesting);
+}
+
 void setTopmost(HWND window, bool topmost) {
   SetWindowPos(window, topmost ? HWND_TOPMOST : HWND_NOTOPMOST, 0, 0, 0, 0,
                SWP_NOSIZE | SWP_NOMOVE);
 }
-
-// How many requesters of this thread are between DisableWindows and RestoreWindows: a window
-// procedure may show one while the box of another is up.
-thread_local uint16_t t_nesting;
 
 BOOL CALLBACK suspendWindow(HWND window, LPARAM nesting) {
   DWORD thread = GetCurrentThreadId();
@@ -73,8 +86,9 @@ HWND Requester_OwnerWindow() {
 
 void Requester_DisableWindows() {
   DWORD thread = GetCurrentThreadId();
-  uint16_t nesting = ++t_nesting;
   lockChain();
+  uint16_t nesting = (uint16_t)(threadNesting() + 1);
+  setThreadNesting(nesting);
   EnumWindows(suspendWindow, nesting);
   // The foreground window too leaves the topmost band, so that nothing can cover the box.
   for (void* node = g_suspendedChain; node; node = Chain_Next(node)) {
@@ -89,9 +103,11 @@ void Requester_RestoreWindows() {
   DWORD thread = GetCurrentThreadId();
   // Only the records of this thread's latest DisableWindows: those of a requester that is
   // still up around this one stay until it closes.
-  uint16_t nesting = t_nesting;
-  if (t_nesting) t_nesting--;
   lockChain();
+  uint16_t nesting = threadNesting();
+  if (nesting) setThreadNesting((uint16_t)(nesting - 1));
+  // Without a slot every requester counted as the outermost one, level 1.
+  if (g_nestingSlot == TLS_OUT_OF_INDEXES) nesting = 1;
   // Each pass takes the newest record of this thread off the chain before acting on a copy
   // of it, so no chain pointer is held across the window calls, whose messages may run any
   // window procedure of the thread.
