@@ -69,25 +69,32 @@ Var ReleaseTime   ; the modification time of the files of the install in place (
   Quit
 !macroend
 
-; $R0: the modification time of file $R1 as "high low", or "" when there is none.
-Function FileTimeOf
-  ClearErrors
-  GetFileTime $R1 $R2 $R3
-  ${If} ${Errors}
-    StrCpy $R0 ""
-  ${Else}
-    StrCpy $R0 "$R2 $R3"
+; $R0: the modification time of file $R1 as "high low", or "" when there is none. Defined
+; twice, as FileTimeOf and un.FileTimeOf, since the uninstaller can only call its own functions.
+!macro DefineFileTimeOf PREFIX
+  Function ${PREFIX}FileTimeOf
+    ClearErrors
+    GetFileTime $R1 $R2 $R3
+    ${If} ${Errors}
+      StrCpy $R0 ""
+    ${Else}
+      StrCpy $R0 "$R2 $R3"
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro DefineFileTimeOf ""
+!insertmacro DefineFileTimeOf "un."
+
+; $ReleaseTime: the time of the files of the install in place, read from its vorellis.exe
+; ("none" when there is none, which no file's time equals).
+!macro ReadReleaseTime PREFIX
+  StrCpy $R1 "$INSTDIR\vorellis.exe"
+  Call ${PREFIX}FileTimeOf
+  StrCpy $ReleaseTime $R0
+  ${If} $ReleaseTime == ""
+    StrCpy $ReleaseTime "none"
   ${EndIf}
-FunctionEnd
-Function un.FileTimeOf
-  ClearErrors
-  GetFileTime $R1 $R2 $R3
-  ${If} ${Errors}
-    StrCpy $R0 ""
-  ${Else}
-    StrCpy $R0 "$R2 $R3"
-  ${EndIf}
-FunctionEnd
+!macroend
 
 ; Refuses while vorellis.exe in $INSTDIR is open: a running program cannot be replaced or
 ; deleted, and stopping half-way would leave half a program.
@@ -156,12 +163,7 @@ FunctionEnd
 Section
   !insertmacro RefuseSecondCopy
   !insertmacro RefuseWhileRunning
-  StrCpy $R1 "$INSTDIR\vorellis.exe"
-  Call FileTimeOf
-  StrCpy $ReleaseTime $R0
-  ${If} $ReleaseTime == ""
-    StrCpy $ReleaseTime "none"
-  ${EndIf}
+  !insertmacro ReadReleaseTime ""
 
   CreateDirectory "$INSTDIR\GFX\Balls"
   CreateDirectory "$INSTDIR\GFX\Stars"
@@ -209,12 +211,7 @@ FunctionEnd
 
 Section Uninstall
   !insertmacro RefuseWhileRunning
-  StrCpy $R1 "$INSTDIR\vorellis.exe"
-  Call un.FileTimeOf
-  StrCpy $ReleaseTime $R0
-  ${If} $ReleaseTime == ""
-    StrCpy $ReleaseTime "none"
-  ${EndIf}
+  !insertmacro ReadReleaseTime "un."
 
   !define File "!insertmacro RemoveFile"
   !define Picture "!insertmacro RemovePicture"

@@ -27,7 +27,7 @@ if [ "${1:-}" = --package ]; then
 fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
-version=$(sed -n 's/^project(vorellis VERSION \([0-9.]*\).*/\1/p' "$top/CMakeLists.txt")
+version=$("$top/scripts/version")
 dist=$top/dist
 probe=$top/build/win32/bin/release-probe.exe
 for f in "$dist/SHA256SUMS" "$probe"; do

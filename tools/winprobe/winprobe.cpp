@@ -72,12 +72,17 @@ BOOL CALLBACK report_child(HWND child, LPARAM top) {
   return TRUE;
 }
 
-BOOL CALLBACK report_top(HWND window, LPARAM param) {
-  Search* search = (Search*)param;
-  if (!IsWindowVisible(window)) return TRUE;
+// A visible top-level window with exactly the title searched for.
+bool matches(HWND window, const Search* search) {
+  if (!IsWindowVisible(window)) return false;
   wchar_t title[512] = {0};
   GetWindowTextW(window, title, 512);
-  if (std::wcscmp(title, search->title) != 0) return TRUE;
+  return std::wcscmp(title, search->title) == 0;
+}
+
+BOOL CALLBACK report_top(HWND window, LPARAM param) {
+  Search* search = (Search*)param;
+  if (!matches(window, search)) return TRUE;
   ++search->found;
   RECT client;
   GetClientRect(window, &client);
@@ -91,9 +96,7 @@ BOOL CALLBACK report_top(HWND window, LPARAM param) {
 
 BOOL CALLBACK find_top(HWND window, LPARAM param) {
   Search* search = (Search*)param;
-  wchar_t title[512] = {0};
-  GetWindowTextW(window, title, 512);
-  if (!IsWindowVisible(window) || std::wcscmp(title, search->title) != 0) return TRUE;
+  if (!matches(window, search)) return TRUE;
   search->window = window;
   return FALSE;
 }
