@@ -1,18 +1,24 @@
-// One full draw against the floor of decoding its seven pictures, under Wine.
+// One full draw against two floors, under Wine.
 //
 //   bench_draw FOLDER [DRAWS]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
-// seven slots, the draw button), then, DRAWS times (default 200):
+// seven slots, the draw button); beside it, in a second window of the same process, the floor
+// program (bench/floor_win.h) starts with the same platform calls and none of the runtime.
+// Before anything is timed, both windows must show exactly the same pixels, once after start-up
+// and once after a draw of the same values; otherwise the run stops with exit code 1. Then,
+// DRAWS times (default 200):
 //   - draw: Draw_Balls and Draw_Stars, then the event loop's own step until nothing is left
 //     to do (Event_WaitTimeout(0) until it answers 0), which paints the re-created gadgets;
-//   - floor: Image_Load of the same seven files, under image numbers no gadget shows, each
+//   - bare: the floor's draw of the values the program drew last, then its own message loop
+//     until nothing is left;
+//   - decodes: Image_Load of the same seven files, under image numbers no gadget shows, each
 //     replacing the previous round's image as the draw's loads replace theirs.
-// The two alternate, so that a burst of load from elsewhere falls on both alike. Times are
-// wall-clock (QueryPerformanceCounter): painting happens partly in the X server, which no
-// thread time of this process would see. Prints one line per side with the median and the
-// quartiles in microseconds, then "ratio" (median draw / median floor).
+// The three take turns, the first of them changing from round to round, so that a burst of
+// load from elsewhere falls on all alike. Times are wall-clock (QueryPerformanceCounter):
+// painting happens partly in the X server, which no thread time of this process would see.
+// Prints one line per side with the median and the quartiles in microseconds, then the ratios.
 #include <windows.h>
 
 #include <stdio.h>
@@ -22,6 +28,7 @@
 #include <vector>
 
 #include "app/draw.h"
+#include "bench/floor_win.h"
 #include "bench/summary.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
@@ -91,6 +98,60 @@ void lastNames(wchar_t names[7][32]) {
     swprintf(names[5 + k], 32, L"GFX\\Stars\\%d.png", g_program.starPool[k]);
 }
 
+// The values the program drew last, in slot order.
+void lastValues(int values[7]) {
+  for (int k = 0; k < 5; k++) values[k] = g_program.ballPool[k];
+  for (int k = 0; k < 2; k++) values[5 + k] = g_program.starPool[k];
+}
+
+void bareDraw() {
+  int values[7];
+  lastValues(values);
+  Floor_Draw(values);
+  Floor_Settle();
+}
+
+// The client area's pixels as the screen shows them, without the unused alpha byte.
+std::vector<uint32_t> screenOf(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = r.right;
+  bi.bmiHeader.biHeight = -r.bottom;  // top-down, as the comparison reads it
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC dc = GetDC(window);
+  HDC memory = CreateCompatibleDC(dc);
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ previous = SelectObject(memory, section);
+  BitBlt(memory, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+  GdiFlush();
+  std::vector<uint32_t> pixels((uint32_t*)bits, (uint32_t*)bits + (size_t)r.right * r.bottom);
+  for (uint32_t& p : pixels) p &= 0xFFFFFF;
+  SelectObject(memory, previous);
+  DeleteObject(section);
+  DeleteDC(memory);
+  ReleaseDC(window, dc);
+  pixels.push_back((uint32_t)r.right);  // the size takes part in the comparison
+  return pixels;
+}
+
+// Loud: a floor that shows something else is not the same work.
+bool sameScreens(const char* when) {
+  std::vector<uint32_t> program = screenOf(Window_Handle(0)), bare = screenOf(Floor_Window());
+  size_t differ = program.size() == bare.size() ? 0 : program.size();
+  for (size_t i = 0; i < program.size() && i < bare.size(); i++) differ += program[i] != bare[i];
+  if (differ) {
+    fprintf(stderr, "bench_draw: pixel check after %s FAILED: %zu of %zu pixels differ\n", when,
+            differ, program.size() - 1);
+    return false;
+  }
+  printf("pixel check after %s: %zu pixels identical\n", when, program.size() - 1);
+  return true;
+}
+
 bool loadFloor(wchar_t names[7][32]) {
   bool ok = true;
   for (int k = 0; k < 7; k++) ok = Image_Load(kFloorImages + k, names[k], 0) != 0 && ok;
@@ -115,6 +176,13 @@ int main(int argc, char** argv) {
     return 1;
   }
   settle();
+  if (!Floor_Start(GetModuleHandleW(nullptr), false)) {
+    fprintf(stderr, "bench_draw: the floor's start-up failed\n");
+    return 1;
+  }
+  Floor_Settle();
+  settle();
+  if (!sameScreens("start-up")) return 1;
   for (int k = 0; k < 4; k++) printf("start-up phase, %s: %.1f ms\n", kPhases[k], phaseMs[k]);
 
   // Warm-up: the file cache, the decoder's tables, the gadget classes.
@@ -123,6 +191,7 @@ int main(int argc, char** argv) {
     Draw_Balls();
     Draw_Stars();
     settle();
+    bareDraw();
     lastNames(names);
     if (!loadFloor(names)) {
       fprintf(stderr, "bench_draw: the floor's loads failed\n");
@@ -130,21 +199,30 @@ int main(int argc, char** argv) {
     }
   }
 
-  std::vector<double> drawTimes, procedureTimes, floorTimes;
+  if (!sameScreens("a draw")) return 1;
+
+  std::vector<double> drawTimes, procedureTimes, bareTimes, floorTimes;
   for (int i = 0; i < draws; i++) {
-    double t0 = now();
-    Draw_Balls();
-    Draw_Stars();
-    double tm = now();
-    settle();
-    double t1 = now();
-    procedureTimes.push_back(tm - t0);
-    lastNames(names);
-    double t2 = now();
-    loadFloor(names);
-    double t3 = now();
-    drawTimes.push_back(t1 - t0);
-    floorTimes.push_back(t3 - t2);
+    for (int turn = 0; turn < 3; turn++) {
+      int side = (i + turn) % 3;
+      double t0 = now();
+      if (side == 0) {
+        Draw_Balls();
+        Draw_Stars();
+        double tm = now();
+        settle();
+        procedureTimes.push_back(tm - t0);
+        drawTimes.push_back(now() - t0);
+      } else if (side == 1) {
+        bareDraw();
+        bareTimes.push_back(now() - t0);
+      } else {
+        lastNames(names);
+        t0 = now();
+        loadFloor(names);
+        floorTimes.push_back(now() - t0);
+      }
+    }
   }
   for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
     if (g_program.slots[slot] != SLOT_PICTURE) {
@@ -152,14 +230,21 @@ int main(int argc, char** argv) {
       return 1;
     }
 
+  bareDraw();  // the last round may have ended with the program's draw
+  if (!sameScreens("the timed draws")) return 1;
+
   Summary d = summarise(drawTimes), p = summarise(procedureTimes), f = summarise(floorTimes);
+  Summary b = summarise(bareTimes);
   printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, d.median, d.q1, d.q3);
   printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
          p.median);
+  printf("bare  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, b.median, b.q1, b.q3);
   printf("floor %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, f.median, f.q1, f.q3);
+  printf("ratio to the bare program %.3f\n", d.median / b.median);
   printf("ratio %.3f\n", d.median / f.median);
   fflush(stdout);
 
+  Floor_End();
   for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
   Runtime_End();
   TempString_End();

@@ -1,15 +1,16 @@
-// Start-up of the draw program against a minimal program, under Wine.
+// Start-up of the draw program against baseline programs, under Wine.
 //
-//   bench_startup FOLDER RUNS PROGRAM BASELINE
+//   bench_startup FOLDER RUNS PROGRAM BASELINE [BASELINE...]
 //
-// Starts PROGRAM and BASELINE alternately, RUNS times each, with FOLDER (which holds GFX\) as
+// Starts PROGRAM and each BASELINE in turn, RUNS times each, with FOLDER (which holds GFX\) as
 // their working folder, and times each from just before CreateProcess to the moment the new
 // process waits for input with nothing left to do (WaitForInputIdle): its start-up is over and
 // its window has been painted. The programs are measured as they are, the same way, with no
-// option or hook in either. Each is then asked to close (WM_CLOSE to its visible windows).
-// Prints, per program, the median and quartiles in milliseconds and the number of child
+// option or hook in any. Each is then asked to close (WM_CLOSE to its visible windows). The
+// order of a round turns by one from round to round, so that none always follows another's
+// exit. Prints, per program, the median and quartiles in milliseconds and the number of child
 // windows its visible window had when it became idle, then "ratio" (median program / median
-// baseline).
+// first baseline) and "ratio K" for the K-th baseline after the first.
 #include <windows.h>
 
 #include <stdio.h>
@@ -81,22 +82,22 @@ Run runOnce(const std::string& program, const std::string& folder) {
 
 int main(int argc, char** argv) {
   if (argc < 5) {
-    fprintf(stderr, "usage: bench_startup FOLDER RUNS PROGRAM BASELINE\n");
+    fprintf(stderr, "usage: bench_startup FOLDER RUNS PROGRAM BASELINE [BASELINE...]\n");
     return 2;
   }
   std::string folder = argv[1];
   int runs = atoi(argv[2]);
   if (runs < 3) runs = 3;
-  std::string programs[2] = {argv[3], argv[4]};
+  std::vector<std::string> programs(argv + 3, argv + argc);
+  const size_t count = programs.size();
   // One start of each first, untimed: Wine's first start of a program maps its files.
   for (const std::string& p : programs) runOnce(p, folder);
 
-  std::vector<double> times[2];
-  int children[2] = {-2, -2};
+  std::vector<std::vector<double>> times(count);
+  std::vector<int> children(count, -2);
   for (int i = 0; i < runs; i++)
-    for (int which = 0; which < 2; which++) {
-      // Alternate which goes first, so neither always follows the other's exit.
-      int k = (i % 2) ? 1 - which : which;
+    for (size_t turn = 0; turn < count; turn++) {
+      size_t k = (i + turn) % count;
       Run r = runOnce(programs[k], folder);
       if (r.children < 0) {
         fprintf(stderr, "bench_startup: %s did not become idle with a window\n",
@@ -107,13 +108,16 @@ int main(int argc, char** argv) {
       else if (children[k] != r.children) children[k] = -1;  // differed between runs
       times[k].push_back(r.ms);
     }
-  const char* labels[2] = {"program ", "baseline"};
-  Summary s[2];
-  for (int k = 0; k < 2; k++) {
+  std::vector<Summary> s(count);
+  for (size_t k = 0; k < count; k++) {
     s[k] = summarise(times[k]);
-    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d\n", labels[k], runs,
+    char label[16] = "program ";
+    if (k == 1) snprintf(label, sizeof label, "baseline");
+    if (k > 1) snprintf(label, sizeof label, "baseline %zu", k);
+    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d\n", label, runs,
            s[k].median, s[k].q1, s[k].q3, children[k]);
   }
   printf("ratio %.3f\n", s[0].median / s[1].median);
+  for (size_t k = 2; k < count; k++) printf("ratio %zu %.3f\n", k, s[0].median / s[k].median);
   return 0;
 }

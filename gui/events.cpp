@@ -53,9 +53,14 @@ bool nextMessage(MSG* msg, int32_t milliseconds, int32_t* code) {
   }
 }
 
+// Accelerators translate keyboard messages only. Choosing the table reads key states and window
+// properties, each a round trip to the window server under Wine, so the paints, timers and
+// mouse messages that make up most of the traffic go straight to their windows.
+bool isKeyboard(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+
 void dispatch(MSG* msg) {
-  HWND active = GetActiveWindow();
-  HACCEL table = Window_Accelerators(active);
+  HWND active = isKeyboard(msg->message) ? GetActiveWindow() : nullptr;
+  HACCEL table = active ? Window_Accelerators(active) : nullptr;
   if (table && TranslateAcceleratorW(active, table, msg)) {
     if (IsWindow(active)) Focus_Cues(active, true);
   } else {

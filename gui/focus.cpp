@@ -1,5 +1,5 @@
-// Keyboard navigation (see focus.h). The pump asks Window_Accelerators for every message; the
-// window procedure turns the two accelerator commands into Focus_Tab.
+// Keyboard navigation (see focus.h). The pump asks Window_Accelerators for every keyboard message;
+// the window procedure turns the two accelerator commands into Focus_Tab.
 #include "gui/focus.h"
 
 #include <richedit.h>

@@ -76,10 +76,27 @@ void saveName(Char16* buffer) {
   wsprintfW(buffer, L"QZ_GadgetStack_%i", (int)(intptr_t)g_instance);
 }
 
+// The last window whose save record was read. GadgetList_Procedure runs for every message of
+// its window, and each property read is a round trip to the window server under Wine; the
+// record stays the same from GadgetList_Use until WM_NCDESTROY, which forgets it here.
+HWND g_savedWindow;
+GadgetListSave* g_savedRecord;
+
+void forgetSave() {
+  g_savedWindow = nullptr;
+  g_savedRecord = nullptr;
+}
+
 GadgetListSave* saveOf(HWND window) {
+  if (window && window == g_savedWindow) return g_savedRecord;
   Char16 name[40];
   saveName(name);
-  return (GadgetListSave*)GetPropW(window, name);
+  GadgetListSave* save = (GadgetListSave*)GetPropW(window, name);
+  if (save) {
+    g_savedWindow = window;
+    g_savedRecord = save;
+  }
+  return save;
 }
 
 HWND currentOf(const GadgetState* s) {
@@ -100,6 +117,15 @@ ObjectRegistry* registry() { return g_gadgets; }
 HFONT defaultFont() {
   GadgetState* s = state();
   return s ? s->font : g_defaultFont;
+}
+
+GadgetRecord* recordOf(HWND control) {
+  intptr_t id = control && g_gadgets ? controlId(control) : -1;
+  if (id == -1) return nullptr;
+  // Only Gadget_Register puts a control in a record, and it gives the control its identifier
+  // and property in the same step; WM_NCDESTROY takes all three back.
+  GadgetRecord* record = (GadgetRecord*)Registry_Get(g_gadgets, id);
+  return record && record->controlHandle == control ? record : nullptr;
 }
 
 void abandonControl(HWND control) {
@@ -258,6 +284,8 @@ HWND GadgetList_Use(HWND window) {
     saveName(name);
     save->owner = window;
     if (SetPropW(window, name, (HANDLE)save)) {
+      g_savedWindow = window;
+      g_savedRecord = save;
       save->previousProc =
           (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GadgetList_Procedure);
     } else {
@@ -280,6 +308,7 @@ LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, 
     Char16 name[40];
     saveName(name);
     RemovePropW(window, name);
+    forgetSave();
     heapFree(save->stack);
     heapFree(save);
   }
@@ -309,6 +338,7 @@ void GadgetLib_Start() {
       }
     }
   }
+  forgetSave();
   // The registry and the state block live on the program heap, which a restart of the runtime
   // has destroyed and made anew: every start makes its own. (They cannot be dropped at the
   // end, since the gadgets go with their windows after GadgetLib_End.)

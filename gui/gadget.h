@@ -111,4 +111,8 @@ ObjectRegistry* registry();
 HFONT defaultFont();
 // A control made for a gadget that could not be registered: destroyed and uncounted.
 void abandonControl(HWND control);
+// The record of a registered gadget control, for the kinds' own procedures, which run on every
+// message: found from the identifier, vouched for by the record's control handle, without the
+// property read of Gadget_FromControl (a round trip to the window server under Wine).
+GadgetRecord* recordOf(HWND control);
 }  // namespace gadget_detail

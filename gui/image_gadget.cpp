@@ -179,7 +179,7 @@ void ImageGadget_RedrawUnder(HWND control, GadgetRecord* record) {
 LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
   // Until Gadget_Register has tied the control to its number there is no record: the control
   // behaves as a plain STATIC.
-  GadgetRecord* record = Gadget_FromControl(control);
+  GadgetRecord* record = gadget_detail::recordOf(control);
   if (!record) return forward(control, message, wParam, lParam);
   ImageFields* f = fieldsOf(record);
 

@@ -45,11 +45,44 @@ void formatClassName(Char16* out, intptr_t number) {
   gui_detail::appendNumber(gui_detail::appendText(out, TEXT16("WindowClass_")), number);
 }
 
-// Walks from a window up its parents to the first one that is a runtime window.
-HWND findRuntimeWindow(HWND window) {
+// Walks from a window up its parents to the first one that is a runtime window; *id gets its
+// property (number + 1), 0 when there is none.
+HWND findRuntimeWindow(HWND window, intptr_t* id) {
   for (HWND w = window; w; w = GetParent(w))
-    if (GetPropW(w, kWindowIdProperty)) return w;
+    if ((*id = (intptr_t)GetPropW(w, kWindowIdProperty))) return w;
   return nullptr;
+}
+
+// The messages that handleMessage acts on; the rest go to the default processing without the
+// walk for the window's record, since each property read is a round trip to the window server
+// under Wine and a window receives many messages for each one acted on. Keep in step with the
+// switch below.
+bool isHandled(UINT message) {
+  switch (message) {
+    case WM_MOVE:
+    case WM_SIZE:
+    case WM_ACTIVATE:
+    case WM_CLOSE:
+    case WM_ERASEBKGND:
+    case WM_SYSCOLORCHANGE:
+    case WM_GETMINMAXINFO:
+    case WM_NOTIFY:
+    case WM_COMMAND:
+    case WM_TIMER:
+    case WM_HSCROLL:
+    case WM_VSCROLL:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORSTATIC:
+    case WINDOW_GADGET_MESSAGE:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONUP:
+    case WINDOW_TRAY_MESSAGE:
+    case WM_NCDESTROY: return true;
+    default: return false;
+  }
 }
 
 void post(int32_t code, intptr_t object, intptr_t number, int32_t type = 0) {
@@ -113,8 +146,10 @@ LRESULT onCommand(HWND window, intptr_t number, WPARAM wParam, LPARAM lParam) {
 
 // What the window makes of a message; NOT_HANDLED leaves it to the default processing.
 LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  HWND owner = findRuntimeWindow(window);
-  intptr_t number = owner ? (intptr_t)GetPropW(owner, kWindowIdProperty) - 1 : -1;
+  if (!isHandled(message)) return NOT_HANDLED;
+  intptr_t id = 0;
+  HWND owner = findRuntimeWindow(window, &id);
+  intptr_t number = owner ? id - 1 : -1;
   WindowRecord* record = owner && windows ? (WindowRecord*)Registry_Get(windows, number) : nullptr;
   bool ownWindow = record && record->windowHandle == window;
 

@@ -34,47 +34,11 @@
 #include "tests/support/bad_pictures.h"
 #include "tests/support/import_patch_win.h"
 #include "tests/support/pictures.h"
+#include "tests/support/soak_win.h"
 
 using namespace testpics;
 
 namespace {
-
-const int kBallCount = 50;
-const int kStarCount = 12;
-
-// A 100 x 100 RGBA picture of one colour with a clear corner, as the demo pictures are sized.
-Bytes picture(uint32_t rgb) {
-  PngSpec s;
-  s.width = 100;
-  s.height = 100;
-  s.colourType = 6;
-  for (int y = 0; y < s.height; y++) {
-    Bytes row;
-    for (int x = 0; x < s.width; x++) {
-      bool clear = x + y < 20;
-      row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb,
-                             (uint8_t)(clear ? 0 : 255)});
-    }
-    s.rows.push_back(row);
-  }
-  return encodePng(s);
-}
-
-// GFX\Balls\0..49.png and vide.png, GFX\Stars\0..11.png and vide.png under `folder`.
-bool writePictureSet(const std::string& folder) {
-  CreateDirectoryA((folder + "GFX").c_str(), nullptr);
-  bool ok = true;
-  for (const char* group : {"Balls", "Stars"}) {
-    std::string dir = folder + "GFX\\" + group + "\\";
-    CreateDirectoryA(dir.c_str(), nullptr);
-    int count = group[0] == 'B' ? kBallCount : kStarCount;
-    for (int i = 0; i < count; i++)
-      ok =
-          ok && writeFile(dir + std::to_string(i) + ".png", picture(0x101010u * (uint32_t)(i + 1)));
-    ok = ok && writeFile(dir + "vide.png", picture(0xC0C0C0));
-  }
-  return ok;
-}
 
 struct Sample {
   int draws;
@@ -86,42 +50,17 @@ struct Sample {
   DWORD gdiObjects, userObjects;  // as the system reports them (0 under Wine)
 };
 
-// Wine's counters leave PrivateUsage at 0, so the committed private regions are summed from
-// the address space itself.
-size_t committedPrivateBytes() {
-  size_t total = 0;
-  MEMORY_BASIC_INFORMATION region;
-  const char* at = nullptr;
-  while (VirtualQuery(at, &region, sizeof region) == sizeof region) {
-    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
-    const char* next = (const char*)region.BaseAddress + region.RegionSize;
-    if (next <= at) break;
-    at = next;
-  }
-  return total;
-}
-
-size_t busyBytes(HANDLE heap) {
-  size_t total = 0;
-  if (!heap || !HeapLock(heap)) return 0;
-  PROCESS_HEAP_ENTRY entry = {};
-  while (HeapWalk(heap, &entry))
-    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-  HeapUnlock(heap);
-  return total;
-}
-
 Sample sample(int draws) {
   Sample s = {};
   s.draws = draws;
   for (int k = 0; k < ACCOUNT_KINDS; k++) s.objects[k] = Account_Live((AccountKind)k);
-  s.heapBytes = busyBytes(g_programHeap) + busyBytes(TempString_Area().heap);
+  s.heapBytes = soak::busyBytes(g_programHeap) + soak::busyBytes(TempString_Area().heap);
   HANDLE heaps[64];
   DWORD count = GetProcessHeaps(64, heaps);
   for (DWORD i = 0; i < count && i < 64; i++)
     if (heaps[i] != g_programHeap && heaps[i] != TempString_Area().heap)
-      s.otherHeapBytes += busyBytes(heaps[i]);
-  s.privateBytes = committedPrivateBytes();
+      s.otherHeapBytes += soak::busyBytes(heaps[i]);
+  s.privateBytes = soak::committedPrivateBytes();
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
   if (GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters))
@@ -156,7 +95,7 @@ class Soak : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     folder_ = tempFolder("soak");
-    ASSERT_TRUE(writePictureSet(folder_));
+    ASSERT_TRUE(soak::writePictureSet(folder_));
     GetCurrentDirectoryA(MAX_PATH, previous_);
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
 

@@ -1,0 +1,399 @@
+// The floor (see floor_win.h). Each step names the platform calls the program makes for it;
+// everything the runtime adds around them (records, registries, queued events, property
+// look-ups on every message) is left out.
+#include "bench/floor_win.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <png.h>
+#include <setjmp.h>
+#include <stdint.h>
+#include <stdio.h>
+
+namespace {
+
+typedef BOOL(WINAPI* AlphaBlendFn)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
+
+const wchar_t kEventClass[] = L"FloorEventClass";
+const wchar_t kWindowClass[] = L"FloorWindow";
+const wchar_t kIdProperty[] = L"QZ_ID";
+const int kSlots = 9;  // slots 1-5 and 7-8; 0 and 6 are the placeholders' numbers
+const int kSlotX[kSlots] = {0, 0, 110, 220, 330, 440, 0, 550, 660};
+
+struct Slot {
+  HWND control;
+  HBITMAP picture;        // the drawn picture (the placeholders are shared, not owned)
+  HBITMAP premultiplied;  // the control's own copy for AlphaBlend
+};
+
+HINSTANCE g_instance;
+HANDLE g_heap;
+HWND g_eventWindow, g_window, g_button;
+HFONT g_font;
+HICON g_icon;
+AlphaBlendFn g_alphaBlend;
+HBITMAP g_placeholder[2];  // balls, stars
+Slot g_slot[kSlots];
+WNDPROC g_staticProc;
+bool g_clicked;
+
+// ---- pictures: the whole file read, libpng into a bottom-up DIB section ----
+
+BYTE* readFile(const wchar_t* name, DWORD* size) {
+  HANDLE file = CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  *size = GetFileSize(file, nullptr);
+  BYTE* data = (BYTE*)HeapAlloc(g_heap, 0, *size ? *size : 1);
+  DWORD read = 0;
+  if (data && !(ReadFile(file, data, *size, &read, nullptr) && read == *size)) {
+    HeapFree(g_heap, 0, data);
+    data = nullptr;
+  }
+  CloseHandle(file);
+  return data;
+}
+
+struct Reader {
+  const BYTE* at;
+  const BYTE* end;
+};
+
+void readBytes(png_structp png, png_bytep out, size_t length) {
+  Reader* r = (Reader*)png_get_io_ptr(png);
+  if ((size_t)(r->end - r->at) < length) png_error(png, "short");
+  memcpy(out, r->at, length);
+  r->at += length;
+}
+
+// The decoder's transformations: tRNS to alpha, palette and grey to RGB, 8 bits, BGR order.
+void requestTransformations(png_structp png, png_infop info) {
+  int depth = png_get_bit_depth(png, info), type = png_get_color_type(png, info);
+  if (png_get_valid(png, info, PNG_INFO_tRNS)) png_set_tRNS_to_alpha(png);
+  if (depth < 8) png_set_expand(png);
+  if (type == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+  if (depth == 16) png_set_strip_16(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+}
+
+BITMAPINFO header(LONG width, LONG height, WORD bits) {
+  BITMAPINFO bi = {};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = height;  // bottom-up
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = bits;
+  bi.bmiHeader.biCompression = BI_RGB;
+  return bi;
+}
+
+HBITMAP newSection(HDC dc, LONG width, LONG height, WORD bits, void** pixels) {
+  BITMAPINFO bi = header(width, height, bits);
+  return CreateDIBSection(dc, &bi, DIB_RGB_COLORS, pixels, nullptr, 0);
+}
+
+// Decodes rows straight into the section; the row table points at them bottom-up.
+HBITMAP decode(const BYTE* data, DWORD size) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return nullptr;
+  }
+  HBITMAP volatile bitmap = nullptr;
+  png_bytep* volatile rows = nullptr;
+  if (setjmp(png_jmpbuf(png))) {
+    if (bitmap) DeleteObject(bitmap);
+    HeapFree(g_heap, 0, rows);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return nullptr;
+  }
+  Reader reader = {data, data + size};
+  png_set_read_fn(png, &reader, readBytes);
+  png_read_info(png, info);
+  requestTransformations(png, info);
+  LONG width = (LONG)png_get_image_width(png, info), height = (LONG)png_get_image_height(png, info);
+  WORD bits = png_get_color_type(png, info) == PNG_COLOR_TYPE_RGB ? 24 : 32;
+  HDC dc = CreateCompatibleDC(nullptr);
+  void* pixels = nullptr;
+  bitmap = newSection(dc, width, height, bits, &pixels);
+  DeleteDC(dc);
+  rows = (png_bytep*)HeapAlloc(g_heap, 0, sizeof(png_bytep) * (size_t)height);
+  if (!bitmap || !rows) png_error(png, "no memory");
+  size_t pitch = (size_t)((width * bits + 31) / 32 * 4);
+  for (LONG y = 0; y < height; y++) rows[y] = (BYTE*)pixels + (size_t)(height - 1 - y) * pitch;
+  png_read_image(png, rows);
+  HeapFree(g_heap, 0, rows);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return bitmap;
+}
+
+HBITMAP loadPicture(const wchar_t* name) {
+  DWORD size = 0;
+  BYTE* data = readFile(name, &size);
+  if (!data) return nullptr;
+  HBITMAP bitmap = decode(data, size);
+  HeapFree(g_heap, 0, data);
+  return bitmap;
+}
+
+// ---- the slot control: a subclassed STATIC that blends its premultiplied copy ----
+
+bool hasAlpha(HBITMAP bitmap) {
+  DIBSECTION section;
+  return g_alphaBlend && GetObjectType(bitmap) == OBJ_BITMAP &&
+         GetObjectW(bitmap, sizeof section, &section) == sizeof section &&
+         section.dsBm.bmBitsPixel == 32;
+}
+
+// Colours times alpha, shifted down by 8: the program's arithmetic.
+HBITMAP premultipliedCopy(HBITMAP bitmap) {
+  BITMAP bm;
+  GetObjectW(bitmap, sizeof bm, &bm);
+  HDC dc = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP copy = newSection(dc, bm.bmWidth, bm.bmHeight, 32, &bits);
+  BITMAPINFO bi = header(bm.bmWidth, bm.bmHeight, 32);
+  if (copy && GetDIBits(dc, bitmap, 0, (UINT)bm.bmHeight, bits, &bi, DIB_RGB_COLORS)) {
+    uint32_t* p = (uint32_t*)bits;
+    for (size_t i = 0, n = (size_t)bm.bmWidth * (size_t)bm.bmHeight; i < n; i++) {
+      uint32_t a = p[i] >> 24;
+      if (a == 255) continue;
+      p[i] = a << 24 | ((p[i] >> 16 & 0xFF) * a >> 8) << 16 | ((p[i] >> 8 & 0xFF) * a >> 8) << 8 |
+             ((p[i] & 0xFF) * a >> 8);
+    }
+  }
+  DeleteDC(dc);
+  return copy;
+}
+
+void paint(HWND control, Slot* slot, HBITMAP shown) {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(control, &ps);
+  if (slot->premultiplied) {
+    BITMAP bm;
+    GetObjectW(slot->premultiplied, sizeof bm, &bm);
+    HDC source = CreateCompatibleDC(dc);
+    HGDIOBJ previous = SelectObject(source, slot->premultiplied);
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    g_alphaBlend(dc, 0, 0, bm.bmWidth, bm.bmHeight, source, 0, 0, bm.bmWidth, bm.bmHeight, blend);
+    SelectObject(source, previous);
+    DeleteDC(source);
+  } else if (shown) {
+    DrawStateW(dc, nullptr, nullptr, (LPARAM)shown, 0, 0, 0, 0, 0, DST_BITMAP);
+  }
+  EndPaint(control, &ps);
+}
+
+HBITMAP shownOf(int number) {
+  if (g_slot[number].picture) return g_slot[number].picture;
+  return g_placeholder[number >= 7];
+}
+
+LRESULT CALLBACK slotProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  intptr_t number = GetWindowLongPtrW(control, GWLP_ID);
+  Slot* slot = number > 0 && number < kSlots ? &g_slot[number] : nullptr;
+  if (slot && slot->control == control) {
+    if (message == WM_PAINT) {
+      paint(control, slot, shownOf((int)number));
+      return 0;
+    }
+    if (message == WM_NCDESTROY) {
+      if (slot->premultiplied) DeleteObject(slot->premultiplied);
+      slot->premultiplied = nullptr;
+      RemovePropW(control, kIdProperty);
+      SetWindowLongPtrW(control, GWLP_ID, -1);
+    }
+  }
+  return CallWindowProcW(g_staticProc, control, message, wParam, lParam);
+}
+
+// The window area under the control, painted now; without WS_CLIPCHILDREN that repaints the
+// control over a fresh background too.
+void redrawUnder(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
+  ScreenToClient(g_window, &corners[0]);
+  ScreenToClient(g_window, &corners[1]);
+  RECT area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
+  RedrawWindow(g_window, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+// A new control for slot `number` showing `picture`; the old one goes once the new exists.
+void showSlot(int number, HBITMAP picture) {
+  BITMAP bm;
+  GetObjectW(picture, sizeof bm, &bm);
+  HWND control =
+      CreateWindowExW(0, L"STATIC", nullptr, WS_CHILD | WS_VISIBLE | SS_NOTIFY, kSlotX[number], 0,
+                      bm.bmWidth, bm.bmHeight, g_window, (HMENU)(intptr_t)-1, g_instance, nullptr);
+  if (!control) return;
+  g_staticProc = (WNDPROC)SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)slotProcedure);
+  Slot* slot = &g_slot[number];
+  if (slot->control) DestroyWindow(slot->control);
+  slot->control = control;
+  SetWindowLongPtrW(control, GWLP_ID, number);
+  SetPropW(control, kIdProperty, (HANDLE)(intptr_t)number);
+  SendMessageW(control, WM_SETFONT, (WPARAM)g_font, TRUE);
+
+  if (hasAlpha(picture)) slot->premultiplied = premultipliedCopy(picture);
+  redrawUnder(control);
+  GetObjectW(picture, sizeof bm, &bm);
+  SetWindowPos(control, nullptr, 0, 0, bm.bmWidth, bm.bmHeight, SWP_NOMOVE | SWP_NOZORDER);
+  if (!slot->premultiplied) {
+    InvalidateRect(control, nullptr, FALSE);
+    UpdateWindow(control);
+  }
+}
+
+void drawSlot(int number, const wchar_t* folder, int value) {
+  Slot* slot = &g_slot[number];
+  // The slot's old picture is freed first, as loading an image under a used number does.
+  if (slot->picture) DeleteObject(slot->picture);
+  wchar_t name[40];
+  swprintf(name, 40, L"GFX\\%ls\\%d.png", folder, value);
+  slot->picture = loadPicture(name);
+  if (slot->picture) showSlot(number, slot->picture);
+}
+
+// ---- the windows ----
+
+LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_COMMAND && (HWND)lParam == g_button && HIWORD(wParam) == BN_CLICKED) {
+    g_clicked = true;
+    return 0;
+  }
+  if (message == WM_CLOSE) {
+    PostQuitMessage(0);
+    return 0;
+  }
+  return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void registerClass(const wchar_t* name, WNDPROC procedure, HICON icon) {
+  WNDCLASSW wc = {};
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = procedure;
+  wc.hInstance = g_instance;
+  wc.hIcon = icon;
+  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  wc.hbrBackground = (HBRUSH)(intptr_t)(COLOR_BTNFACE + 1);
+  wc.lpszClassName = name;
+  RegisterClassW(&wc);
+}
+
+// Everything the runtime's start sequence asks of the platform before the first window.
+void startLibraries() {
+  registerClass(kEventClass, DefWindowProcW, nullptr);
+  g_eventWindow = CreateWindowExW(0, kEventClass, L"", WS_CAPTION, 0, 0, 1, 1, nullptr, nullptr,
+                                  g_instance, nullptr);
+  RegisterWindowMessageW(L"QZ_PostEventMessage");
+  HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr);
+  GetDeviceCaps(display, LOGPIXELSY);
+  DeleteDC(display);
+  HMODULE msimg32 = LoadLibraryW(L"msimg32.dll");
+  g_alphaBlend = msimg32 ? (AlphaBlendFn)(void*)GetProcAddress(msimg32, "AlphaBlend") : nullptr;
+  g_icon = LoadIconW(g_instance, MAKEINTRESOURCEW(1));
+  NONCLIENTMETRICSW metrics = {};
+  metrics.cbSize = 500;
+  g_font = SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0)
+               ? CreateFontIndirectW(&metrics.lfMessageFont)
+               : (HFONT)GetStockObject(DEFAULT_GUI_FONT);
+  INITCOMMONCONTROLSEX controls = {sizeof controls, 0xB48};
+  InitCommonControlsEx(&controls);
+  InitCommonControlsEx(&controls);
+  CoInitialize(nullptr);
+}
+
+bool openWindow(bool centred) {
+  registerClass(kWindowClass, windowProcedure, g_icon);
+  DWORD style = WS_CAPTION | WS_SYSMENU;
+  RECT r = {0, 0, 760, 140};
+  AdjustWindowRectEx(&r, style, FALSE, 0);
+  g_window = CreateWindowExW(0, kWindowClass, L"Tirage Vorellis", style, 0, 0, r.right - r.left,
+                             r.bottom - r.top, nullptr, nullptr, g_instance, nullptr);
+  if (!g_window) return false;
+  SetPropW(g_window, L"QZ_WindowID", (HANDLE)1);
+  if (centred) {
+    RECT w;
+    GetWindowRect(g_window, &w);
+    int x = (GetSystemMetrics(SM_CXSCREEN) - (w.right - w.left)) / 2;
+    int y = (GetSystemMetrics(SM_CYSCREEN) - (w.bottom - w.top)) / 2;
+    SetWindowPos(g_window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  ShowWindow(g_window, SW_SHOWNORMAL);
+  ACCEL tab[2] = {{FVIRTKEY | FNOINVERT, VK_TAB, 1}, {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, 2}};
+  CreateAcceleratorTableW(tab, 2);
+  return true;
+}
+
+bool folderListed() {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(L"GFX\\Balls\\*.png*", &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  FindClose(search);
+  return true;
+}
+
+}  // namespace
+
+bool Floor_Start(HINSTANCE instance, bool centred) {
+  g_instance = instance;
+  g_heap = HeapCreate(0, 4096, 0);
+  startLibraries();
+  if (!openWindow(centred) || !folderListed()) return false;
+  g_placeholder[0] = loadPicture(L"GFX\\Balls\\vide.png");
+  if (g_placeholder[0])
+    for (int k = 1; k <= 5; k++) showSlot(k, g_placeholder[0]);
+  g_placeholder[1] = loadPicture(L"GFX\\Stars\\vide.png");
+  if (g_placeholder[1])
+    for (int k = 7; k <= 8; k++) showSlot(k, g_placeholder[1]);
+  g_button = CreateWindowExW(0, L"Button", L"Lancer un tirage",
+                             WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 5, 110, 750, 25,
+                             g_window, (HMENU)(intptr_t)-1, g_instance, nullptr);
+  SetWindowLongPtrW(g_button, GWLP_ID, 9);
+  SetPropW(g_button, kIdProperty, (HANDLE)9);
+  SendMessageW(g_button, WM_SETFONT, (WPARAM)g_font, TRUE);
+  return g_placeholder[0] && g_placeholder[1] && g_button;
+}
+
+void Floor_Draw(const int values[7]) {
+  for (int k = 0; k < 5; k++) drawSlot(1 + k, L"Balls", values[k]);
+  for (int k = 0; k < 2; k++) drawSlot(7 + k, L"Stars", values[5 + k]);
+}
+
+void Floor_Settle() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+}
+
+HWND Floor_Window() { return g_window; }
+HWND Floor_Button() { return g_button; }
+
+bool Floor_TakeClick() {
+  bool clicked = g_clicked;
+  g_clicked = false;
+  return clicked;
+}
+
+void Floor_End() {
+  if (g_window) DestroyWindow(g_window);
+  if (g_eventWindow) DestroyWindow(g_eventWindow);
+  g_window = g_eventWindow = g_button = nullptr;
+  for (Slot& slot : g_slot) {
+    if (slot.picture) DeleteObject(slot.picture);
+    slot = Slot();
+  }
+  for (HBITMAP& placeholder : g_placeholder) {
+    if (placeholder) DeleteObject(placeholder);
+    placeholder = nullptr;
+  }
+  if (g_heap) HeapDestroy(g_heap);
+  g_heap = nullptr;
+}

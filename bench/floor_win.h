@@ -1,0 +1,23 @@
+// The floor: the program's start-up and draw made of nothing but the platform calls the design
+// asks for, straight to Win32 and libpng, with none of the runtime in between (no registry, no
+// event queue, no string area, no decoder table). What the program spends beyond it is the
+// price of its own layers.
+#pragma once
+
+#include <windows.h>
+
+// Start-up: program heap, hidden event window and its message, display DC, AlphaBlend, icon,
+// message font, common controls and COM, the 760 x 140 window (centred, or at the top-left
+// corner so that it sits beside the program's), the folder check, both placeholders in the
+// seven slots, and the button. The current folder holds GFX\. False if a step failed.
+bool Floor_Start(HINSTANCE instance, bool centred);
+// One draw: values[0..4] into the ball slots, values[5..6] into the star slots, each slot as
+// the program does it (file, decode, new control, old control destroyed, paint).
+void Floor_Draw(const int values[7]);
+// Dispatches every message waiting for the thread.
+void Floor_Settle();
+HWND Floor_Window();
+HWND Floor_Button();
+// Set when the button was clicked; cleared by reading it.
+bool Floor_TakeClick();
+void Floor_End();
