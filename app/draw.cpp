@@ -4,7 +4,9 @@
 // A pool is refilled with its values in order before every shuffle, so each draw is
 // independent of the previous one, and the values at its front are distinct by construction.
 // Every file name is built in the temporary string area and released as soon as Image_Load
-// returns.
+// returns. A slot always shows its drawn value: its picture, or a card with the value written
+// on it when the picture cannot be shown. Each slot's text, which is what a screen reader
+// reads, names the value too.
 #include "app/draw.h"
 
 #include "gui/gadget.h"
@@ -17,6 +19,7 @@ ProgramState g_program;
 namespace {
 
 struct Group {
+  const Char16* label;  // a slot's accessible name is the label and the value
   Char16* const* path;
   int32_t* const* pool;
   int32_t poolSize;
@@ -26,8 +29,25 @@ struct Group {
   int32_t firstX;
 };
 
-const Group kBalls = {&g_program.ballsPath, &g_program.ballPool, 50, BALL_PLACEHOLDER, 1, 5, 0};
-const Group kStars = {&g_program.starsPath, &g_program.starPool, 12, STAR_PLACEHOLDER, 7, 2, 550};
+const Group kBalls = {
+    TEXT16("Boule"), &g_program.ballsPath, &g_program.ballPool, 50, BALL_PLACEHOLDER, 1, 5, 0};
+const Group kStars = {
+    TEXT16("Étoile"), &g_program.starsPath, &g_program.starPool, 12, STAR_PLACEHOLDER, 7, 2, 550};
+
+// "Boule 33", or "Boule à tirer" before the slot's first draw.
+void nameSlot(intptr_t number, const Char16* label, const int32_t* value) {
+  int32_t start = TempString_Area().end;
+  TempString_Append(label);
+  if (value) {
+    TempString_Append(TEXT16(" "));
+    Number_AppendText((int64_t)*value, TempString_Area().end);
+  } else {
+    TempString_Append(TEXT16(" à tirer"));
+  }
+  TempString_Area().end += 2;
+  Gadget_SetText(number, TempString_Address(start));
+  TempString_Area().end = start;
+}
 
 // Creates gadget `number` at (x, 0) showing image `image`, sized to it. The image's handle,
 // height and width are read in that order. Returns the creation's result.
@@ -47,21 +67,23 @@ void show_value(const Group& group, int32_t slot, int32_t value) {
   Number_AppendText((int64_t)value, TempString_Area().end);
   TempString_Append(TEXT16(".png"));
   TempString_Area().end += 2;  // the terminator belongs to the name
-  intptr_t loaded = Image_Load(number, TempString_Address(start), 0);
+  intptr_t loaded = Image_LoadWithin(number, TempString_Address(start), 0, SLOT_PICTURE_MAX_SIDE);
   TempString_Area().end = start;
 
+  g_program.values[number] = value;
+  g_program.drawn[number] = true;
   SlotContent& shows = g_program.slots[number];
-  if (loaded) {
-    // Image_Load has already destroyed the bitmap the slot showed if that was image `number`.
-    if (show_image(number, x, number)) shows = SLOT_PICTURE;
-    else if (shows == SLOT_PICTURE) Slot_ShowPlaceholder(number, x, group.placeholder);
+  // Without its picture (a missing file leaves an earlier draw's picture in image `number`)
+  // the slot shows a card with the value, never what it showed before.
+  if ((loaded && show_image(number, x, number)) ||
+      (Slot_MakeValueCard(number, group.placeholder, value) && show_image(number, x, number))) {
+    shows = SLOT_PICTURE;
+    nameSlot(number, group.label, &value);
     return;
   }
-  // A missing file leaves image `number` as it was, and the slot with it. A file that exists
-  // but cannot be decoded has freed image `number` all the same: a slot showing it would be
-  // left pointing at a destroyed bitmap, so it goes back to the placeholder.
-  if (shows == SLOT_PICTURE && Image_Handle(number) == 0)
-    Slot_ShowPlaceholder(number, x, group.placeholder);
+  // Not even a card could be made: an empty slot rather than a wrong number.
+  if (shows != SLOT_NONE) Gadget_Free(number);
+  shows = SLOT_NONE;
 }
 
 void draw(const Group& group) {
@@ -78,6 +100,7 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
   SlotContent& shows = g_program.slots[number];
   if (Image_Handle(placeholder) && show_image(number, x, placeholder)) {
     shows = SLOT_PLACEHOLDER;
+    nameSlot(number, number < kStars.firstSlot ? kBalls.label : kStars.label, nullptr);
     return;
   }
   if (shows != SLOT_NONE) Gadget_Free(number);

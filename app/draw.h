@@ -8,18 +8,25 @@
 
 #include "runtime/platform.h"
 
-// What an image slot's gadget is showing, so that a slot never goes on showing a bitmap that
-// a failed load has freed.
+// What an image slot's gadget is showing.
 enum SlotContent : int32_t {
   SLOT_NONE = 0,         // no gadget under the slot's number
   SLOT_PLACEHOLDER = 1,  // the group's placeholder, image 0 or 6
-  SLOT_PICTURE = 2,      // the image with the slot's own number
+  SLOT_PICTURE = 2,      // the image with the slot's own number: the drawn value's picture,
+                         // or its value card when that picture cannot be shown
 };
 
 const intptr_t BALL_PLACEHOLDER = 0;  // image "vide.png" of the balls folder
 const intptr_t STAR_PLACEHOLDER = 6;  // image "vide.png" of the stars folder
 const intptr_t DRAW_BUTTON = 9;
 const int32_t SLOT_SPACING = 110;
+// The largest picture a slot shows, a side: the window is 760 x 140, and a larger picture
+// would only cost memory (twice its pixels, with the blending copy) and time to decode.
+const int32_t SLOT_PICTURE_MAX_SIDE = 1024;
+
+// Keyboard shortcuts of the main window (EVENT_MENU_ITEM).
+const uint16_t SHORTCUT_DRAW = 1;  // Enter
+const uint16_t SHORTCUT_COPY = 2;  // Ctrl+C
 
 // Process-wide, zero when the entry point begins. The program heap and the module instance
 // are the runtime's own variables, g_programHeap and g_instance (runtime/memory.h).
@@ -31,6 +38,8 @@ struct ProgramState {
   int32_t* ballPool;     // 50 values, array of type code 21
   int32_t* starPool;     // 12 values, array of type code 21
   SlotContent slots[9];  // by gadget number; 0, 6 and 9 are not image slots
+  int32_t values[9];     // the value each slot was last given by a draw
+  bool drawn[9];         // whether it was given one yet
 };
 
 extern ProgramState g_program;
@@ -39,5 +48,11 @@ extern ProgramState g_program;
 // placeholder is not loaded or the gadget cannot be made.
 void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder);
 
+// Makes image `number` a card showing `value` on the placeholder image (a plain card without
+// one); its handle, or 0 when it cannot be made.
+intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value);
+
 void Draw_Balls();
 void Draw_Stars();
+// Puts the values on show on the clipboard; does nothing before the first draw.
+void Draw_Copy();

@@ -34,7 +34,7 @@ intptr_t load_placeholder(intptr_t number, const Char16* path) {
   TempString_Append(path);
   TempString_Append(TEXT16("vide.png"));
   TempString_Area().end += 2;
-  intptr_t loaded = Image_Load(number, TempString_Address(start), 0);
+  intptr_t loaded = Image_LoadWithin(number, TempString_Address(start), 0, SLOT_PICTURE_MAX_SIDE);
   TempString_Area().end = start;
   return loaded;
 }
@@ -75,6 +75,16 @@ void start_up() {
     Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
   }
   Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage"));
+  // The keyboard works from the first moment: Space presses the button that has the focus,
+  // Enter draws as a dialog's default button does, Ctrl+C copies the draw.
+  Gadget_SetActive(DRAW_BUTTON);
+  Window_AddShortcut(0, 0, VK_RETURN, SHORTCUT_DRAW);
+  Window_AddShortcut(0, FCONTROL, 'C', SHORTCUT_COPY);
+}
+
+void draw() {
+  Draw_Balls();
+  Draw_Stars();
 }
 
 }  // namespace
@@ -83,9 +93,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   start_up();
   do {
     g_program.event = Event_Wait();
-    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) {
-      Draw_Balls();
-      Draw_Stars();
+    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) draw();
+    if (g_program.event == EVENT_MENU_ITEM) {
+      if (Event_Menu() == SHORTCUT_DRAW) draw();
+      if (Event_Menu() == SHORTCUT_COPY) Draw_Copy();
     }
   } while (g_program.event != EVENT_CLOSE_WINDOW);
   exit_program();

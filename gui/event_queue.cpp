@@ -231,6 +231,8 @@ intptr_t Event_Gadget() {
   return s ? s->object : 0;
 }
 
+intptr_t Event_Menu() { return Event_Gadget(); }
+
 intptr_t Event_Window() {
   EventState* s = state();
   return s ? s->windowNumber : 0;

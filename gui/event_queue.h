@@ -67,6 +67,8 @@ int32_t Event_Take();
 void Event_Purge(int32_t code, intptr_t object, intptr_t windowNumber, int32_t type);
 void Event_PurgeWindow(intptr_t windowNumber);
 intptr_t Event_Gadget();
+// The menu item or keyboard shortcut of the current EVENT_MENU_ITEM.
+intptr_t Event_Menu();
 // The current event's window number and type.
 intptr_t Event_Window();
 int32_t Event_Type();

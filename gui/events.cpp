@@ -19,8 +19,34 @@ const Char16 kPostMessageName[] = TEXT16("QZ_PostEventMessage");
 HWND postWindow;
 UINT postMessage;
 
+// The records handed out by Event_PostFromThread and not yet taken, chained through `next`.
+// Any process can find the event window and post the registered message to it, so a
+// parameter is trusted as a record only when it is one of these; anything else is ignored.
+EventNode* g_handedOut;
+CRITICAL_SECTION g_handedOutLock;
+bool g_lockReady;
+
+void handOut(EventNode* record) {
+  EnterCriticalSection(&g_handedOutLock);
+  record->next = g_handedOut;
+  g_handedOut = record;
+  LeaveCriticalSection(&g_handedOutLock);
+}
+
+// Unchains `address` if it is a record handed out; true when it was.
+bool takeBack(LPARAM address) {
+  if (!g_lockReady) return false;
+  EnterCriticalSection(&g_handedOutLock);
+  EventNode** link = &g_handedOut;
+  while (*link && (LPARAM)*link != address) link = &(*link)->next;
+  EventNode* found = *link;
+  if (found) *link = found->next;
+  LeaveCriticalSection(&g_handedOutLock);
+  return found != nullptr;
+}
+
 LRESULT CALLBACK postWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (postMessage && message == postMessage && lParam) {
+  if (postMessage && message == postMessage && lParam && takeBack(lParam)) {
     EventNode* record = (EventNode*)lParam;
     Event_Post(record->code, record->object, record->windowNumber, record->type, record->data,
                nullptr, EVENT_POST_FORCE);
@@ -91,7 +117,7 @@ int Event_PostFromThread(int32_t code, intptr_t object, intptr_t windowNumber, i
                          intptr_t data) {
   HWND window = postWindow;
   UINT message = postMessage;
-  if (!window || !message || !g_programHeap) return 0;
+  if (!window || !message || !g_programHeap || !g_lockReady) return 0;
   EventNode* record = (EventNode*)HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, sizeof(EventNode));
   if (!record) return 0;
   record->code = code;
@@ -99,8 +125,9 @@ int Event_PostFromThread(int32_t code, intptr_t object, intptr_t windowNumber, i
   record->windowNumber = windowNumber;
   record->type = type;
   record->data = data;
+  handOut(record);
   if (!PostMessageW(window, message, 0, (LPARAM)record)) {
-    HeapFree(g_programHeap, 0, record);
+    if (takeBack((LPARAM)record)) HeapFree(g_programHeap, 0, record);
     return 0;
   }
   return 1;
@@ -110,6 +137,8 @@ HWND Event_PostWindow() { return postWindow; }
 UINT Event_PostMessageId() { return postMessage; }
 
 void EventLib_Start() {
+  if (!g_lockReady) InitializeCriticalSection(&g_handedOutLock);
+  g_lockReady = true;
   WNDCLASSW wc = {};
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = postWindowProcedure;
@@ -128,6 +157,13 @@ void EventLib_Start() {
 void EventLib_End() {
   if (postWindow && DestroyWindow(postWindow)) Account_Deleted(ACCOUNT_WINDOW);
   postWindow = nullptr;
+  // Records still on their way die with the window: nothing will take them now.
+  if (g_lockReady)
+    while (g_handedOut) {
+      EventNode* next = g_handedOut->next;
+      HeapFree(g_programHeap, 0, g_handedOut);
+      g_handedOut = next;
+    }
   UnregisterClassW(kPostClassName, g_instance);
   EventQueue_End();
 }

@@ -218,6 +218,19 @@ LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wPa
   return NOT_HANDLED;
 }
 
+void Gadget_SetActive(intptr_t number) {
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  if (record) SetFocus(record->controlHandle);
+}
+
+void Gadget_SetText(intptr_t number, const Char16* text) {
+  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  if (!record) return;
+  SetWindowTextW(record->controlHandle, text ? text : L"");
+  // The text is the control's accessible name: tell an assistive technology that listens.
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, record->controlHandle, OBJID_CLIENT, CHILDID_SELF);
+}
+
 intptr_t Gadget_GetState(intptr_t number) {
   GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
   if (!record || !record->kind || !record->kind->GetState) return 0;

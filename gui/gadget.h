@@ -79,6 +79,13 @@ LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wPa
 HWND GadgetList_Use(HWND window);
 LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+// Gives the gadget the keyboard focus.
+void Gadget_SetActive(intptr_t number);
+// Sets the gadget's text, which is also the name an assistive technology reads for it, and
+// announces the change (EVENT_OBJECT_NAMECHANGE). An image gadget keeps the text without
+// drawing it.
+void Gadget_SetText(intptr_t number, const Char16* text);
+
 // State access through the kind table: 0 (and no change) when the gadget does not exist or its
 // kind has no such operation.
 intptr_t Gadget_GetState(intptr_t number);

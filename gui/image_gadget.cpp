@@ -3,10 +3,12 @@
 // A picture with an alpha channel is drawn from the gadget's own premultiplied copy through
 // AlphaBlend; anything else with DrawStateW.
 //
-// The control paints no background. Transparent pixels must show the window underneath, so
-// whenever an alpha picture changes or moves the window area under the control is repainted
-// first (ImageGadget_RedrawUnder); the window has no WS_CLIPCHILDREN, so that repaint covers
-// the control too and the picture is blended over a fresh background, never over itself.
+// Transparent pixels must show the window underneath. A blended picture is painted whole in a
+// memory bitmap (the window's background, then the blend) and copied to the screen in one
+// go, so that any repaint, however it was asked for, gives the same pixels: blending straight
+// onto the screen would blend over what the control last drew and darken soft edges. When an
+// alpha picture changes or moves, the window area under the control is repainted as well
+// (ImageGadget_RedrawUnder), for the parts the control no longer covers.
 #include "gui/gadget.h"
 
 #include "gui/scaling.h"
@@ -146,12 +148,46 @@ LRESULT setImage(HWND control, GadgetRecord* record, HANDLE image) {
   return (LRESULT)image;
 }
 
+// The brush the top window erases its background with, as the default erase reads it.
+HBRUSH backgroundBrush(HWND control) {
+  HBRUSH brush = (HBRUSH)GetClassLongPtrW(Gadget_TopWindow(control), GCLP_HBRBACKGROUND);
+  uintptr_t value = (uintptr_t)brush;
+  // A system colour index plus one stands for that colour's brush.
+  if (value > 0 && value <= COLOR_MENUBAR + 1) return GetSysColorBrush((int)value - 1);
+  return brush ? brush : GetSysColorBrush(COLOR_BTNFACE);
+}
+
+// What lies beneath, then the blend, composed off screen and copied as one image.
+void paintBlended(HWND control, HDC dc, HBITMAP premultiplied, int offset) {
+  RECT area;
+  GetClientRect(control, &area);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP canvas = memory ? CreateCompatibleBitmap(dc, area.right, area.bottom) : nullptr;
+  if (!canvas) {
+    // Short of memory: blend on the screen, as good as it gets.
+    if (memory) DeleteDC(memory);
+    Bitmap_AlphaDraw(dc, offset, offset, 0, 0, premultiplied, nullptr, 255);
+    return;
+  }
+  Account_Created(ACCOUNT_DC);
+  Account_Created(ACCOUNT_BITMAP);
+  HGDIOBJ previous = SelectObject(memory, canvas);
+  FillRect(memory, &area, backgroundBrush(control));
+  Bitmap_AlphaDraw(memory, offset, offset, 0, 0, premultiplied, nullptr, 255);
+  BitBlt(dc, 0, 0, area.right, area.bottom, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  DeleteObject(canvas);
+  DeleteDC(memory);
+  Account_Deleted(ACCOUNT_BITMAP);
+  Account_Deleted(ACCOUNT_DC);
+}
+
 void paint(HWND control, GadgetRecord* record, HDC dc) {
   ImageFields* f = fieldsOf(record);
   if (!f->image) return;
   int offset = hasStyle(control, WS_DLGFRAME) ? -1 : 0;
   if (f->premultiplied) {
-    Bitmap_AlphaDraw(dc, offset, offset, 0, 0, f->premultiplied, nullptr, 255);
+    paintBlended(control, dc, f->premultiplied, offset);
   } else {
     UINT type = GetObjectType(f->image) == OBJ_BITMAP ? DST_BITMAP : DST_ICON;
     DrawStateW(dc, nullptr, nullptr, (LPARAM)f->image, 0, offset, offset, 0, 0, type);
@@ -205,12 +241,14 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
       return forward(control, message, wParam, lParam);
 
     case WM_ENABLE:
-      // Returning without forwarding keeps STN_ENABLE and STN_DISABLE from the parent. A
-      // blended picture repainted on its own would be blended over itself and darken at its
-      // soft edges, so it gets the background beneath it repainted first.
-      if (f->premultiplied) ImageGadget_RedrawUnder(control, record);
-      else RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+      // Returning without forwarding keeps STN_ENABLE and STN_DISABLE from the parent.
+      RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
       return 0;
+
+    case WM_SETTEXT:
+      // The text is the gadget's accessible name, never drawn: the STATIC procedure would
+      // paint it over the picture at once.
+      return DefWindowProcW(control, message, wParam, lParam);
 
     case WM_LBUTTONDOWN:
       f->pressed = 1;

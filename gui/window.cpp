@@ -269,6 +269,29 @@ void makeAccelerators(WindowRecord* record) {
   record->accelTable = table;
 }
 
+}  // namespace
+
+int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_t command) {
+  WindowRecord* record = window_detail::record(number);
+  if (!record || !record->windowHandle || !record->accelEntries) return 0;
+  int32_t count = record->accelCount + 1;
+  ACCEL* entries =
+      (ACCEL*)HeapReAlloc(g_programHeap, 0, record->accelEntries, count * sizeof(ACCEL));
+  if (!entries) return 0;
+  record->accelEntries = entries;
+  entries[count - 1].fVirt = (BYTE)(FVIRTKEY | FNOINVERT | modifiers);
+  entries[count - 1].key = key;
+  entries[count - 1].cmd = command;
+  HACCEL table = CreateAcceleratorTableW(entries, count);
+  if (!table) return 0;  // the old table stays in force
+  if (record->accelTable) DestroyAcceleratorTable(record->accelTable);
+  record->accelTable = table;
+  record->accelCount = count;
+  return 1;
+}
+
+namespace {
+
 int showCommand(uint32_t style, bool noActivate) {
   if (style & WS_MAXIMIZE) return noActivate ? SW_SHOWNA : SW_SHOWMAXIMIZED;
   if (style & WS_MINIMIZE) return noActivate ? SW_SHOWMINNOACTIVE : SW_SHOWMINIMIZED;

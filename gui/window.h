@@ -31,7 +31,7 @@ const intptr_t WINDOW_MENU_CONTROL_ID = -10000;
 // The windows registry's record.
 struct WindowRecord {
   HWND windowHandle;    // live mark
-  ACCEL* accelEntries;  // the two accelerator entries, from the program heap
+  ACCEL* accelEntries;  // the accelerator entries (Tab, Shift+Tab, then any shortcuts added)
   HACCEL accelTable;
   int32_t accelCount;
   int32_t minMaxState;  // 1 while minimised or maximised
@@ -45,6 +45,10 @@ intptr_t Window_OpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t in
                                int32_t innerHeight, const Char16* title, uint32_t flags,
                                HWND parent);
 void Window_Free(intptr_t number);
+// Adds a key (a virtual-key code, with FCONTROL, FSHIFT or FALT) to the window's accelerators:
+// pressing it while the window is active posts EVENT_MENU_ITEM with `command` (below 64000,
+// where the Tab commands are). 1 when added, 0 when the window or memory is missing.
+int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_t command);
 void Window_Center(HWND window, uint32_t flags, HWND parent);
 LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The window handle of a number; null if no such window is open.

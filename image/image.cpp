@@ -16,6 +16,11 @@ ObjectRegistry* g_images;
 // A side above 32767 keeps its low 16 bits, read back signed: 40000 reads -25536.
 int16_t side16(int32_t value) { return (int16_t)(uint16_t)((uint32_t)value & 0xFFFF); }
 
+// A height may be negative (a top-down BMP): its size is what counts.
+bool within(int32_t width, int32_t height, int32_t maxSide) {
+  return width <= maxSide && height <= maxSide && height >= -maxSide;
+}
+
 ImageRecord* liveRecord(intptr_t number) {
   if (!g_images) return nullptr;
   ImageRecord* record = (ImageRecord*)Registry_Get(g_images, number);
@@ -30,17 +35,22 @@ void Image_End() {
 }
 
 intptr_t Image_Load(intptr_t number, const Char16* fileName, uint32_t flags) {
+  return Image_LoadWithin(number, fileName, flags, IMAGE_MAX_SIDE);
+}
+
+intptr_t Image_LoadWithin(intptr_t number, const Char16* fileName, uint32_t flags,
+                          int32_t maxSide) {
   (void)flags;
   uint8_t* data;
   uint32_t size;
   // Every failure up to here leaves the number as it was: nothing has touched the registry.
   if (!image_detail::readWholeFile(fileName, &data, &size)) return 0;
-  intptr_t result = Image_LoadMemory(number, data, size);
+  intptr_t result = Image_LoadMemory(number, data, size, maxSide);
   HeapFree(g_programHeap, 0, data);
   return result;
 }
 
-intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size) {
+intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size, int32_t maxSide) {
   if (!g_images) return 0;
   // Frees the image the number held, if any, before the new data is examined.
   ImageRecord* record = (ImageRecord*)Registry_Allocate(g_images, number);
@@ -51,7 +61,8 @@ intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size) {
   HICON icon = Icon_FromMemory(data, size);
   if (icon) {
     int32_t width, height, depth;
-    if (!image_detail::describeIcon(icon, &width, &height, &depth)) {
+    if (!image_detail::describeIcon(icon, &width, &height, &depth) ||
+        !within(width, height, maxSide)) {
       image_detail::destroyHandle(icon);
       Registry_Release(g_images, id);
       return 0;
@@ -65,11 +76,16 @@ intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size) {
     handle = icon;
   } else {
     uint32_t format = ImageDecoder_Find(data, size);
+    const DecodeContext* context = ImageDecoder_Context();
+    // The header alone tells the size: a picture over the limit never gets a pixel buffer.
+    if (format && !within(context->width, context->height, maxSide)) {
+      ImageDecoder_Close();
+      format = 0;
+    }
     if (!format) {
       Registry_Release(g_images, id);
       return 0;
     }
-    const DecodeContext* context = ImageDecoder_Context();
     record->width = side16(context->width);
     record->height = side16(context->height);
     record->depth = (uint8_t)context->outputDepth;
@@ -84,6 +100,26 @@ intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size) {
     return 0;
   }
   // Stored last: until now the record counted as no object.
+  record->handle = handle;
+  return number == OBJECT_DYNAMIC ? id : (intptr_t)handle;
+}
+
+intptr_t Image_Create(intptr_t number, int32_t width, int32_t height) {
+  if (!g_images) return 0;
+  ImageRecord* record = (ImageRecord*)Registry_Allocate(g_images, number);
+  if (!record) return 0;
+  intptr_t id = number == OBJECT_DYNAMIC ? (intptr_t)record : number;
+  HANDLE handle = image_detail::blankBitmap(width, height);
+  if (!handle) {
+    Registry_Release(g_images, id);
+    return 0;
+  }
+  record->width = side16(width);
+  record->height = side16(height);
+  record->depth = 24;
+  record->sourceDepth = 24;
+  record->format = FORMAT_BMP;  // what it is: an uncompressed bitmap
+  record->frameCount = 1;
   record->handle = handle;
   return number == OBJECT_DYNAMIC ? id : (intptr_t)handle;
 }

@@ -4,6 +4,12 @@
 #include "runtime/platform.h"
 
 intptr_t Image_Load(intptr_t number, const Char16* fileName, uint32_t flags);
+// Image_Load for pictures no larger than maxSide pixels a side; a larger one is refused from
+// its header, before any pixel memory is taken, and counts as a file that cannot be decoded.
+intptr_t Image_LoadWithin(intptr_t number, const Char16* fileName, uint32_t flags, int32_t maxSide);
+// A new opaque 24-bit picture of width x height pixels, all black, for the caller to draw on;
+// the same results as Image_Load.
+intptr_t Image_Create(intptr_t number, int32_t width, int32_t height);
 intptr_t Image_Handle(intptr_t number);
 int32_t Image_Width(intptr_t number);
 int32_t Image_Height(intptr_t number);

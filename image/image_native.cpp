@@ -101,14 +101,13 @@ void image_detail::destroyHandle(HANDLE handle) {
 
 HICON Icon_FromMemory(const uint8_t*, uint32_t) { return nullptr; }
 
-HBITMAP Bitmap_FromDecoder() {
-  const DecodeContext* context = ImageDecoder_Context();
+namespace {
+// A zeroed memory bitmap, from the process heap so that a test can make it fail as
+// CreateDIBSection can.
+MemoryBitmap* newMemoryBitmap(int32_t width, int32_t height, int32_t depth) {
   int32_t pitch;
   size_t total;
-  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth, &pitch,
-                                  &total))
-    return nullptr;
-  // From the process heap, so that a test can make the bitmap fail as CreateDIBSection can.
+  if (!image_detail::pictureBytes(width, height, depth, &pitch, &total)) return nullptr;
   HANDLE heap = GetProcessHeap();
   MemoryBitmap* bitmap = (MemoryBitmap*)HeapAlloc(heap, HEAP_ZERO_MEMORY, sizeof(MemoryBitmap));
   uint8_t* bits = bitmap ? (uint8_t*)HeapAlloc(heap, HEAP_ZERO_MEMORY, total ? total : 1) : nullptr;
@@ -116,10 +115,21 @@ HBITMAP Bitmap_FromDecoder() {
     if (bitmap) HeapFree(heap, 0, bitmap);
     return nullptr;
   }
-  *bitmap = MemoryBitmap{kBitmapMagic,         context->width, context->height,
-                         context->outputDepth, pitch,          bits};
+  *bitmap = MemoryBitmap{kBitmapMagic, width, height, depth, pitch, bits};
   Account_Created(ACCOUNT_BITMAP);
-  if (!ImageDecoder_DecodeRows(bits, pitch, DECODE_BOTTOM_UP)) {
+  return bitmap;
+}
+}  // namespace
+
+HANDLE image_detail::blankBitmap(int32_t width, int32_t height) {
+  return newMemoryBitmap(width, height, 24);
+}
+
+HBITMAP Bitmap_FromDecoder() {
+  const DecodeContext* context = ImageDecoder_Context();
+  MemoryBitmap* bitmap = newMemoryBitmap(context->width, context->height, context->outputDepth);
+  if (!bitmap) return nullptr;
+  if (!ImageDecoder_DecodeRows(bitmap->bits, bitmap->pitch, DECODE_BOTTOM_UP)) {
     image_detail::destroyHandle(bitmap);
     return nullptr;
   }

@@ -104,43 +104,54 @@ HICON Icon_FromMemory(const uint8_t* data, uint32_t size) {
   return icon;
 }
 
-HBITMAP Bitmap_FromDecoder() {
-  const DecodeContext* context = ImageDecoder_Context();
+namespace {
+// A bottom-up DIB section of the given size and depth, its memory zeroed by the platform.
+HBITMAP newDibSection(int32_t width, int32_t height, int32_t depth, uint8_t** bits) {
   int32_t pitch;
   size_t total;
-  if (!image_detail::pictureBytes(context->width, context->height, context->outputDepth, &pitch,
-                                  &total))
-    return nullptr;
+  if (!image_detail::pictureBytes(width, height, depth, &pitch, &total)) return nullptr;
   BITMAPINFO info;
   memset(&info, 0, sizeof info);
   info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = context->width;
-  info.bmiHeader.biHeight = context->height;  // positive: bottom-up
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // positive: bottom-up
   info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = (WORD)context->outputDepth;
+  info.bmiHeader.biBitCount = (WORD)depth;
   info.bmiHeader.biCompression = BI_RGB;
 
   HDC dc = CreateCompatibleDC(nullptr);
   if (!dc) return nullptr;
   Account_Created(ACCOUNT_DC);
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (bitmap) {
-    Account_Created(ACCOUNT_BITMAP);
-    DIBSECTION section;
-    bool ok = GetObjectW(bitmap, sizeof section, &section) == sizeof section && bits;
-    if (ok) {
-      int32_t rowBytes = Bitmap_RowBytes(section.dsBm.bmWidth, section.dsBm.bmBitsPixel);
-      ok = ImageDecoder_DecodeRows((uint8_t*)bits, rowBytes, DECODE_BOTTOM_UP) != 0;
-    }
-    if (!ok) {
-      DeleteObject(bitmap);
-      Account_Deleted(ACCOUNT_BITMAP);
-      bitmap = nullptr;
-    }
-  }
+  void* memory = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
   DeleteDC(dc);
   Account_Deleted(ACCOUNT_DC);
+  if (!bitmap) return nullptr;
+  Account_Created(ACCOUNT_BITMAP);
+  if (!memory) {
+    image_detail::destroyHandle(bitmap);
+    return nullptr;
+  }
+  *bits = (uint8_t*)memory;
+  return bitmap;
+}
+}  // namespace
+
+HANDLE image_detail::blankBitmap(int32_t width, int32_t height) {
+  uint8_t* bits;
+  return newDibSection(width, height, 24, &bits);
+}
+
+HBITMAP Bitmap_FromDecoder() {
+  const DecodeContext* context = ImageDecoder_Context();
+  uint8_t* bits;
+  HBITMAP bitmap = newDibSection(context->width, context->height, context->outputDepth, &bits);
+  if (!bitmap) return nullptr;
+  int32_t rowBytes = Bitmap_RowBytes(context->width, context->outputDepth);
+  if (!ImageDecoder_DecodeRows(bits, rowBytes, DECODE_BOTTOM_UP)) {
+    image_detail::destroyHandle(bitmap);
+    return nullptr;
+  }
   return bitmap;
 }
 

@@ -2,6 +2,7 @@
 // imgload tool and tests.
 #pragma once
 
+#include "image/decoder.h"
 #include "runtime/platform.h"
 
 struct ImageRecord {
@@ -14,7 +15,9 @@ struct ImageRecord {
   int32_t frameCount;   // always 1
 };
 
-intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size);
+// maxSide as for Image_LoadWithin.
+intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size,
+                          int32_t maxSide = IMAGE_MAX_SIDE);
 // The live record of a number, or null.
 const ImageRecord* Image_Record(intptr_t number);
 
@@ -27,6 +30,8 @@ bool readWholeFile(const Char16* fileName, uint8_t** data, uint32_t* size);
 // Size and depth of an icon from its colour bitmap (a monochrome icon: its mask's upper
 // half, depth 1). False when the platform cannot describe it.
 bool describeIcon(HICON icon, int32_t* width, int32_t* height, int32_t* depth);
+// A zeroed bottom-up 24-bit bitmap; null when the size is refused or memory runs out.
+HANDLE blankBitmap(int32_t width, int32_t height);
 // Destroys a bitmap or an icon, whichever the handle is.
 void destroyHandle(HANDLE handle);
 }  // namespace image_detail

@@ -161,8 +161,9 @@ slot_x() { if [ "$1" -le 5 ]; then echo $((110 * ($1 - 1))); else echo $((550 + 
 SLOTS="1 2 3 4 5 7 8"
 
 # read_slots FILE: one token per slot 1-5, 7, 8: bN (ball N), sN (star N), P (the group's
-# placeholder), E (nothing there) or ? (anything else). A drawn picture is 100 pixels wide and
-# a placeholder 90, which the pixel at (x + 95, 95) tells apart.
+# placeholder), T (a value written as text, on the placeholder or on a white card), E (nothing
+# there) or ? (anything else). A drawn picture is 100 pixels wide and a placeholder 90, which
+# the pixel at (x + 95, 95) tells apart; text is dark, which no picture of the coded set is.
 read_slots() {
   local file=$1 points=(105,50) k x
   for k in $SLOTS; do x=$(slot_x "$k"); points+=("$((x + 4)),4" "$((x + 95)),95"); done
@@ -172,6 +173,7 @@ read_slots() {
     a=${values[i]}; wide=${values[i + 1]}; i=$((i + 2))
     IFS=, read -r r g b <<<"$a"
     if near "$a" "$bg"; then out+=(E)
+    elif { near "$a" 90,90,90 || near "$a" 160,160,160 || near "$a" 255,255,255; } && has_text "$file" "$x"; then out+=(T)
     elif near "$a" 90,90,90 && [ "$k" -le 5 ] && near "$wide" "$bg"; then out+=(P)
     elif near "$a" 160,160,160 && [ "$k" -ge 7 ] && near "$wide" "$bg"; then out+=(P)
     elif [ "$k" -le 5 ] && near "$r,0,$b" 200,0,40 && [ $(((g - 20 + 1) % 4)) -le 2 ] && near "$wide" "$a"; then
@@ -179,6 +181,48 @@ read_slots() {
     elif [ "$k" -ge 7 ] && near "$r,0,$b" 40,0,200 && near "$wide" "$a"; then
       out+=("s$(((g - 20 + 8) / 16))")
     else out+=("?"); fi
+  done
+  echo "${out[*]}"
+}
+
+# has_text FILE X: the slot at X holds dark text (over 1% of its pixels nearly black).
+has_text() {
+  local dark
+  dark=$(convert "$1" -crop "90x100+$2+0" +repage -colorspace gray -threshold 15% -negate -format '%[fx:mean]' info:)
+  awk -v d="$dark" 'BEGIN { exit !(d > 0.01) }'
+}
+
+# read_names: the slots' accessible names as tokens, as read_slots gives them: "Boule N" is bN,
+# "Étoile N" sN, "Boule à tirer" and "Étoile à tirer" P, no control E.
+read_names() {
+  local line name k out=()
+  local -A by=()
+  while IFS= read -r line; do
+    [[ $line =~ ^id=([0-9]+)\ name=(.*)$ ]] || continue
+    name=${BASH_REMATCH[2]}
+    case $name in
+      "Boule à tirer" | "Étoile à tirer") by[${BASH_REMATCH[1]}]=P ;;
+      Boule\ [0-9]*) by[${BASH_REMATCH[1]}]=b${name#Boule } ;;
+      Étoile\ [0-9]*) by[${BASH_REMATCH[1]}]=s${name#Étoile } ;;
+      *) by[${BASH_REMATCH[1]}]="?" ;;
+    esac
+  done < <(wine "$probe" --names "$title" 2>/dev/null | tr -d '\r')
+  for k in $SLOTS; do out+=("${by[$k]:-E}"); done
+  echo "${out[*]}"
+}
+
+# copied ID: Ctrl+C in the window, then the clipboard's text as tokens (five balls, two stars),
+# or "raw:TEXT" when it is not seven numbers separated by tabs.
+copied() {
+  local text v i=0 out=()
+  xdotool windowfocus "$1" 2>/dev/null
+  xdotool key ctrl+c
+  sleep 0.3
+  text=$(wine "$probe" --clipboard 2>/dev/null | tr -d '\r')
+  if ! grep -qP '^\d+(\t\d+){6}$' <<<"$text"; then echo "raw:$text"; return; fi
+  for v in $text; do
+    if [ $i -lt 5 ]; then out+=("b$v"); else out+=("s$v"); fi
+    i=$((i + 1))
   done
   echo "${out[*]}"
 }
@@ -219,13 +263,13 @@ case_full_set() {
   if ! id=$(window 760 140); then fail startup_layout "no 760x140 window titled '$title'"; wait_exit "$dir" >/dev/null; return; fi
 
   local want="window class=WindowClass_0 client=760x140
-child class=Static id=1 x=0 y=0 w=90 h=100 visible=1 text=
-child class=Static id=2 x=110 y=0 w=90 h=100 visible=1 text=
-child class=Static id=3 x=220 y=0 w=90 h=100 visible=1 text=
-child class=Static id=4 x=330 y=0 w=90 h=100 visible=1 text=
-child class=Static id=5 x=440 y=0 w=90 h=100 visible=1 text=
-child class=Static id=7 x=550 y=0 w=90 h=100 visible=1 text=
-child class=Static id=8 x=660 y=0 w=90 h=100 visible=1 text=
+child class=Static id=1 x=0 y=0 w=90 h=100 visible=1 text=Boule à tirer
+child class=Static id=2 x=110 y=0 w=90 h=100 visible=1 text=Boule à tirer
+child class=Static id=3 x=220 y=0 w=90 h=100 visible=1 text=Boule à tirer
+child class=Static id=4 x=330 y=0 w=90 h=100 visible=1 text=Boule à tirer
+child class=Static id=5 x=440 y=0 w=90 h=100 visible=1 text=Boule à tirer
+child class=Static id=7 x=550 y=0 w=90 h=100 visible=1 text=Étoile à tirer
+child class=Static id=8 x=660 y=0 w=90 h=100 visible=1 text=Étoile à tirer
 child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   local got
   got=$(probe | sed -E 's/ x=[0-9-]+ y=[0-9-]+ client=/ client=/')
@@ -240,6 +284,21 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   elif [ "$slots" != "P P P P P P P" ]; then fail startup_layout "slots show '$slots', expected placeholders"
   elif [ $button_ok = 0 ]; then fail startup_layout "button not at (5,110) 750x25 on screen: ${edge[*]}"
   else pass startup_layout; fi
+
+  # The keyboard from the first moment: Ctrl+C before any draw leaves the clipboard alone, and
+  # Enter draws without a Tab first. What the slots show, their names and the copy agree.
+  wine "$probe" --set-clipboard avant >/dev/null 2>&1
+  local before_copy names copy
+  before_copy=$(copied "$id")
+  xdotool key Return
+  first=$(read_slots "$(shoot "$id" enter)")
+  names=$(read_names)
+  copy=$(copied "$id")
+  if [ "$before_copy" != "raw:avant" ]; then fail enter_names_copy "Ctrl+C before a draw changed the clipboard to '$before_copy'"
+  elif ! valid_draw "$first"; then fail enter_names_copy "after Enter the slots show '$first'"
+  elif [ "$names" != "$first" ] || [ "$copy" != "$first" ]; then
+    fail enter_names_copy "slots show '$first', names say '$names', the copy says '$copy'"
+  else pass enter_names_copy; fi
 
   click_button "$id"
   first=$(read_slots "$(shoot "$id" draw1)")
@@ -364,6 +423,8 @@ case_no_gfx() {
   if [ "$code" = 0 ]; then pass no_gfx_enter_exits; else fail no_gfx_enter_exits "exit code $code"; fi
 }
 
+# An empty balls folder: no ball slots at start, and a draw shows the balls drawn as text on
+# plain cards, since none has a picture.
 case_empty_balls() {
   local dir=$work/emptyballs id got slots code
   make_set "$dir"
@@ -379,7 +440,7 @@ case_empty_balls() {
   code=$(wait_exit "$dir")
   if [ "$got" != "child class=Static id=7 child class=Static id=8 child class=Button id=9 " ]; then
     fail empty_balls_folder "controls at start: $got"
-  elif [[ ! "$slots" =~ ^E\ E\ E\ E\ E\ s[0-9]+\ s[0-9]+$ ]] || [ "$after" != 0 ]; then
+  elif [[ ! "$slots" =~ ^T\ T\ T\ T\ T\ s[0-9]+\ s[0-9]+$ ]] || [ "$after" != 5 ]; then
     fail empty_balls_folder "after a draw the slots show '$slots' ($after ball controls)"
   elif [ "$code" != 0 ]; then fail empty_balls_folder "exit code $code"
   else pass empty_balls_folder; fi
@@ -398,7 +459,7 @@ case_no_placeholders() {
   before=$(read_slots "$(shoot "$id" novide0)")
   click_button "$id"
   slots=$(read_slots "$(shoot "$id" novide1)")
-  # Undecodable pictures with no placeholder to fall back on: the slots go away again.
+  # Undecodable pictures with no placeholder: the values as text on plain 100 x 100 cards.
   for v in $(seq 0 49); do printf 'not a picture\n' >"$dir/GFX/Balls/$v.png"; done
   for v in $(seq 0 11); do printf 'not a picture\n' >"$dir/GFX/Stars/$v.png"; done
   click_button "$id"
@@ -410,43 +471,48 @@ case_no_placeholders() {
   if [ "$got" != "child class=Button id=9 " ] || [ "$before" != "E E E E E E E" ]; then
     fail no_placeholder "at start: controls '$got', slots '$before'"
   elif ! valid_draw "$slots"; then fail no_placeholder "after a draw the slots show '$slots'"
-  elif [ "$gone" != "E E E E E E E" ] || [ "$controls" != "child class=Button id=9 " ]; then
+  elif [ "$gone" != "T T T T T T T" ] || [ "$(grep -o 'class=Static' <<<"$controls" | wc -l)" != 7 ]; then
     fail no_placeholder "after undecodable files: slots '$gone', controls '$controls'"
   elif [ "$code" != 0 ]; then fail no_placeholder "exit code $code"
   else pass no_placeholder; fi
 }
 
-# Only even balls and stars 0-5 exist: a slot whose file is missing keeps what it showed.
+# Only even balls and stars 0-5 exist: a slot whose file is missing shows its drawn value as
+# text, never an earlier picture; the names and the copy give the same values.
 case_partial_files() {
-  local dir=$work/partial id v code prev now i problem=""
+  local dir=$work/partial id v code now names copy i problem="" texts=0
   make_set "$dir"
   for v in $(seq 1 2 49); do rm -f "$dir/GFX/Balls/$v.png"; done
   for v in $(seq 6 11); do rm -f "$dir/GFX/Stars/$v.png"; done
   start "$dir"
   if ! id=$(window 760 140); then fail partial_files "no window"; wait_exit "$dir" >/dev/null; return; fi
-  prev=(P P P P P P P)
-  local kept=0 changed=0
   for round in 1 2 3 4; do
     click_button "$id"
     now=($(read_slots "$(shoot "$id" partial$round)"))
+    names=$(read_names)
+    copy=$(copied "$id")
+    local named=($names)
+    valid_draw "$names" && [ "$copy" = "$names" ] || problem="round $round: names '$names', copy '$copy'"
     for i in 0 1 2 3 4 5 6; do
-      if [ "${now[i]}" = "${prev[i]}" ]; then kept=$((kept + 1)); continue; fi
-      changed=$((changed + 1))
-      if [ "$i" -le 4 ]; then [[ ${now[i]} =~ ^b([0-9]+)$ ]] && [ $((BASH_REMATCH[1] % 2)) = 0 ] || problem="round $round slot $i shows ${now[i]}"
-      else [[ ${now[i]} =~ ^s([0-5])$ ]] || problem="round $round slot $i shows ${now[i]}"; fi
+      v=${named[i]:1}
+      if { [ "$i" -le 4 ] && [ $((v % 2)) = 1 ]; } || { [ "$i" -ge 5 ] && [ "$v" -ge 6 ]; }; then
+        [ "${now[i]}" = T ] && texts=$((texts + 1)) || problem="round $round slot $i: ${named[i]} has no file, shows ${now[i]}"
+      else
+        [ "${now[i]}" = "${named[i]}" ] || problem="round $round slot $i: ${named[i]} drawn, shows ${now[i]}"
+      fi
     done
-    prev=("${now[@]}")
   done
   close_window "$id"
   code=$(wait_exit "$dir")
-  if [ -n "$problem" ]; then fail partial_files "$problem (only present files may appear)"
-  elif [ "$kept" = 0 ] || [ "$changed" = 0 ]; then fail partial_files "kept $kept, changed $changed over four draws"
+  if [ -n "$problem" ]; then fail partial_files "$problem"
+  elif [ "$texts" = 0 ]; then fail partial_files "no missing file drawn in four draws"
   elif [ "$code" != 0 ]; then fail partial_files "exit code $code"
   else pass partial_files; fi
 }
 
-# Files that exist but cannot be decoded: the slot goes back to its placeholder rather than
-# keep a picture whose bitmap the failed load has freed; the program goes on and closes cleanly.
+# Files that exist but cannot be decoded: the slot shows the value as text on its placeholder
+# rather than keep a picture whose bitmap the failed load has freed; the program goes on and
+# closes cleanly.
 case_corrupt_files() {
   local dir=$work/corrupt id v first second third code
   make_set "$dir"
@@ -465,11 +531,75 @@ case_corrupt_files() {
   close_window "$id"
   code=$(wait_exit "$dir")
   if ! valid_draw "$first"; then fail corrupt_file "first draw showed '$first'"
-  elif [ "$second" != "P P P P P P P" ] || [ "$sizes" != 7 ]; then
-    fail corrupt_file "after undecodable files the slots show '$second' ($sizes placeholder-sized), expected placeholders"
-  elif [ "$third" != "P P P P P P P" ]; then fail corrupt_file "a further draw shows '$third'"
+  elif [ "$second" != "T T T T T T T" ] || [ "$sizes" != 7 ]; then
+    fail corrupt_file "after undecodable files the slots show '$second' ($sizes placeholder-sized), expected values as text"
+  elif [ "$third" != "T T T T T T T" ]; then fail corrupt_file "a further draw shows '$third'"
   elif [ "$code" != 0 ]; then fail corrupt_file "exit code $code"
   else pass corrupt_file; fi
+}
+
+# Pictures with soft edges (the demo set) repainted from outside: each slot invalidated alone
+# ten times, then the window covered and uncovered, gives the first paint's pixels exactly.
+# Then event messages forged from another process: the program ignores them and ends
+# cleanly when closed.
+case_repaint_and_forgery() {
+  local dir=$work/demo id first again uncovered code alive
+  "$pictures" "$dir" >/dev/null
+  start "$dir"
+  if ! id=$(window 760 140); then fail repaint_same_pixels "no window"; wait_exit "$dir" >/dev/null; return; fi
+  click_button "$id"
+  first=$(shoot "$id" repaint0)
+  wine "$probe" --invalidate 10 "$title" >/dev/null 2>&1
+  again=$(compare -metric AE "$first" "$(shoot "$id" repaint1)" null: 2>&1)
+  wine "$probe" --cover "$title" >/dev/null 2>&1
+  uncovered=$(compare -metric AE "$first" "$(shoot "$id" repaint2)" null: 2>&1)
+  if [ "$again" = 0 ] && [ "$uncovered" = 0 ]; then pass repaint_same_pixels
+  else fail repaint_same_pixels "pixels changed: $again after invalidating each slot, $uncovered after covering"; fi
+
+  local v
+  for v in 0x10 0x7ffe0000 0xdeadbeef; do wine "$probe" --post-event "$v" "$title" >/dev/null 2>&1; done
+  sleep 0.5
+  alive=$(probe | grep -c '^window class=WindowClass_0 ')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ "$alive" = 1 ] && [ "$code" = 0 ]; then pass forged_event_posts
+  else fail forged_event_posts "after forged posts: window there $alive, exit code $code"; fi
+}
+
+# Ball files that declare 11000 x 11000 pixels (470 KB each, a 484 MB bitmap if decoded): the
+# slots show the values as text, and the process's private memory grows by far less than the
+# budget of seven slots at the size limit (1024 x 1024 x 4 bytes, twice: 56 MiB).
+case_huge_picture() {
+  local dir=$work/huge id v before after slots names code
+  make_set "$dir"
+  python3 - "$dir/huge.png" <<'PY'
+import struct, sys, zlib
+side = 11000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+packer, row = zlib.compressobj(9), bytes(1 + 4 * side)
+pixels = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
+header = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+PY
+  for v in $(seq 0 49); do ln -f "$dir/huge.png" "$dir/GFX/Balls/$v.png"; done
+  start "$dir"
+  if ! id=$(window 760 140); then fail huge_picture "no window"; wait_exit "$dir" >/dev/null; return; fi
+  before=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  click_button "$id"
+  slots=$(read_slots "$(shoot "$id" huge)")
+  names=$(read_names)
+  after=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  local grown=$(((${after:-0} - ${before:-0}) / 1024))
+  echo "huge_picture: private memory $before -> $after bytes ($grown KiB) over one draw" >&2
+  if [[ ! "$slots" =~ ^T\ T\ T\ T\ T\ s[0-9]+\ s[0-9]+$ ]] || ! valid_draw "$names" || [ "${names#* * * * * }" != "${slots#* * * * * }" ]; then
+    fail huge_picture "slots show '$slots', names '$names'"
+  elif [ "${before:-0}" = 0 ] || [ "${after:-0}" = 0 ] || [ "$grown" -ge $((56 * 1024)) ]; then
+    fail huge_picture "private memory $before -> $after bytes"
+  elif [ "$code" != 0 ]; then fail huge_picture "exit code $code"
+  else pass huge_picture; fi
 }
 
 case_full_set
@@ -479,6 +609,8 @@ case_empty_balls
 case_no_placeholders
 case_partial_files
 case_corrupt_files
+case_repaint_and_forgery
+case_huge_picture
 unmanaged on
 case_close_requests
 case_session_end

@@ -4,8 +4,10 @@
 
 #include <string>
 
+#include "image/bitmap.h"
 #include "image/decoder.h"
 #include "image/icon.h"
+#include "image/image.h"
 #include "image/record.h"
 #include "runtime/accounting.h"
 #include "runtime/registry.h"
@@ -194,6 +196,33 @@ TEST_F(LoaderTest, DynamicNumbersAndFreeingAll) {
   EXPECT_EQ(Image_Handle(0), 0);
   EXPECT_EQ(Image_Handle(20), 0);
   EXPECT_EQ(Image_Handle(dynamicNumber), 0);
+}
+
+TEST_F(LoaderTest, ASideOverTheLimitIsRefusedBeforeAnyBitmapIsMade) {
+  Bytes fits = smallBmp(1024, 1), wide = smallBmp(1025, 1), tall = smallBmp(1, -1025);
+  ASSERT_NE(Image_LoadMemory(5, fits.data(), (uint32_t)fits.size(), 1024), 0);
+  int64_t made = Account_Created_Total(ACCOUNT_BITMAP);
+  EXPECT_EQ(Image_LoadMemory(5, wide.data(), (uint32_t)wide.size(), 1024), 0);
+  EXPECT_EQ(Image_LoadMemory(6, tall.data(), (uint32_t)tall.size(), 1024), 0);
+  EXPECT_EQ(Account_Created_Total(ACCOUNT_BITMAP), made);
+  EXPECT_EQ(Image_Handle(5), 0);  // like a file that cannot be decoded: the number is free
+  EXPECT_NE(Image_LoadMemory(5, wide.data(), (uint32_t)wide.size()), 0);  // no limit given
+}
+
+TEST_F(LoaderTest, CreateMakesABlankOpaquePictureUnderTheNumber) {
+  Bytes bmp = smallBmp(2, 3);
+  ASSERT_NE(Image_LoadMemory(4, bmp.data(), (uint32_t)bmp.size()), 0);
+  int64_t live = Account_Live(ACCOUNT_BITMAP);
+  intptr_t handle = Image_Create(4, 5, 7);  // frees the picture the number held
+  ASSERT_NE(handle, 0);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live);
+  EXPECT_EQ(Image_Handle(4), handle);
+  BitmapView view;
+  ASSERT_EQ(Bitmap_Describe((HANDLE)handle, &view), 1);
+  EXPECT_EQ(view.width * 100 + view.rows * 10 + view.bitCount / 8, 5 * 100 + 7 * 10 + 3);
+  EXPECT_EQ(BitmapView_Row(view, 6)[14], 0);
+  EXPECT_EQ(Image_Create(4, 0, 7), 0);
+  EXPECT_EQ(Image_Handle(4), 0);
 }
 
 // ---- icon directory choice (platform-free) ----

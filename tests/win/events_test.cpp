@@ -179,6 +179,14 @@ TEST_F(EventQueueTest, PostsFromAnotherThreadArriveThroughTheEventWindow) {
   EXPECT_FALSE(IsWindowVisible(postWindow));
   EXPECT_EQ(Event_PostMessageId(), RegisterWindowMessageW(L"QZ_PostEventMessage"));
 
+  // Forged posts, as any process can make them: a bad address, and a record-shaped block the
+  // window never handed out. Neither is taken for an event, and neither block is touched.
+  EventNode forged = {nullptr, EVENT_GADGET, 0, 9, 0, 0, 0, nullptr};
+  PostMessageW(postWindow, Event_PostMessageId(), 0, (LPARAM)0x10);
+  PostMessageW(postWindow, Event_PostMessageId(), 0, (LPARAM)&forged);
+  for (int i = 0; i < 4; i++) EXPECT_NE(Event_WaitTimeout(0), EVENT_GADGET);
+  EXPECT_EQ(forged.code, EVENT_GADGET);
+
   // Posted with the force flag: a held queue still takes it.
   Event_Hold(1);
   std::thread sender([] { EXPECT_EQ(Event_PostFromThread(EVENT_MENU_ITEM, 77, 2, 5, 0), 1); });

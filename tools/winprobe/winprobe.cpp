@@ -21,9 +21,25 @@
 // sent, then WM_ENDSESSION with TRUE, and "queryendsession=N" printed with the answer).
 // Exit code 0 when every message was taken within a second, 1 when no window matched, 3
 // when the window did not answer in time.
+//
+// More views and actions on the first visible window titled TITLE (exit 1 when none matched):
+//   winprobe --names TITLE        one line per descendant control, "id=N name=T", with the
+//                                 name an assistive technology reads (AccessibleObjectFromWindow
+//                                 with OBJID_CLIENT, then accName)
+//   winprobe --invalidate N TITLE each descendant control invalidated alone, N rounds
+//   winprobe --cover TITLE        a window laid over it for half a second, then taken away
+//   winprobe --post-event V TITLE the event message "QZ_PostEventMessage" posted to the
+//                                 window's process's event window with lParam V (a number)
+//   winprobe --memory TITLE       "private=N": the private bytes of the window's process
+//   winprobe --clipboard          the clipboard's Unicode text, as UTF-8
+//   winprobe --set-clipboard T    puts T on the clipboard as Unicode text
+#include <initguid.h>  // the import library resolves the accessibility IDs wrongly on x86_64
+#include <oleacc.h>
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -130,12 +146,157 @@ int ask(const wchar_t* request, const wchar_t* title) {
   return answered ? 0 : 3;
 }
 
+HWND find_window(const wchar_t* title) {
+  Search search = {title, 0, nullptr};
+  EnumWindows(find_top, (LPARAM)&search);
+  return search.window;
+}
+
+BOOL CALLBACK report_name(HWND child, LPARAM) {
+  IAccessible* object = nullptr;
+  std::string name;
+  if (SUCCEEDED(AccessibleObjectFromWindow(child, (DWORD)OBJID_CLIENT, IID_IAccessible,
+                                           (void**)&object)) &&
+      object) {
+    VARIANT self;
+    VariantInit(&self);
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR text = nullptr;
+    if (SUCCEEDED(object->get_accName(self, &text)) && text) name = utf8(text);
+    SysFreeString(text);
+    object->Release();
+  }
+  std::printf("id=%lld name=%s\n", (long long)GetWindowLongPtrW(child, GWLP_ID), name.c_str());
+  return TRUE;
+}
+
+BOOL CALLBACK invalidate_one(HWND child, LPARAM) {
+  InvalidateRect(child, nullptr, FALSE);
+  Sleep(20);  // one control at a time: each repaints on its own
+  return TRUE;
+}
+
+// A plain window of our own over the target, shown long enough for the target to be hidden.
+void cover(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  HWND over =
+      CreateWindowExW(WS_EX_TOPMOST, L"STATIC", L"", WS_POPUP | WS_VISIBLE, r.left, r.top,
+                      r.right - r.left, r.bottom - r.top, nullptr, nullptr, nullptr, nullptr);
+  for (int i = 0; i < 25; ++i) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    Sleep(20);
+  }
+  DestroyWindow(over);
+}
+
+struct EventWindowSearch {
+  DWORD process;
+  HWND found;
+};
+
+BOOL CALLBACK find_event_window(HWND window, LPARAM param) {
+  EventWindowSearch* search = (EventWindowSearch*)param;
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if (process != search->process || class_name(window) != "PostEventClass") return TRUE;
+  search->found = window;
+  return FALSE;
+}
+
+int post_event(HWND window, const wchar_t* value) {
+  EventWindowSearch search = {0, nullptr};
+  GetWindowThreadProcessId(window, &search.process);
+  EnumWindows(find_event_window, (LPARAM)&search);
+  if (!search.found) return 1;
+  UINT message = RegisterWindowMessageW(L"QZ_PostEventMessage");
+  LPARAM parameter = (LPARAM)wcstoull(value, nullptr, 0);
+  return PostMessageW(search.found, message, 0, parameter) ? 0 : 3;
+}
+
+// Wine leaves PrivateUsage at 0, so the committed private regions are summed instead.
+int memory(HWND window) {
+  DWORD id = 0;
+  GetWindowThreadProcessId(window, &id);
+  HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, id);
+  if (!process) return 3;
+  unsigned long long total = 0;
+  MEMORY_BASIC_INFORMATION region;
+  for (char* at = nullptr; VirtualQueryEx(process, at, &region, sizeof region) == sizeof region;
+       at = (char*)region.BaseAddress + region.RegionSize) {
+    if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+  }
+  CloseHandle(process);
+  std::printf("private=%llu\n", total);
+  return total ? 0 : 3;
+}
+
+int clipboard() {
+  if (!OpenClipboard(nullptr)) return 3;
+  HANDLE data = GetClipboardData(CF_UNICODETEXT);
+  const wchar_t* text = data ? (const wchar_t*)GlobalLock(data) : nullptr;
+  if (text) {
+    std::printf("%s\n", utf8(text).c_str());
+    GlobalUnlock(data);
+  }
+  CloseClipboard();
+  return text ? 0 : 1;
+}
+
+int set_clipboard(const wchar_t* text) {
+  size_t bytes = (std::wcslen(text) + 1) * sizeof(wchar_t);
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+  if (!block || !OpenClipboard(nullptr)) return 3;
+  std::memcpy(GlobalLock(block), text, bytes);
+  GlobalUnlock(block);
+  EmptyClipboard();
+  bool set = SetClipboardData(CF_UNICODETEXT, block) != nullptr;
+  CloseClipboard();
+  return set ? 0 : 3;
+}
+
+// The modes that act on one window: its title last.
+int on_window(int argc, wchar_t** argv) {
+  const wchar_t* mode = argv[1];
+  HWND window = find_window(argv[argc - 1]);
+  if (!window) return 1;
+  int result = 0;
+  if (std::wcscmp(mode, L"--names") == 0 && argc == 3) {
+    CoInitialize(nullptr);
+    EnumChildWindows(window, report_name, 0);
+    CoUninitialize();
+  } else if (std::wcscmp(mode, L"--invalidate") == 0 && argc == 4) {
+    for (int round = _wtoi(argv[2]); round > 0; --round)
+      EnumChildWindows(window, invalidate_one, 0);
+  } else if (std::wcscmp(mode, L"--cover") == 0 && argc == 3) {
+    cover(window);
+  } else if (std::wcscmp(mode, L"--post-event") == 0 && argc == 4) {
+    result = post_event(window, argv[2]);
+  } else if (std::wcscmp(mode, L"--memory") == 0 && argc == 3) {
+    result = memory(window);
+  } else {
+    result = 2;
+  }
+  std::fflush(stdout);
+  return result;
+}
+
 }  // namespace
 
 int main() {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (argv && argc == 4 && std::wcscmp(argv[1], L"--ask") == 0) return ask(argv[2], argv[3]);
+  if (argv && argc == 2 && std::wcscmp(argv[1], L"--clipboard") == 0) return clipboard();
+  if (argv && argc == 3 && std::wcscmp(argv[1], L"--set-clipboard") == 0)
+    return set_clipboard(argv[2]);
+  if (argv && argc >= 3 && argv[1][0] == L'-' && argv[1][1] == L'-') {
+    int result = on_window(argc, argv);
+    if (result == 2) std::fprintf(stderr, "winprobe: unknown mode or arguments\n");
+    return result;
+  }
   if (!argv || argc != 2) {
     std::fprintf(stderr, "usage: winprobe TITLE | winprobe --ask REQUEST TITLE\n");
     return 2;
