@@ -152,6 +152,14 @@ bool sameScreens(const char* when) {
   return true;
 }
 
+// With BENCH_DRAW_MARKS set, each timed side starts with a debug string naming it, so that a
+// trace of the window-server requests (bench/server_requests.py) can be cut into sides.
+void mark(int side) {
+  static const bool marks = getenv("BENCH_DRAW_MARKS") != nullptr;
+  static const char* const names[3] = {"MARK program\n", "MARK bare\n", "MARK decodes\n"};
+  if (marks) OutputDebugStringA(names[side]);
+}
+
 bool loadFloor(wchar_t names[7][32]) {
   bool ok = true;
   for (int k = 0; k < 7; k++) ok = Image_Load(kFloorImages + k, names[k], 0) != 0 && ok;
@@ -205,6 +213,7 @@ int main(int argc, char** argv) {
   for (int i = 0; i < draws; i++) {
     for (int turn = 0; turn < 3; turn++) {
       int side = (i + turn) % 3;
+      mark(side);
       double t0 = now();
       if (side == 0) {
         Draw_Balls();
