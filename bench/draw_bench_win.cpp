@@ -111,6 +111,18 @@ void bareDraw() {
   Floor_Settle();
 }
 
+BOOL CALLBACK findButton(HWND control, LPARAM found) {
+  wchar_t name[16];
+  if (GetClassNameW(control, name, 16) && lstrcmpiW(name, L"Button") == 0) *(HWND*)found = control;
+  return *(HWND*)found == nullptr;
+}
+
+HWND programButton() {
+  HWND button = nullptr;
+  EnumChildWindows(Window_Handle(0), findButton, (LPARAM)&button);
+  return button;
+}
+
 // The client area's pixels as the screen shows them, without the unused alpha byte.
 std::vector<uint32_t> screenOf(HWND window) {
   RECT r;
@@ -138,9 +150,18 @@ std::vector<uint32_t> screenOf(HWND window) {
   return pixels;
 }
 
+// Each window as it shows itself when it is the active one, its button with the focus.
+std::vector<uint32_t> activeScreenOf(HWND window, HWND button) {
+  SetFocus(button);
+  settle();
+  Floor_Settle();
+  return screenOf(window);
+}
+
 // Loud: a floor that shows something else is not the same work.
 bool sameScreens(const char* when) {
-  std::vector<uint32_t> program = screenOf(Window_Handle(0)), bare = screenOf(Floor_Window());
+  std::vector<uint32_t> program = activeScreenOf(Window_Handle(0), programButton());
+  std::vector<uint32_t> bare = activeScreenOf(Floor_Window(), Floor_Button());
   size_t differ = program.size() == bare.size() ? 0 : program.size();
   for (size_t i = 0; i < program.size() && i < bare.size(); i++) differ += program[i] != bare[i];
   if (differ) {

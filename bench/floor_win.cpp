@@ -26,7 +26,13 @@ struct Slot {
   HBITMAP premultiplied;  // the control's own copy for AlphaBlend
 };
 
+ACCEL kKeys[4] = {{FVIRTKEY | FNOINVERT, VK_TAB, 1},
+                  {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, 2},
+                  {FVIRTKEY | FNOINVERT, VK_RETURN, 3},
+                  {FVIRTKEY | FNOINVERT | FCONTROL, 'C', 4}};
+
 HINSTANCE g_instance;
+HACCEL g_accelerators;
 HANDLE g_heap;
 HWND g_eventWindow, g_window, g_button;
 HFONT g_font;
@@ -170,18 +176,38 @@ HBITMAP premultipliedCopy(HBITMAP bitmap) {
   return copy;
 }
 
+void blend(HDC dc, HBITMAP premultiplied) {
+  BITMAP bm;
+  GetObjectW(premultiplied, sizeof bm, &bm);
+  HDC source = CreateCompatibleDC(dc);
+  HGDIOBJ previous = SelectObject(source, premultiplied);
+  BLENDFUNCTION function = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  g_alphaBlend(dc, 0, 0, bm.bmWidth, bm.bmHeight, source, 0, 0, bm.bmWidth, bm.bmHeight, function);
+  SelectObject(source, previous);
+  DeleteDC(source);
+}
+
+// The window's background, then the blend, in a memory bitmap copied to the screen at once.
+void paintBlended(HWND control, HDC dc, HBITMAP premultiplied) {
+  RECT area;
+  GetClientRect(control, &area);
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP canvas = CreateCompatibleBitmap(dc, area.right, area.bottom);
+  HGDIOBJ previous = SelectObject(memory, canvas);
+  uintptr_t brush = (uintptr_t)GetClassLongPtrW(g_window, GCLP_HBRBACKGROUND);
+  FillRect(memory, &area, GetSysColorBrush((int)brush - 1));
+  blend(memory, premultiplied);
+  BitBlt(dc, 0, 0, area.right, area.bottom, memory, 0, 0, SRCCOPY);
+  SelectObject(memory, previous);
+  DeleteObject(canvas);
+  DeleteDC(memory);
+}
+
 void paint(HWND control, Slot* slot, HBITMAP shown) {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(control, &ps);
   if (slot->premultiplied) {
-    BITMAP bm;
-    GetObjectW(slot->premultiplied, sizeof bm, &bm);
-    HDC source = CreateCompatibleDC(dc);
-    HGDIOBJ previous = SelectObject(source, slot->premultiplied);
-    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    g_alphaBlend(dc, 0, 0, bm.bmWidth, bm.bmHeight, source, 0, 0, bm.bmWidth, bm.bmHeight, blend);
-    SelectObject(source, previous);
-    DeleteDC(source);
+    paintBlended(control, dc, slot->premultiplied);
   } else if (shown) {
     DrawStateW(dc, nullptr, nullptr, (LPARAM)shown, 0, 0, 0, 0, 0, DST_BITMAP);
   }
@@ -201,6 +227,8 @@ LRESULT CALLBACK slotProcedure(HWND control, UINT message, WPARAM wParam, LPARAM
       paint(control, slot, shownOf((int)number));
       return 0;
     }
+    // The text is the slot's accessible name, never drawn.
+    if (message == WM_SETTEXT) return DefWindowProcW(control, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
       if (slot->premultiplied) DeleteObject(slot->premultiplied);
       slot->premultiplied = nullptr;
@@ -249,14 +277,23 @@ void showSlot(int number, HBITMAP picture) {
   }
 }
 
-void drawSlot(int number, const wchar_t* folder, int value) {
+// The slot's accessible name, announced.
+void nameSlot(int number, const wchar_t* name) {
+  SetWindowTextW(g_slot[number].control, name);
+  NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, g_slot[number].control, OBJID_CLIENT, CHILDID_SELF);
+}
+
+void drawSlot(int number, const wchar_t* folder, const wchar_t* label, int value) {
   Slot* slot = &g_slot[number];
   // The slot's old picture is freed first, as loading an image under a used number does.
   if (slot->picture) DeleteObject(slot->picture);
   wchar_t name[40];
   swprintf(name, 40, L"GFX\\%ls\\%d.png", folder, value);
   slot->picture = loadPicture(name);
-  if (slot->picture) showSlot(number, slot->picture);
+  if (!slot->picture) return;
+  showSlot(number, slot->picture);
+  swprintf(name, 40, L"%ls %d", label, value);
+  nameSlot(number, name);
 }
 
 // ---- the windows ----
@@ -266,6 +303,9 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     g_clicked = true;
     return 0;
   }
+  // Deactivated, the window hides its focus and accelerator cues, as runtime windows do.
+  if (message == WM_ACTIVATE && !LOWORD(wParam))
+    SendMessageW(window, WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS | UISF_HIDEACCEL), 0);
   if (message == WM_CLOSE) {
     PostQuitMessage(0);
     return 0;
@@ -325,8 +365,7 @@ bool openWindow(bool centred) {
     SetWindowPos(g_window, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   ShowWindow(g_window, SW_SHOWNORMAL);
-  ACCEL tab[2] = {{FVIRTKEY | FNOINVERT, VK_TAB, 1}, {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, 2}};
-  CreateAcceleratorTableW(tab, 2);
+  g_accelerators = CreateAcceleratorTableW(kKeys, 2);  // Tab and Shift+Tab
   return true;
 }
 
@@ -347,22 +386,35 @@ bool Floor_Start(HINSTANCE instance, bool centred) {
   if (!openWindow(centred) || !folderListed()) return false;
   g_placeholder[0] = loadPicture(L"GFX\\Balls\\vide.png");
   if (g_placeholder[0])
-    for (int k = 1; k <= 5; k++) showSlot(k, g_placeholder[0]);
+    for (int k = 1; k <= 5; k++) {
+      showSlot(k, g_placeholder[0]);
+      nameSlot(k, L"Boule à tirer");
+    }
   g_placeholder[1] = loadPicture(L"GFX\\Stars\\vide.png");
   if (g_placeholder[1])
-    for (int k = 7; k <= 8; k++) showSlot(k, g_placeholder[1]);
+    for (int k = 7; k <= 8; k++) {
+      showSlot(k, g_placeholder[1]);
+      nameSlot(k, L"Étoile à tirer");
+    }
   g_button = CreateWindowExW(0, L"Button", L"Lancer un tirage",
                              WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 5, 110, 750, 25,
                              g_window, (HMENU)(intptr_t)-1, g_instance, nullptr);
   SetWindowLongPtrW(g_button, GWLP_ID, 9);
   SetPropW(g_button, kIdProperty, (HANDLE)9);
   SendMessageW(g_button, WM_SETFONT, (WPARAM)g_font, TRUE);
+  // The button has the focus; Enter, then Ctrl+C, join the accelerators, one table each time.
+  SetFocus(g_button);
+  for (int count = 3; count <= 4; count++) {
+    HACCEL table = CreateAcceleratorTableW(kKeys, count);
+    DestroyAcceleratorTable(g_accelerators);
+    g_accelerators = table;
+  }
   return g_placeholder[0] && g_placeholder[1] && g_button;
 }
 
 void Floor_Draw(const int values[7]) {
-  for (int k = 0; k < 5; k++) drawSlot(1 + k, L"Balls", values[k]);
-  for (int k = 0; k < 2; k++) drawSlot(7 + k, L"Stars", values[5 + k]);
+  for (int k = 0; k < 5; k++) drawSlot(1 + k, L"Balls", L"Boule", values[k]);
+  for (int k = 0; k < 2; k++) drawSlot(7 + k, L"Stars", L"Étoile", values[5 + k]);
 }
 
 void Floor_Settle() {
