@@ -173,11 +173,13 @@ bool sameScreens(const char* when) {
   return true;
 }
 
-// With BENCH_DRAW_MARKS set, each timed side starts with a debug string naming it, so that a
-// trace of the window-server requests (bench/server_requests.py) can be cut into sides.
+// With BENCH_DRAW_MARKS set, each timed side starts with a debug string naming it, and the end
+// of the timed rounds with one more, so that a trace of the window-server requests
+// (bench/server_requests.py) can be cut into sides.
 void mark(int side) {
   static const bool marks = getenv("BENCH_DRAW_MARKS") != nullptr;
-  static const char* const names[3] = {"MARK program\n", "MARK bare\n", "MARK decodes\n"};
+  static const char* const names[4] = {"MARK program\n", "MARK bare\n", "MARK decodes\n",
+                                       "MARK end\n"};
   if (marks) OutputDebugStringA(names[side]);
 }
 
@@ -260,6 +262,7 @@ int main(int argc, char** argv) {
       return 1;
     }
 
+  mark(3);
   bareDraw();  // the last round may have ended with the program's draw
   if (!sameScreens("the timed draws")) return 1;
 

@@ -41,6 +41,8 @@ AlphaBlendFn g_alphaBlend;
 HBITMAP g_placeholder[2];  // balls, stars
 Slot g_slot[kSlots];
 WNDPROC g_staticProc;
+WNDPROC g_buttonProc;
+WNDPROC g_windowProc;
 bool g_clicked;
 
 // ---- pictures: the whole file read, libpng into a bottom-up DIB section ----
@@ -233,10 +235,27 @@ LRESULT CALLBACK slotProcedure(HWND control, UINT message, WPARAM wParam, LPARAM
       if (slot->premultiplied) DeleteObject(slot->premultiplied);
       slot->premultiplied = nullptr;
       RemovePropW(control, kIdProperty);
+      RemovePropW(control, L"QZ_DropAccept");
       SetWindowLongPtrW(control, GWLP_ID, -1);
     }
   }
   return CallWindowProcW(g_staticProc, control, message, wParam, lParam);
+}
+
+// The second procedure every gadget control gets, in front of its kind's.
+LRESULT CALLBACK slotOuterProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(slotProcedure, control, message, wParam, lParam);
+}
+
+LRESULT CALLBACK buttonProcedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(g_buttonProc, control, message, wParam, lParam);
+}
+
+// The window (the top window: the control's parent, which carries the window number).
+HWND topWindow(HWND control) {
+  HWND parent = GetParent(control);
+  GetPropW(control, L"QZ_WindowID");
+  return parent;
 }
 
 // The window area under the control, painted now; without WS_CLIPCHILDREN that repaints the
@@ -244,11 +263,12 @@ LRESULT CALLBACK slotProcedure(HWND control, UINT message, WPARAM wParam, LPARAM
 void redrawUnder(HWND control) {
   RECT r;
   GetWindowRect(control, &r);
+  HWND top = topWindow(control);
   POINT corners[2] = {{r.left, r.top}, {r.right, r.bottom}};
-  ScreenToClient(g_window, &corners[0]);
-  ScreenToClient(g_window, &corners[1]);
+  ScreenToClient(top, &corners[0]);
+  ScreenToClient(top, &corners[1]);
   RECT area = {corners[0].x, corners[0].y, corners[1].x, corners[1].y};
-  RedrawWindow(g_window, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+  RedrawWindow(top, &area, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
 }
 
 // A new control for slot `number` showing `picture`; the old one goes once the new exists.
@@ -263,6 +283,7 @@ void showSlot(int number, HBITMAP picture) {
   Slot* slot = &g_slot[number];
   if (slot->control) DestroyWindow(slot->control);
   slot->control = control;
+  SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)slotOuterProcedure);
   SetWindowLongPtrW(control, GWLP_ID, number);
   SetPropW(control, kIdProperty, (HANDLE)(intptr_t)number);
   SendMessageW(control, WM_SETFONT, (WPARAM)g_font, TRUE);
@@ -311,6 +332,10 @@ LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARA
     return 0;
   }
   return DefWindowProcW(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK listProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  return CallWindowProcW(g_windowProc, window, message, wParam, lParam);
 }
 
 void registerClass(const wchar_t* name, WNDPROC procedure, HICON icon) {
@@ -366,6 +391,9 @@ bool openWindow(bool centred) {
   }
   ShowWindow(g_window, SW_SHOWNORMAL);
   g_accelerators = CreateAcceleratorTableW(kKeys, 2);  // Tab and Shift+Tab
+  // The window becomes the gadget list: its save record and the procedure that keeps it.
+  SetPropW(g_window, L"QZ_GadgetStack_4194304", (HANDLE)g_heap);
+  g_windowProc = (WNDPROC)SetWindowLongPtrW(g_window, GWLP_WNDPROC, (LONG_PTR)listProcedure);
   return true;
 }
 
@@ -399,6 +427,7 @@ bool Floor_Start(HINSTANCE instance, bool centred) {
   g_button = CreateWindowExW(0, L"Button", L"Lancer un tirage",
                              WS_CHILD | WS_VISIBLE | WS_GROUP | WS_TABSTOP, 5, 110, 750, 25,
                              g_window, (HMENU)(intptr_t)-1, g_instance, nullptr);
+  g_buttonProc = (WNDPROC)SetWindowLongPtrW(g_button, GWLP_WNDPROC, (LONG_PTR)buttonProcedure);
   SetWindowLongPtrW(g_button, GWLP_ID, 9);
   SetPropW(g_button, kIdProperty, (HANDLE)9);
   SendMessageW(g_button, WM_SETFONT, (WPARAM)g_font, TRUE);
