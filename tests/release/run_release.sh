@@ -36,7 +36,7 @@ done
 
 work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
 title="Tirage Vorellis"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
+key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
 passed=0
 failed=0
 xvfb_pid=
@@ -65,8 +65,8 @@ done
 # --- helpers -----------------------------------------------------------------------------
 
 wine_path() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-reg_value() {  # reg_value VIEW NAME: the value's data, or nothing
-  wine reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+reg_value() {  # reg_value VIEW NAME [HIVE]: the value's data in the Apps entry (HKLM's by default), or nothing
+  wine reg query "${3:-HKLM}\\$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 # tree DIR: every file under DIR with its checksum, sorted.
 tree() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
@@ -131,10 +131,85 @@ run_and_click() {
   else pass "$name"; fi
 }
 
+# --- one install scope ---------------------------------------------------------------------
+
+# scope_paths SCOPE: sets the caller's hive, base, win_base (the folder that holds the install
+# folder, Unix and Windows path) and lnk (the Start-menu shortcut) for AllUsers or CurrentUser.
+scope_paths() {
+  local user=$WINEPREFIX/drive_c/users/$(id -un)
+  if [ "$1" = AllUsers ]; then
+    hive=HKLM base=$WINEPREFIX/drive_c/$pf win_base="C:\\$pf"
+    lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
+  else
+    hive=HKCU base=$user/AppData/Local/Programs win_base="C:\\users\\$(id -un)\\AppData\\Local\\Programs"
+    lnk="$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
+  fi
+}
+
+# scope_test ARCH SCOPE ROOT: the installer with /S /SCOPE (AllUsers or CurrentUser) installs
+# what ROOT (the unpacked zip) holds into that scope's folder, with that scope's Start-menu
+# shortcut (read through IShellLinkW: the program, the install folder as working folder) and
+# Apps entry, and no other; the program started as the shortcut starts it draws; /S uninstall
+# removes everything installed and keeps a file the user added. Uses release_test's setup,
+# view, other and pf.
+scope_test() {
+  local arch=$1 scope=$2 root=$3 name=$1/${2,,} hive base win_base lnk rc got want info target workdir
+  scope_paths "$scope"
+  local inst="$base/Tirage Vorellis" win_inst="$win_base\\Tirage Vorellis"
+
+  wine "$setup" /S "/$scope" >/dev/null 2>&1; rc=$?
+  wineserver -w
+  got=$(tree "$inst" | grep -v ' ./uninstall.exe$')
+  if [ "$rc" != 0 ]; then fail "$name/install_silent" "exit code $rc"
+  elif [ "$got" != "$(tree "$root")" ] || [ ! -f "$inst/uninstall.exe" ]; then
+    fail "$name/install_silent" "the install folder '$inst' does not hold what the zip holds plus uninstall.exe"
+  else pass "$name/install_silent"; fi
+
+  info=$(wine "$probe" shortcut "$(winepath -w "$lnk" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
+  target=$(sed -n 's/^target=//p' <<<"$info"); workdir=$(sed -n 's/^workdir=//p' <<<"$info")
+  if [ "${target,,}" != "${win_inst,,}\\vorellis.exe" ] || [ "${workdir,,}" != "${win_inst,,}" ]; then
+    fail "$name/shortcut" "read through IShellLinkW: [$info], expected target $win_inst\\vorellis.exe, working folder $win_inst"
+  else pass "$name/shortcut"; fi
+
+  local problems="" size_kb
+  [ "$(reg_value $view DisplayName $hive)" = "Tirage Vorellis" ] || problems+=" DisplayName"
+  [ "$(reg_value $view DisplayVersion $hive)" = "$version" ] || problems+=" DisplayVersion"
+  [ "$(reg_value $view DisplayIcon $hive)" = "$win_inst\\vorellis.exe,0" ] || problems+=" DisplayIcon"
+  [ "$(reg_value $view UninstallString $hive)" = "\"$win_inst\\uninstall.exe\"" ] || problems+=" UninstallString"
+  [ "$(reg_value $view QuietUninstallString $hive)" = "\"$win_inst\\uninstall.exe\" /S" ] || problems+=" QuietUninstallString"
+  size_kb=$(find "$root" -type f -printf '%s\n' | awk '{s += $1} END {print int((s + 1023) / 1024)}')
+  [ "$(reg_value $view EstimatedSize $hive)" = "$(printf '0x%x' "$size_kb")" ] || problems+=" EstimatedSize"
+  [ "$(reg_value $view NoModify $hive)" = 0x1 ] || problems+=" NoModify"
+  [ "$(reg_value $view NoRepair $hive)" = 0x1 ] || problems+=" NoRepair"
+  # The other scope has none; under HKLM the other view has none either (HKCU's is shared).
+  if [ $hive = HKLM ]; then
+    [ -z "$(reg_value $other DisplayName)$(reg_value $view DisplayName HKCU)" ] || problems+=" (also in HKCU or the $other-bit view)"
+  else
+    [ -z "$(reg_value 32 DisplayName)$(reg_value 64 DisplayName)" ] || problems+=" (also under HKLM)"
+  fi
+  if [ -n "$problems" ]; then fail "$name/apps_entry" "wrong or missing in $hive, $view-bit view:$problems"
+  else pass "$name/apps_entry"; fi
+
+  # Started as the shortcut starts it: its target, in its working folder.
+  run_and_click "$name/shortcut_click_draws" "$(wine_path "$workdir")" "$target" "$inst/GFX"
+
+  # Uninstall, silent, with a file of the user's in the install folder.
+  convert -size 100x100 xc:green "$inst/GFX/Balls/mine.png"
+  wine "$inst/uninstall.exe" /S >/dev/null 2>&1; rc=$?
+  wineserver -w  # the uninstaller runs from a copy of itself and returns at once
+  got=$(cd "$base" && find "Tirage Vorellis" 2>/dev/null | sort | tr '\n' ' ')
+  want="Tirage Vorellis Tirage Vorellis/GFX Tirage Vorellis/GFX/Balls Tirage Vorellis/GFX/Balls/mine.png "
+  if [ "$rc" != 0 ]; then fail "$name/uninstall_silent" "exit code $rc"
+  elif [ "$got" != "$want" ]; then fail "$name/uninstall_silent" "left [$got], expected [$want]"
+  elif [ -e "$lnk" ] || [ -n "$(reg_value $view DisplayName $hive)" ]; then fail "$name/uninstall_silent" "shortcut or Apps entry left"
+  else pass "$name/uninstall_silent"; fi
+  rm -rf "$inst"
+}
+
 # --- one architecture ----------------------------------------------------------------------
 
 release_test() {
-  local arch=$1 view pf other zip setup unz root inst lnk info got want
+  local arch=$1 view pf other zip setup unz root inst info got want win_inst
   zip=$dist/tirage-vorellis-$version-$arch.zip
   setup=$dist/tirage-vorellis-$version-$arch-setup.exe
   if [ "$arch" = win64 ]; then view=64; other=32; pf="Program Files"; else view=32; other=64; pf="Program Files (x86)"; fi
@@ -179,86 +254,45 @@ FileVersion=$version"
     fail "$arch/version_resource" "not a $pe GUI program: $(file -b "$root/vorellis.exe")"
   else pass "$arch/version_resource"; fi
 
-  # The installer, silent.
-  local rc
-  wine "$setup" /S >/dev/null 2>&1; rc=$?
-  wineserver -w
-  inst="$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
-  got=$(tree "$inst" | grep -v ' ./uninstall.exe$')
-  if [ "$rc" != 0 ]; then fail "$arch/install_silent" "exit code $rc"
-  elif [ "$got" != "$(tree "$root")" ] || [ ! -f "$inst/uninstall.exe" ]; then
-    fail "$arch/install_silent" "the install folder '$inst' does not hold what the zip holds plus uninstall.exe"
-  else pass "$arch/install_silent"; fi
-
-  lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
-  local win_inst target workdir
-  win_inst="C:\\$pf\\Tirage Vorellis"
-  info=$(wine "$probe" shortcut "$(winepath -w "$lnk" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
-  target=$(sed -n 's/^target=//p' <<<"$info"); workdir=$(sed -n 's/^workdir=//p' <<<"$info")
-  if [ "${target,,}" != "${win_inst,,}\\vorellis.exe" ] || [ "${workdir,,}" != "${win_inst,,}" ]; then
-    fail "$arch/shortcut" "read through IShellLinkW: [$info], expected target $win_inst\\vorellis.exe, working folder $win_inst"
-  else pass "$arch/shortcut"; fi
-
-  local problems=""
-  [ "$(reg_value $view DisplayName)" = "Tirage Vorellis" ] || problems+=" DisplayName"
-  [ "$(reg_value $view DisplayVersion)" = "$version" ] || problems+=" DisplayVersion"
-  [ "$(reg_value $view DisplayIcon)" = "$win_inst\\vorellis.exe,0" ] || problems+=" DisplayIcon"
-  [ "$(reg_value $view UninstallString)" = "\"$win_inst\\uninstall.exe\"" ] || problems+=" UninstallString"
-  [ "$(reg_value $view QuietUninstallString)" = "\"$win_inst\\uninstall.exe\" /S" ] || problems+=" QuietUninstallString"
-  local size_kb
-  size_kb=$(find "$root" -type f -printf '%s\n' | awk '{s += $1} END {print int((s + 1023) / 1024)}')
-  [ "$(reg_value $view EstimatedSize)" = "$(printf '0x%x' "$size_kb")" ] || problems+=" EstimatedSize"
-  [ "$(reg_value $view NoModify)" = 0x1 ] || problems+=" NoModify"
-  [ "$(reg_value $view NoRepair)" = 0x1 ] || problems+=" NoRepair"
-  [ -z "$(reg_value $other DisplayName)" ] || problems+=" (also in the $other-bit view)"
-  if [ -n "$problems" ]; then fail "$arch/apps_entry" "wrong or missing in the $view-bit view:$problems"
-  else pass "$arch/apps_entry"; fi
-
-  # Started as the shortcut starts it: its target, in its working folder.
-  run_and_click "$arch/shortcut_click_draws" "$(wine_path "$workdir")" "$target" "$inst/GFX"
-
-  # Uninstall, silent, with a file of the user's in the install folder.
-  convert -size 100x100 xc:green "$inst/GFX/Balls/mine.png"
-  wine "$inst/uninstall.exe" /S >/dev/null 2>&1; rc=$?
-  wineserver -w  # the uninstaller runs from a copy of itself and returns at once
-  got=$(cd "$WINEPREFIX/drive_c/$pf" && find "Tirage Vorellis" 2>/dev/null | sort | tr '\n' ' ')
-  want="Tirage Vorellis Tirage Vorellis/GFX Tirage Vorellis/GFX/Balls Tirage Vorellis/GFX/Balls/mine.png "
-  if [ "$rc" != 0 ]; then fail "$arch/uninstall_silent" "exit code $rc"
-  elif [ "$got" != "$want" ]; then fail "$arch/uninstall_silent" "left [$got], expected [$want]"
-  elif [ -e "$lnk" ] || [ -n "$(reg_value $view DisplayName)" ]; then fail "$arch/uninstall_silent" "shortcut or Apps entry left"
-  else pass "$arch/uninstall_silent"; fi
-  rm -rf "$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
+  scope_test "$arch" CurrentUser "$root"
+  scope_test "$arch" AllUsers "$root"
 
   # An earlier version, then this one over it: a picture the user replaced stays, the
-  # unchanged ones are this release's; the earlier installer then refuses to go back.
+  # unchanged ones are this release's; the earlier installer then refuses to go back. The
+  # earlier one installs just for the user for win32, for all users for win64; a plain /S
+  # then finds and updates that install.
+  local rc hive base win_base lnk scope=AllUsers
+  [ "$arch" = win32 ] && scope=CurrentUser
+  scope_paths $scope
+  inst="$base/Tirage Vorellis" win_inst="$win_base\\Tirage Vorellis"
   local old=$work/old-$arch old_setup=$work/old-$arch-setup.exe
   cp -r "$top/build/package/$arch/Tirage Vorellis" "$old"
   find "$old" -exec touch -h -d "@$(( $(stat -c %Y "$root/vorellis.exe") - 86400 ))" {} +
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION=0.9.0 -DARCH="$arch" -DSTAGE="$old" -DFILES="$top/build/package/$arch/files.nsh" \
-    -DSIZE_KB=1 -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
-  wine "$old_setup" /S >/dev/null 2>&1; wineserver -w
+    -DSIZE_KB=1 -DICON="$top/build/$arch/resources/vorellis.ico" -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
+  wine "$old_setup" /S /$scope >/dev/null 2>&1; wineserver -w
   convert -size 100x100 xc:red "$inst/GFX/Balls/3.png"
   local mine
   mine=$(sha256sum <"$inst/GFX/Balls/3.png")
   wine "$setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" != 0 ]; then fail "$arch/upgrade_keeps_replaced" "upgrade exit code $rc"
-  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
+  if [ "$rc" != 0 ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "upgrade exit code $rc"
+  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
   elif [ "$(stat -c %Y "$inst/GFX/Balls/4.png")" != "$(stat -c %Y "$root/GFX/Balls/4.png")" ] ||
-    [ "$(reg_value $view DisplayVersion)" != "$version" ]; then
-    fail "$arch/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
-  else pass "$arch/upgrade_keeps_replaced"; fi
+    [ "$(reg_value $view DisplayVersion $hive)" != "$version" ]; then
+    fail "$arch/${scope,,}/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
+  else pass "$arch/${scope,,}/upgrade_keeps_replaced"; fi
   wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion)" != "$version" ] ||
+  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion $hive)" != "$version" ] ||
     [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
-    fail "$arch/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
-      "'$(reg_value $view DisplayVersion)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
-  else pass "$arch/no_downgrade"; fi
+    fail "$arch/${scope,,}/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
+      "'$(reg_value $view DisplayVersion $hive)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
+  else pass "$arch/${scope,,}/no_downgrade"; fi
   # A second copy in another folder (/D=) would leave the first one with no Apps entry.
   wine "$setup" /S '/D=C:\Elsewhere' >/dev/null 2>&1; rc=$?; wineserver -w
   if [ "$rc" = 0 ] || [ -e "$WINEPREFIX/drive_c/Elsewhere" ] ||
-    [ "$(reg_value $view UninstallString)" != "\"$win_inst\\uninstall.exe\"" ]; then
-    fail "$arch/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString)'"
-  else pass "$arch/no_second_copy"; fi
+    [ "$(reg_value $view UninstallString $hive)" != "\"$win_inst\\uninstall.exe\"" ]; then
+    fail "$arch/${scope,,}/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString $hive)'"
+  else pass "$arch/${scope,,}/no_second_copy"; fi
   wineserver -k 2>/dev/null
 }
 
