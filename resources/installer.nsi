@@ -6,8 +6,10 @@
 ;   SIZE_KB    its size in KiB
 ;   OUTFILE    the installer to write
 ;   ICON       the program's icon (.ico), shown by the installer and the uninstaller
-; and, to sign the uninstaller before it is packed:
-;   SIGN       a command that signs the file it is given in place
+; and, optionally:
+;   WIZARD     the finish page's picture (164 x 314 BMP), drawn from the icon
+;   SIGN       a command that signs the file it is given in place, for the uninstaller
+;              before it is packed
 ;
 ; Two scopes, as the user chooses (or /AllUsers and /CurrentUser on the command line):
 ; - all users: Program Files, administrator rights, the Apps entry under HKLM, the shortcut in
@@ -81,6 +83,10 @@ VIAddVersionKey /LANG=1036 "LegalCopyright" "Copyright (c) 2026 the Tirage Vorel
 ; The program finds its pictures from the current folder, so it is started in its own.
 !define MUI_FINISHPAGE_RUN ""
 !define MUI_FINISHPAGE_RUN_FUNCTION StartProgram
+!ifdef WIZARD
+  !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!endif
+!define MULTIUSER_INSTALLMODEPAGE_TEXT_CURRENTUSER "$(JustForMe)"
 
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
@@ -93,6 +99,8 @@ VIAddVersionKey /LANG=1036 "LegalCopyright" "Copyright (c) 2026 the Tirage Vorel
 
 LangString NeedAdmin 1036 "Installer ou désinstaller ${NAME} pour tous les utilisateurs demande les droits d'administrateur ; sans eux, installez-le pour vous seul. Rien n'a été modifié."
 LangString NeedAdmin 1033 "Installing or uninstalling ${NAME} for all users needs administrator rights; without them, install it just for you. Nothing was changed."
+LangString JustForMe 1036 "Installer seulement pour moi (vous pourrez changer les images sans droits d'administrateur)"
+LangString JustForMe 1033 "Install just for me (you can then change the pictures without administrator rights)"
 LangString NewerInstalled 1036 "${NAME} $0 est déjà installé, plus récent que ${VERSION}. Rien n'a été modifié."
 LangString NewerInstalled 1033 "${NAME} $0 is already installed, newer than ${VERSION}. Nothing was changed."
 LangString Elsewhere 1036 "${NAME} est déjà installé dans $1. Désinstallez-le d'abord, ou installez dans ce dossier. Rien n'a été modifié."

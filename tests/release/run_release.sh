@@ -296,12 +296,82 @@ FileVersion=$version"
   wineserver -k 2>/dev/null
 }
 
+# --- across architectures, and signing ---------------------------------------------------
+
+# other_arch_test: one architecture per scope. In the win64 prefix, where release_test left the
+# 64-bit program installed for all users, the 32-bit installer refuses and writes nothing; the
+# same just for the user, where both architectures share one Apps entry key.
+other_arch_test() {
+  export WINEPREFIX=$work/prefix-win64
+  local setup32=$dist/tirage-vorellis-$version-win32-setup.exe rc exe before
+  exe="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Tirage Vorellis/vorellis.exe"
+  wine "$setup32" /S /AllUsers >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" != 7 ] || [ -e "$WINEPREFIX/drive_c/Program Files (x86)/Tirage Vorellis" ] ||
+    [ -n "$(reg_value 32 DisplayName)" ] || [ "$(reg_value 64 Architecture)" != win64 ]; then
+    fail other_arch/allusers "the win32 installer over the win64 install: exit $rc, 32-bit entry '$(reg_value 32 DisplayName)'"
+  else pass other_arch/allusers; fi
+  wine "$dist/tirage-vorellis-$version-win64-setup.exe" /S /CurrentUser >/dev/null 2>&1; wineserver -w
+  before=$(sha256sum <"$exe")
+  wine "$setup32" /S /CurrentUser >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" != 7 ] || [ "$(sha256sum <"$exe")" != "$before" ] || [ "$(reg_value 32 Architecture HKCU)" != win64 ]; then
+    fail other_arch/currentuser "the win32 installer over the win64 one: exit $rc, entry's architecture '$(reg_value 32 Architecture HKCU)'"
+  else pass other_arch/currentuser; fi
+  wineserver -k 2>/dev/null
+}
+
+# wrong_windows_test: the win64 installer on 32-bit Windows (a WINEARCH=win32 prefix) exits
+# non-zero and writes nothing.
+wrong_windows_test() {
+  local -x WINEPREFIX=$work/prefix-32bit-windows WINEARCH=win32
+  local before rc
+  wineboot -i >/dev/null 2>&1; wineserver -w
+  before=$(cd "$WINEPREFIX/drive_c" && find . | sort)
+  wine "$dist/tirage-vorellis-$version-win64-setup.exe" /S >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" = 0 ] || [ "$(cd "$WINEPREFIX/drive_c" && find . | sort)" != "$before" ] ||
+    wine reg query "HKLM\\$key" >/dev/null 2>&1 || wine reg query "HKCU\\$key" >/dev/null 2>&1; then
+    fail win64_on_32bit_windows "exit $rc; files or Apps entry written"
+  else pass win64_on_32bit_windows; fi
+  wineserver -k 2>/dev/null
+}
+
+# signing_test: scripts/package given a throwaway certificate signs; osslsigncode accepts each
+# installer, vorellis.exe in each zip, and what the win32 installer installs: that same
+# vorellis.exe, and the uninstaller signed before it was packed.
+signing_test() {
+  local s=$work/signing arch f inst bad=""
+  mkdir -p "$s"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tirage Vorellis test" \
+    -addext extendedKeyUsage=codeSigning -keyout "$s/key.pem" -out "$s/cert.pem" >/dev/null 2>&1
+  if ! "$top/scripts/package" --out "$s/dist" --cert "$s/cert.pem" --key "$s/key.pem" >"$s/package.log" 2>&1; then
+    fail signing "scripts/package with a certificate: $(tail -3 "$s/package.log")"; return
+  fi
+  verified() { osslsigncode verify -CAfile "$s/cert.pem" -in "$1" 2>&1 | grep -q '^Signature verification: ok'; }
+  for arch in win32 win64; do
+    unzip -q -d "$s/$arch" "$s/dist/tirage-vorellis-$version-$arch.zip"
+    for f in "$s/dist/tirage-vorellis-$version-$arch-setup.exe" "$s/$arch/Tirage Vorellis/vorellis.exe"; do
+      verified "$f" || bad+=" $f"
+    done
+  done
+  export WINEPREFIX=$work/prefix-win32
+  inst="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Tirage Vorellis"
+  wine "$s/dist/tirage-vorellis-$version-win32-setup.exe" /S /CurrentUser >/dev/null 2>&1; wineserver -w
+  verified "$inst/uninstall.exe" || bad+=" the installed uninstall.exe"
+  cmp -s "$inst/vorellis.exe" "$s/win32/Tirage Vorellis/vorellis.exe" || bad+=" (the installed vorellis.exe is not the zip's)"
+  if [ -n "$bad" ]; then fail signing "not signed:$bad"; else pass signing; fi
+  wineserver -k 2>/dev/null
+}
+
 for arch in "${arches[@]}"; do
   case $arch in
     win32|win64) release_test "$arch" ;;
     *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;;
   esac
 done
+if [ ${#arches[@]} = 2 ]; then
+  other_arch_test
+  wrong_windows_test
+  signing_test
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
