@@ -5,13 +5,19 @@
 #   - the zip, unpacked into a fresh folder, runs from its own folder as a double-click starts
 #     it, and a real click (xdotool) shows the shipped pictures (screenshot);
 #   - the version resource reads back through GetFileVersionInfoW / VerQueryValueW;
-#   - the installer with /S installs what the zip holds, the Start-menu shortcut (read through
-#     IShellLinkW) targets the program with the install folder as working folder, the
-#     Apps-and-features entry is in the registry view of the program's architecture, and the
-#     program started as the shortcut starts it shows the shipped pictures;
+#   - the installer with /S /CurrentUser, then with /S /AllUsers, installs what the zip holds
+#     into that scope's folder, the scope's Start-menu shortcut (read through IShellLinkW)
+#     targets the program with the install folder as working folder, the Apps-and-features
+#     entry is the scope's (under HKLM in the registry view of the program's architecture) and
+#     no other, and the program started as the shortcut starts it shows the shipped pictures;
 #   - /S uninstall removes everything installed and keeps a file the user added;
 #   - an install over an earlier version keeps a picture the user replaced, and the earlier
-#     installer then refuses to go back.
+#     installer then refuses to go back (just for the user for win32, for all users for win64);
+# and, with both architectures:
+#   - one architecture per scope: the win32 installer refuses over the win64 install;
+#   - the win64 installer in a 32-bit prefix exits non-zero and writes nothing;
+#   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
+#   - the installer clicked through ends on a page that starts the program in its folder.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
@@ -71,9 +77,9 @@ reg_value() {  # reg_value VIEW NAME [HIVE]: the value's data in the Apps entry 
 # tree DIR: every file under DIR with its checksum, sorted.
 tree() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
 
-window() {  # the 760x140 window titled $title, waiting up to 15 s
+window() {  # window [TRIES]: the 760x140 window titled $title, waiting up to TRIES/10 s (15 s)
   local id w h
-  for _ in $(seq 150); do
+  for _ in $(seq "${1:-150}"); do
     for id in $(xdotool search --name "^$title\$" 2>/dev/null); do
       read -r w h < <(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}')
       [ "$w" = 760 ] && [ "$h" = 140 ] && { echo "$id"; return 0; }
@@ -361,6 +367,21 @@ signing_test() {
   wineserver -k 2>/dev/null
 }
 
+# finish_page_test: the installer clicked through as a user does (Enter on every page) ends on a
+# page that starts the program in its folder: its window opens, so it found its pictures.
+finish_page_test() {
+  export WINEPREFIX=$work/prefix-win32
+  local id="" s
+  wine "$dist/tirage-vorellis-$version-win32-setup.exe" /CurrentUser >/dev/null 2>&1 &
+  for _ in $(seq 60); do
+    id=$(window 10) && break
+    for s in $(xdotool search --name "^$title $version Setup" 2>/dev/null); do xdotool key --window "$s" Return 2>/dev/null; done
+  done
+  if [ -z "$id" ]; then fail finish_page_starts_program "no program window after Enter on every installer page"
+  else pass finish_page_starts_program; xdotool windowfocus "$id" 2>/dev/null; xdotool key alt+F4; fi
+  wineserver -k 2>/dev/null
+}
+
 for arch in "${arches[@]}"; do
   case $arch in
     win32|win64) release_test "$arch" ;;
@@ -371,6 +392,7 @@ if [ ${#arches[@]} = 2 ]; then
   other_arch_test
   wrong_windows_test
   signing_test
+  finish_page_test
 fi
 
 echo "$passed passed, $failed failed"
