@@ -21,7 +21,8 @@
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
-# --package runs scripts/package first; naming architectures tests only those. Needs build/win32/bin/release-probe.exe and the staged
+# --package runs scripts/package first and builds the probe; naming architectures tests only
+# those. Needs build/win32/bin/release-probe.exe and the staged
 # folders scripts/package leaves in build/package. Prints "PASS name" or "FAIL name: reason"
 # per case and last "N passed, N failed"; exits 1 when a case failed.
 set -uo pipefail
@@ -30,6 +31,9 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" = --package ]; then
   shift
   "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
+  # The probe is no part of the release, so packaging does not build it.
+  BUILD_TARGETS=release-probe "$top/scripts/build" win32 >/dev/null ||
+    { echo "FAIL package: release-probe did not build"; echo "0 passed, 1 failed"; exit 1; }
 fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
