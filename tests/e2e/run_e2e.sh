@@ -10,7 +10,8 @@
 # stands for its value, so a screenshot reads back as the values on show. Prints one line per
 # case, "PASS name" or "FAIL name: reason", and last "N passed, N failed"; exits 1 when a
 # case failed. Uses $WINEPREFIX if set (else build/e2e-wine) and its own Xvfb display
-# ($E2E_DISPLAY, else the first free one from :140); E2E_KEEP=1 keeps the screenshots.
+# ($E2E_DISPLAY, else the first free one from :140); E2E_KEEP=1 keeps the screenshots;
+# E2E_ONLY="case_partial_files ..." runs only the cases named.
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -602,18 +603,13 @@ PY
   else pass huge_picture; fi
 }
 
-case_full_set
-case_close_at_start
-case_no_gfx
-case_empty_balls
-case_no_placeholders
-case_partial_files
-case_corrupt_files
-case_repaint_and_forgery
-case_huge_picture
+all_cases=(case_full_set case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
+  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture)
+# The last ones end the program in ways that need unmanaged windows; the session end comes last.
+ending_cases=(case_close_requests case_session_end)
+for c in ${E2E_ONLY:-${all_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] || "$c"; done
 unmanaged on
-case_close_requests
-case_session_end
+for c in ${E2E_ONLY:-${ending_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] && "$c"; done
 unmanaged off
 
 echo "$passed passed, $failed failed"

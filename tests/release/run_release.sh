@@ -5,17 +5,24 @@
 #   - the zip, unpacked into a fresh folder, runs from its own folder as a double-click starts
 #     it, and a real click (xdotool) shows the shipped pictures (screenshot);
 #   - the version resource reads back through GetFileVersionInfoW / VerQueryValueW;
-#   - the installer with /S installs what the zip holds, the Start-menu shortcut (read through
-#     IShellLinkW) targets the program with the install folder as working folder, the
-#     Apps-and-features entry is in the registry view of the program's architecture, and the
-#     program started as the shortcut starts it shows the shipped pictures;
+#   - the installer with /S /CurrentUser, then with /S /AllUsers, installs what the zip holds
+#     into that scope's folder, the scope's Start-menu shortcut (read through IShellLinkW)
+#     targets the program with the install folder as working folder, the Apps-and-features
+#     entry is the scope's (under HKLM in the registry view of the program's architecture) and
+#     no other, and the program started as the shortcut starts it shows the shipped pictures;
 #   - /S uninstall removes everything installed and keeps a file the user added;
 #   - an install over an earlier version keeps a picture the user replaced, and the earlier
-#     installer then refuses to go back.
+#     installer then refuses to go back (just for the user for win32, for all users for win64);
+# and, with both architectures:
+#   - one architecture per scope: the win32 installer refuses over the win64 install;
+#   - the win64 installer in a 32-bit prefix exits non-zero and writes nothing;
+#   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
+#   - the installer clicked through ends on a page that starts the program in its folder.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
-# --package runs scripts/package first; naming architectures tests only those. Needs build/win32/bin/release-probe.exe and the staged
+# --package runs scripts/package first and builds the probe; naming architectures tests only
+# those. Needs build/win32/bin/release-probe.exe and the staged
 # folders scripts/package leaves in build/package. Prints "PASS name" or "FAIL name: reason"
 # per case and last "N passed, N failed"; exits 1 when a case failed.
 set -uo pipefail
@@ -24,6 +31,9 @@ top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" = --package ]; then
   shift
   "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
+  # The probe is no part of the release, so packaging does not build it.
+  BUILD_TARGETS=release-probe "$top/scripts/build" win32 >/dev/null ||
+    { echo "FAIL package: release-probe did not build"; echo "0 passed, 1 failed"; exit 1; }
 fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
@@ -36,7 +46,7 @@ done
 
 work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
 title="Tirage Vorellis"
-key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
+key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
 passed=0
 failed=0
 xvfb_pid=
@@ -65,15 +75,15 @@ done
 # --- helpers -----------------------------------------------------------------------------
 
 wine_path() { winepath -u "$1" 2>/dev/null | tr -d '\r'; }
-reg_value() {  # reg_value VIEW NAME: the value's data, or nothing
-  wine reg query "$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
+reg_value() {  # reg_value VIEW NAME [HIVE]: the value's data in the Apps entry (HKLM's by default), or nothing
+  wine reg query "${3:-HKLM}\\$key" /v "$2" "/reg:$1" 2>/dev/null | tr -d '\r' | sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
 # tree DIR: every file under DIR with its checksum, sorted.
 tree() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
 
-window() {  # the 760x140 window titled $title, waiting up to 15 s
+window() {  # window [TRIES]: the 760x140 window titled $title, waiting up to TRIES/10 s (15 s)
   local id w h
-  for _ in $(seq 150); do
+  for _ in $(seq "${1:-150}"); do
     for id in $(xdotool search --name "^$title\$" 2>/dev/null); do
       read -r w h < <(xwininfo -id "$id" 2>/dev/null | awk '/Width:/{w=$2}/Height:/{h=$2}END{print w, h}')
       [ "$w" = 760 ] && [ "$h" = 140 ] && { echo "$id"; return 0; }
@@ -131,10 +141,85 @@ run_and_click() {
   else pass "$name"; fi
 }
 
+# --- one install scope ---------------------------------------------------------------------
+
+# scope_paths SCOPE: sets the caller's hive, base, win_base (the folder that holds the install
+# folder, Unix and Windows path) and lnk (the Start-menu shortcut) for AllUsers or CurrentUser.
+scope_paths() {
+  local user=$WINEPREFIX/drive_c/users/$(id -un)
+  if [ "$1" = AllUsers ]; then
+    hive=HKLM base=$WINEPREFIX/drive_c/$pf win_base="C:\\$pf"
+    lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
+  else
+    hive=HKCU base=$user/AppData/Local/Programs win_base="C:\\users\\$(id -un)\\AppData\\Local\\Programs"
+    lnk="$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
+  fi
+}
+
+# scope_test ARCH SCOPE ROOT: the installer with /S /SCOPE (AllUsers or CurrentUser) installs
+# what ROOT (the unpacked zip) holds into that scope's folder, with that scope's Start-menu
+# shortcut (read through IShellLinkW: the program, the install folder as working folder) and
+# Apps entry, and no other; the program started as the shortcut starts it draws; /S uninstall
+# removes everything installed and keeps a file the user added. Uses release_test's setup,
+# view, other and pf.
+scope_test() {
+  local arch=$1 scope=$2 root=$3 name=$1/${2,,} hive base win_base lnk rc got want info target workdir
+  scope_paths "$scope"
+  local inst="$base/Tirage Vorellis" win_inst="$win_base\\Tirage Vorellis"
+
+  wine "$setup" /S "/$scope" >/dev/null 2>&1; rc=$?
+  wineserver -w
+  got=$(tree "$inst" | grep -v ' ./uninstall.exe$')
+  if [ "$rc" != 0 ]; then fail "$name/install_silent" "exit code $rc"
+  elif [ "$got" != "$(tree "$root")" ] || [ ! -f "$inst/uninstall.exe" ]; then
+    fail "$name/install_silent" "the install folder '$inst' does not hold what the zip holds plus uninstall.exe"
+  else pass "$name/install_silent"; fi
+
+  info=$(wine "$probe" shortcut "$(winepath -w "$lnk" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
+  target=$(sed -n 's/^target=//p' <<<"$info"); workdir=$(sed -n 's/^workdir=//p' <<<"$info")
+  if [ "${target,,}" != "${win_inst,,}\\vorellis.exe" ] || [ "${workdir,,}" != "${win_inst,,}" ]; then
+    fail "$name/shortcut" "read through IShellLinkW: [$info], expected target $win_inst\\vorellis.exe, working folder $win_inst"
+  else pass "$name/shortcut"; fi
+
+  local problems="" size_kb
+  [ "$(reg_value $view DisplayName $hive)" = "Tirage Vorellis" ] || problems+=" DisplayName"
+  [ "$(reg_value $view DisplayVersion $hive)" = "$version" ] || problems+=" DisplayVersion"
+  [ "$(reg_value $view DisplayIcon $hive)" = "$win_inst\\vorellis.exe,0" ] || problems+=" DisplayIcon"
+  [ "$(reg_value $view UninstallString $hive)" = "\"$win_inst\\uninstall.exe\"" ] || problems+=" UninstallString"
+  [ "$(reg_value $view QuietUninstallString $hive)" = "\"$win_inst\\uninstall.exe\" /S" ] || problems+=" QuietUninstallString"
+  size_kb=$(find "$root" -type f -printf '%s\n' | awk '{s += $1} END {print int((s + 1023) / 1024)}')
+  [ "$(reg_value $view EstimatedSize $hive)" = "$(printf '0x%x' "$size_kb")" ] || problems+=" EstimatedSize"
+  [ "$(reg_value $view NoModify $hive)" = 0x1 ] || problems+=" NoModify"
+  [ "$(reg_value $view NoRepair $hive)" = 0x1 ] || problems+=" NoRepair"
+  # The other scope has none; under HKLM the other view has none either (HKCU's is shared).
+  if [ $hive = HKLM ]; then
+    [ -z "$(reg_value $other DisplayName)$(reg_value $view DisplayName HKCU)" ] || problems+=" (also in HKCU or the $other-bit view)"
+  else
+    [ -z "$(reg_value 32 DisplayName)$(reg_value 64 DisplayName)" ] || problems+=" (also under HKLM)"
+  fi
+  if [ -n "$problems" ]; then fail "$name/apps_entry" "wrong or missing in $hive, $view-bit view:$problems"
+  else pass "$name/apps_entry"; fi
+
+  # Started as the shortcut starts it: its target, in its working folder.
+  run_and_click "$name/shortcut_click_draws" "$(wine_path "$workdir")" "$target" "$inst/GFX"
+
+  # Uninstall, silent, with a file of the user's in the install folder.
+  convert -size 100x100 xc:green "$inst/GFX/Balls/mine.png"
+  wine "$inst/uninstall.exe" /S >/dev/null 2>&1; rc=$?
+  wineserver -w  # the uninstaller runs from a copy of itself and returns at once
+  got=$(cd "$base" && find "Tirage Vorellis" 2>/dev/null | sort | tr '\n' ' ')
+  want="Tirage Vorellis Tirage Vorellis/GFX Tirage Vorellis/GFX/Balls Tirage Vorellis/GFX/Balls/mine.png "
+  if [ "$rc" != 0 ]; then fail "$name/uninstall_silent" "exit code $rc"
+  elif [ "$got" != "$want" ]; then fail "$name/uninstall_silent" "left [$got], expected [$want]"
+  elif [ -e "$lnk" ] || [ -n "$(reg_value $view DisplayName $hive)" ]; then fail "$name/uninstall_silent" "shortcut or Apps entry left"
+  else pass "$name/uninstall_silent"; fi
+  rm -rf "$inst"
+}
+
 # --- one architecture ----------------------------------------------------------------------
 
 release_test() {
-  local arch=$1 view pf other zip setup unz root inst lnk info got want
+  local arch=$1 view pf other zip setup unz root inst info got want win_inst
   zip=$dist/tirage-vorellis-$version-$arch.zip
   setup=$dist/tirage-vorellis-$version-$arch-setup.exe
   if [ "$arch" = win64 ]; then view=64; other=32; pf="Program Files"; else view=32; other=64; pf="Program Files (x86)"; fi
@@ -179,86 +264,125 @@ FileVersion=$version"
     fail "$arch/version_resource" "not a $pe GUI program: $(file -b "$root/vorellis.exe")"
   else pass "$arch/version_resource"; fi
 
-  # The installer, silent.
-  local rc
-  wine "$setup" /S >/dev/null 2>&1; rc=$?
-  wineserver -w
-  inst="$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
-  got=$(tree "$inst" | grep -v ' ./uninstall.exe$')
-  if [ "$rc" != 0 ]; then fail "$arch/install_silent" "exit code $rc"
-  elif [ "$got" != "$(tree "$root")" ] || [ ! -f "$inst/uninstall.exe" ]; then
-    fail "$arch/install_silent" "the install folder '$inst' does not hold what the zip holds plus uninstall.exe"
-  else pass "$arch/install_silent"; fi
-
-  lnk="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Tirage Vorellis.lnk"
-  local win_inst target workdir
-  win_inst="C:\\$pf\\Tirage Vorellis"
-  info=$(wine "$probe" shortcut "$(winepath -w "$lnk" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
-  target=$(sed -n 's/^target=//p' <<<"$info"); workdir=$(sed -n 's/^workdir=//p' <<<"$info")
-  if [ "${target,,}" != "${win_inst,,}\\vorellis.exe" ] || [ "${workdir,,}" != "${win_inst,,}" ]; then
-    fail "$arch/shortcut" "read through IShellLinkW: [$info], expected target $win_inst\\vorellis.exe, working folder $win_inst"
-  else pass "$arch/shortcut"; fi
-
-  local problems=""
-  [ "$(reg_value $view DisplayName)" = "Tirage Vorellis" ] || problems+=" DisplayName"
-  [ "$(reg_value $view DisplayVersion)" = "$version" ] || problems+=" DisplayVersion"
-  [ "$(reg_value $view DisplayIcon)" = "$win_inst\\vorellis.exe,0" ] || problems+=" DisplayIcon"
-  [ "$(reg_value $view UninstallString)" = "\"$win_inst\\uninstall.exe\"" ] || problems+=" UninstallString"
-  [ "$(reg_value $view QuietUninstallString)" = "\"$win_inst\\uninstall.exe\" /S" ] || problems+=" QuietUninstallString"
-  local size_kb
-  size_kb=$(find "$root" -type f -printf '%s\n' | awk '{s += $1} END {print int((s + 1023) / 1024)}')
-  [ "$(reg_value $view EstimatedSize)" = "$(printf '0x%x' "$size_kb")" ] || problems+=" EstimatedSize"
-  [ "$(reg_value $view NoModify)" = 0x1 ] || problems+=" NoModify"
-  [ "$(reg_value $view NoRepair)" = 0x1 ] || problems+=" NoRepair"
-  [ -z "$(reg_value $other DisplayName)" ] || problems+=" (also in the $other-bit view)"
-  if [ -n "$problems" ]; then fail "$arch/apps_entry" "wrong or missing in the $view-bit view:$problems"
-  else pass "$arch/apps_entry"; fi
-
-  # Started as the shortcut starts it: its target, in its working folder.
-  run_and_click "$arch/shortcut_click_draws" "$(wine_path "$workdir")" "$target" "$inst/GFX"
-
-  # Uninstall, silent, with a file of the user's in the install folder.
-  convert -size 100x100 xc:green "$inst/GFX/Balls/mine.png"
-  wine "$inst/uninstall.exe" /S >/dev/null 2>&1; rc=$?
-  wineserver -w  # the uninstaller runs from a copy of itself and returns at once
-  got=$(cd "$WINEPREFIX/drive_c/$pf" && find "Tirage Vorellis" 2>/dev/null | sort | tr '\n' ' ')
-  want="Tirage Vorellis Tirage Vorellis/GFX Tirage Vorellis/GFX/Balls Tirage Vorellis/GFX/Balls/mine.png "
-  if [ "$rc" != 0 ]; then fail "$arch/uninstall_silent" "exit code $rc"
-  elif [ "$got" != "$want" ]; then fail "$arch/uninstall_silent" "left [$got], expected [$want]"
-  elif [ -e "$lnk" ] || [ -n "$(reg_value $view DisplayName)" ]; then fail "$arch/uninstall_silent" "shortcut or Apps entry left"
-  else pass "$arch/uninstall_silent"; fi
-  rm -rf "$WINEPREFIX/drive_c/$pf/Tirage Vorellis"
+  scope_test "$arch" CurrentUser "$root"
+  scope_test "$arch" AllUsers "$root"
 
   # An earlier version, then this one over it: a picture the user replaced stays, the
-  # unchanged ones are this release's; the earlier installer then refuses to go back.
+  # unchanged ones are this release's; the earlier installer then refuses to go back. The
+  # earlier one installs just for the user for win32, for all users for win64; a plain /S
+  # then finds and updates that install.
+  local rc hive base win_base lnk scope=AllUsers
+  [ "$arch" = win32 ] && scope=CurrentUser
+  scope_paths $scope
+  inst="$base/Tirage Vorellis" win_inst="$win_base\\Tirage Vorellis"
   local old=$work/old-$arch old_setup=$work/old-$arch-setup.exe
   cp -r "$top/build/package/$arch/Tirage Vorellis" "$old"
   find "$old" -exec touch -h -d "@$(( $(stat -c %Y "$root/vorellis.exe") - 86400 ))" {} +
   makensis -V1 -INPUTCHARSET UTF8 -DVERSION=0.9.0 -DARCH="$arch" -DSTAGE="$old" -DFILES="$top/build/package/$arch/files.nsh" \
-    -DSIZE_KB=1 -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
-  wine "$old_setup" /S >/dev/null 2>&1; wineserver -w
+    -DSIZE_KB=1 -DICON="$top/build/$arch/resources/vorellis.ico" -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
+  wine "$old_setup" /S /$scope >/dev/null 2>&1; wineserver -w
   convert -size 100x100 xc:red "$inst/GFX/Balls/3.png"
   local mine
   mine=$(sha256sum <"$inst/GFX/Balls/3.png")
   wine "$setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" != 0 ]; then fail "$arch/upgrade_keeps_replaced" "upgrade exit code $rc"
-  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
+  if [ "$rc" != 0 ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "upgrade exit code $rc"
+  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
   elif [ "$(stat -c %Y "$inst/GFX/Balls/4.png")" != "$(stat -c %Y "$root/GFX/Balls/4.png")" ] ||
-    [ "$(reg_value $view DisplayVersion)" != "$version" ]; then
-    fail "$arch/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
-  else pass "$arch/upgrade_keeps_replaced"; fi
+    [ "$(reg_value $view DisplayVersion $hive)" != "$version" ]; then
+    fail "$arch/${scope,,}/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
+  else pass "$arch/${scope,,}/upgrade_keeps_replaced"; fi
   wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion)" != "$version" ] ||
+  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion $hive)" != "$version" ] ||
     [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
-    fail "$arch/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
-      "'$(reg_value $view DisplayVersion)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
-  else pass "$arch/no_downgrade"; fi
+    fail "$arch/${scope,,}/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
+      "'$(reg_value $view DisplayVersion $hive)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
+  else pass "$arch/${scope,,}/no_downgrade"; fi
   # A second copy in another folder (/D=) would leave the first one with no Apps entry.
   wine "$setup" /S '/D=C:\Elsewhere' >/dev/null 2>&1; rc=$?; wineserver -w
   if [ "$rc" = 0 ] || [ -e "$WINEPREFIX/drive_c/Elsewhere" ] ||
-    [ "$(reg_value $view UninstallString)" != "\"$win_inst\\uninstall.exe\"" ]; then
-    fail "$arch/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString)'"
-  else pass "$arch/no_second_copy"; fi
+    [ "$(reg_value $view UninstallString $hive)" != "\"$win_inst\\uninstall.exe\"" ]; then
+    fail "$arch/${scope,,}/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString $hive)'"
+  else pass "$arch/${scope,,}/no_second_copy"; fi
+  wineserver -k 2>/dev/null
+}
+
+# --- across architectures, and signing ---------------------------------------------------
+
+# other_arch_test: one architecture per scope. In the win64 prefix, where release_test left the
+# 64-bit program installed for all users, the 32-bit installer refuses and writes nothing; the
+# same just for the user, where both architectures share one Apps entry key.
+other_arch_test() {
+  export WINEPREFIX=$work/prefix-win64
+  local setup32=$dist/tirage-vorellis-$version-win32-setup.exe rc exe before
+  exe="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Tirage Vorellis/vorellis.exe"
+  wine "$setup32" /S /AllUsers >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" != 7 ] || [ -e "$WINEPREFIX/drive_c/Program Files (x86)/Tirage Vorellis" ] ||
+    [ -n "$(reg_value 32 DisplayName)" ] || [ "$(reg_value 64 Architecture)" != win64 ]; then
+    fail other_arch/allusers "the win32 installer over the win64 install: exit $rc, 32-bit entry '$(reg_value 32 DisplayName)'"
+  else pass other_arch/allusers; fi
+  wine "$dist/tirage-vorellis-$version-win64-setup.exe" /S /CurrentUser >/dev/null 2>&1; wineserver -w
+  before=$(sha256sum <"$exe")
+  wine "$setup32" /S /CurrentUser >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" != 7 ] || [ "$(sha256sum <"$exe")" != "$before" ] || [ "$(reg_value 32 Architecture HKCU)" != win64 ]; then
+    fail other_arch/currentuser "the win32 installer over the win64 one: exit $rc, entry's architecture '$(reg_value 32 Architecture HKCU)'"
+  else pass other_arch/currentuser; fi
+  wineserver -k 2>/dev/null
+}
+
+# wrong_windows_test: the win64 installer on 32-bit Windows (a WINEARCH=win32 prefix) exits
+# non-zero and writes nothing.
+wrong_windows_test() {
+  local -x WINEPREFIX=$work/prefix-32bit-windows WINEARCH=win32
+  local before rc
+  wineboot -i >/dev/null 2>&1; wineserver -w
+  before=$(cd "$WINEPREFIX/drive_c" && find . | sort)
+  wine "$dist/tirage-vorellis-$version-win64-setup.exe" /S >/dev/null 2>&1; rc=$?; wineserver -w
+  if [ "$rc" = 0 ] || [ "$(cd "$WINEPREFIX/drive_c" && find . | sort)" != "$before" ] ||
+    wine reg query "HKLM\\$key" >/dev/null 2>&1 || wine reg query "HKCU\\$key" >/dev/null 2>&1; then
+    fail win64_on_32bit_windows "exit $rc; files or Apps entry written"
+  else pass win64_on_32bit_windows; fi
+  wineserver -k 2>/dev/null
+}
+
+# signing_test: scripts/package given a throwaway certificate signs; osslsigncode accepts each
+# installer, vorellis.exe in each zip, and what the win32 installer installs: that same
+# vorellis.exe, and the uninstaller signed before it was packed.
+signing_test() {
+  local s=$work/signing arch f inst bad=""
+  mkdir -p "$s"
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tirage Vorellis test" \
+    -addext extendedKeyUsage=codeSigning -keyout "$s/key.pem" -out "$s/cert.pem" >/dev/null 2>&1
+  if ! "$top/scripts/package" --out "$s/dist" --cert "$s/cert.pem" --key "$s/key.pem" >"$s/package.log" 2>&1; then
+    fail signing "scripts/package with a certificate: $(tail -3 "$s/package.log")"; return
+  fi
+  verified() { osslsigncode verify -CAfile "$s/cert.pem" -in "$1" 2>&1 | grep -q '^Signature verification: ok'; }
+  for arch in win32 win64; do
+    unzip -q -d "$s/$arch" "$s/dist/tirage-vorellis-$version-$arch.zip"
+    for f in "$s/dist/tirage-vorellis-$version-$arch-setup.exe" "$s/$arch/Tirage Vorellis/vorellis.exe"; do
+      verified "$f" || bad+=" $f"
+    done
+  done
+  export WINEPREFIX=$work/prefix-win32
+  inst="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Tirage Vorellis"
+  wine "$s/dist/tirage-vorellis-$version-win32-setup.exe" /S /CurrentUser >/dev/null 2>&1; wineserver -w
+  verified "$inst/uninstall.exe" || bad+=" the installed uninstall.exe"
+  cmp -s "$inst/vorellis.exe" "$s/win32/Tirage Vorellis/vorellis.exe" || bad+=" (the installed vorellis.exe is not the zip's)"
+  if [ -n "$bad" ]; then fail signing "not signed:$bad"; else pass signing; fi
+  wineserver -k 2>/dev/null
+}
+
+# finish_page_test: the installer clicked through as a user does (Enter on every page) ends on a
+# page that starts the program in its folder: its window opens, so it found its pictures.
+finish_page_test() {
+  export WINEPREFIX=$work/prefix-win32
+  local id="" s
+  wine "$dist/tirage-vorellis-$version-win32-setup.exe" /CurrentUser >/dev/null 2>&1 &
+  for _ in $(seq 60); do
+    id=$(window 10) && break
+    for s in $(xdotool search --name "^$title $version Setup" 2>/dev/null); do xdotool key --window "$s" Return 2>/dev/null; done
+  done
+  if [ -z "$id" ]; then fail finish_page_starts_program "no program window after Enter on every installer page"
+  else pass finish_page_starts_program; xdotool windowfocus "$id" 2>/dev/null; xdotool key alt+F4; fi
   wineserver -k 2>/dev/null
 }
 
@@ -268,6 +392,12 @@ for arch in "${arches[@]}"; do
     *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;;
   esac
 done
+if [ ${#arches[@]} = 2 ]; then
+  other_arch_test
+  wrong_windows_test
+  signing_test
+  finish_page_test
+fi
 
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
