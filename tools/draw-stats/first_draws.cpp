@@ -275,7 +275,8 @@ void poisson_fit(SeedSpace& s) {
   }
   double sum = (observedBelow - below) * (observedBelow - below) / below +
                (observedAbove - above) * (observedAbove - above) / above;
-  for (int k = low + 1; k < high; ++k) sum += (s.histogram[k] - e[k]) * (s.histogram[k] - e[k]) / e[k];
+  for (int k = low + 1; k < high; ++k)
+    sum += (s.histogram[k] - e[k]) * (s.histogram[k] - e[k]) / e[k];
   s.lowBin = low;
   s.highBin = high;
   s.fit.statistic = sum;

@@ -84,7 +84,7 @@ struct SeedSweep {
 
 enum SweepResult {
   kSwept,
-  kNoPools,             // the pools could not be allocated: nothing counted
+  kNoPools,           // the pools could not be allocated: nothing counted
   kSeedingDisagrees,  // seed_batch differed from RandomState_Seed: the counts are worthless
 };
 

@@ -15,8 +15,8 @@ std::string ticket_text(uint32_t ticket) {
   int32_t balls[kBallsDrawn], stars[kStarsDrawn];
   ticket_values(ticket, balls, stars);
   char text[64];
-  snprintf(text, sizeof text, "%d %d %d %d %d, stars %d %d", balls[0], balls[1], balls[2],
-           balls[3], balls[4], stars[0], stars[1]);
+  snprintf(text, sizeof text, "%d %d %d %d %d, stars %d %d", balls[0], balls[1], balls[2], balls[3],
+           balls[4], stars[0], stars[1]);
   return text;
 }
 
@@ -47,9 +47,8 @@ void summary(FILE* f, const SeedSweep& sweep, const SeedSpace& s, const SweepTim
 }
 
 void histogram_table(FILE* f, const SeedSpace& s) {
-  fprintf(f,
-          "| Seeds per ticket | Tickets | Poisson | (observed - expected) / sqrt(expected) |\n"
-          "|---:|---:|---:|---:|\n");
+  fprintf(f, "| Seeds per ticket | Tickets | Poisson | (observed - expected) / sqrt(expected) |\n"
+             "|---:|---:|---:|---:|\n");
   for (size_t k = 0; k < s.histogram.size(); ++k) {
     if (s.histogram[k] == 0 && s.poisson[k] < 0.5) continue;
     fprintf(f, "| %zu | %s | %.1f | %+.2f |\n", k, grouped(s.histogram[k]).c_str(), s.poisson[k],

@@ -53,9 +53,10 @@ struct Options {
 
 int usage(const char* message) {
   fprintf(stderr, "draw-stats: %s\n", message);
-  fprintf(stderr, "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
-                  "       draw-stats --raw [--seed S]\n"
-                  "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n");
+  fprintf(stderr,
+          "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
+          "       draw-stats --raw [--seed S]\n"
+          "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n");
   return 2;
 }
 

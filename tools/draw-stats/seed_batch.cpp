@@ -2,8 +2,8 @@
 // from the chain x -> 1 - x * 0x53A9B4FB, one multiplication waiting on the last, then runs 31
 // steps. Here each table entry is an affine function of the seed, worked out once, and a batch
 // of consecutive seeds runs its 31 steps side by side, one lane per seed, in the compiler's
-// vector types (SSE2 instructions on every x86 target). What comes out must equal RandomState_Seed word for word: the sweep and
-// the unit test compare the two.
+// vector types (SSE2 instructions on every x86 target). What comes out must equal RandomState_Seed
+// word for word: the sweep and the unit test compare the two.
 #include <string.h>
 
 #include "tools/draw-stats/first_draws.h"
