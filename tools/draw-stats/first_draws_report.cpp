@@ -46,23 +46,6 @@ void summary(FILE* f, const SeedSweep& sweep, const SeedSpace& s, const SweepTim
           times.seconds, times.processor, sweep.threads);
 }
 
-// What the figures say, in words.
-void verdict(FILE* f, const SeedSpace& s) {
-  bool everySeed = s.seeds == 1ull << 32;
-  if (s.reached == kTickets) fprintf(f, "Every ticket can come out of a first press. ");
-  else if (everySeed)
-    fprintf(f, "%s tickets can never come out of a first press. ",
-            grouped(kTickets - s.reached).c_str());
-  else
-    fprintf(f, "%s tickets come from none of these seeds. ", grouped(kTickets - s.reached).c_str());
-  bool fits = s.fit.p >= 0.001 && s.fit.p <= 0.999;
-  fprintf(f,
-          fits ? "The seeds spread over the tickets as the Poisson law says (p = %s): no ticket "
-                 "is favoured beyond what chance gives.\n\n"
-               : "The seeds' spread over the tickets departs from the Poisson law (p = %s).\n\n",
-          p_text(s.fit.p).c_str());
-}
-
 void histogram_table(FILE* f, const SeedSpace& s) {
   fprintf(f, "| Seeds per ticket | Tickets | Poisson | (observed - expected) / sqrt(expected) |\n"
              "|---:|---:|---:|---:|\n");
@@ -86,7 +69,6 @@ bool write_first_draws_report(const std::string& path, const SeedSweep& sweep,
   if (!f) return false;
   fprintf(f, "# First draw from every seed\n\n");
   summary(f, sweep, space, times);
-  verdict(f, space);
   histogram_table(f, space);
   bool failed = ferror(f) != 0;
   return fclose(f) == 0 && !failed;
