@@ -33,8 +33,6 @@ const Chain kChain;
 
 typedef uint32_t Lanes __attribute__((vector_size(4 * kBatch)));
 
-Lanes rotate_right(Lanes x, int bits) { return (x >> bits) | (x << (32 - bits)); }
-
 }  // namespace
 
 void seed_batch(uint32_t first, RandomState states[kBatch]) {
@@ -47,8 +45,10 @@ void seed_batch(uint32_t first, RandomState states[kBatch]) {
   }
   int p1 = 0, p2 = 10;
   for (int step = 0; step < kWarmUpSteps; ++step) {
-    Lanes newA = rotate_right(b[p1], 13) + b[p2];
-    Lanes newB = rotate_right(a[p1], 5) + a[p2];
+    // Rotations right by 13 and by 5, written out: a function taking or returning a vector
+    // would change its calling convention on targets without vector registers.
+    Lanes newA = ((b[p1] >> 13) | (b[p1] << 19)) + b[p2];
+    Lanes newB = ((a[p1] >> 5) | (a[p1] << 27)) + a[p2];
     a[p1] = newA;
     b[p1] = newB;
     p1 = p1 ? p1 - 1 : 16;
