@@ -159,13 +159,15 @@ hardening_test() {
   mkdir -p "$cwd" && cp -r "$root/GFX" "$cwd/"
   printf '#include <windows.h>\nBOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) {\n  if (r == DLL_PROCESS_ATTACH)\n    CloseHandle(CreateFileA("Z:%s", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));\n  return TRUE;\n}\n' \
     "$marker" >"$work/planted.c"
+  printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader.c"
   $cc -shared -o "$cwd/msimg32.dll" "$work/planted.c" && cp "$cwd/msimg32.dll" "$root/"
+  $cc -o "$work/loader-$arch.exe" "$work/loader.c"
   local overrides="$WINEDLLOVERRIDES;msimg32=n,b"
   WINEDLLOVERRIDES=$overrides run_and_click "$arch/planted_msimg32_alpha_draws" "$cwd" "$root/vorellis.exe" "$root/GFX"
   local loaded=no
   [ -e "$marker" ] && loaded=yes
   # The control: the planted library does write its marker when something loads it.
-  WINEDLLOVERRIDES=$overrides wine rundll32 "$(winepath -w "$cwd/msimg32.dll" 2>/dev/null | tr -d '\r'),None" >/dev/null 2>&1
+  WINEDLLOVERRIDES=$overrides wine "$work/loader-$arch.exe" "$(winepath -w "$cwd/msimg32.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
   if [ "$loaded" = yes ]; then fail "$arch/planted_msimg32_not_loaded" "the program loaded a msimg32.dll planted beside it or in the current folder"
   elif [ ! -e "$marker" ]; then fail "$arch/planted_msimg32_not_loaded" "the planted library writes no marker even when loaded"
   else pass "$arch/planted_msimg32_not_loaded"; fi
@@ -184,8 +186,10 @@ bundle_test() {
   done
   # Unmanaged windows spare Wine's X11 driver a wait of about 2 s per window, as in scripts/test.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  last=$(cd "$dir" && wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' | tail -1)
-  if [ "$last" != "$want passed, 0 failed" ]; then fail "$arch/test_bundle" "run-tests.cmd ended '$last', expected '$want passed, 0 failed'"
+  (cd "$dir" && wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
+  last=$(tail -1 "$work/tests-$arch.out")
+  if [ "$last" != "$want passed, 0 failed" ]; then
+    fail "$arch/test_bundle" "run-tests.cmd ended '$last', expected '$want passed, 0 failed':" $(grep '^FAIL' "$work/tests-$arch.out")
   else pass "$arch/test_bundle"; fi
 }
 
