@@ -12,6 +12,7 @@
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/memory.h"
+#include "runtime/system_library.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
 #include "sys/dir.h"
@@ -40,6 +41,10 @@ intptr_t load_placeholder(intptr_t number, const Char16* path) {
 }
 
 void start_up() {
+  // Before anything else: a corrupted heap ends the process instead of being used further, and
+  // no library is looked up in the program's own folder or the current one.
+  HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+  System_RestrictLibrarySearch();
   g_instance = GetModuleHandleW(nullptr);
   g_programHeap = HeapCreate(0, 4096, 0);
   // Every runtime library allocates from this heap; without it there is nothing to run.

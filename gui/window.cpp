@@ -14,6 +14,7 @@
 #include "gui/textnum.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
+#include "runtime/system_library.h"
 
 namespace {
 
@@ -303,7 +304,7 @@ int showCommand(uint32_t style, bool noActivate) {
 int32_t window_detail::frameOffset() {
   if (!composition.loaded) {
     composition.loaded = true;
-    composition.library = LoadLibraryW(TEXT16("dwmapi.dll"));  // stays loaded
+    composition.library = System_LoadLibrary(TEXT16("dwmapi.dll"));  // stays loaded
     if (composition.library) {
       composition.isCompositionEnabled = (HRESULT(WINAPI*)(BOOL*))(void*)GetProcAddress(
           composition.library, "DwmIsCompositionEnabled");

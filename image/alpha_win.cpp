@@ -1,12 +1,14 @@
-// Bitmap alpha over GDI: AlphaBlend is looked up in msimg32.dll at start-up and is optional;
-// without it every operation reports "no alpha" or does nothing, and the gadget draws its
-// pictures opaquely. Device contexts and bitmaps made here are counted in the accounting.
+// Bitmap alpha over GDI: AlphaBlend is looked up in msimg32.dll, from the system folder only, at
+// start-up and is optional; without it every operation reports "no alpha" or does nothing, and
+// the gadget draws its pictures opaquely. Device contexts and bitmaps made here are counted in the
+// accounting.
 #include <string.h>
 
 #include "image/alpha.h"
 #include "image/decoder.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
+#include "runtime/system_library.h"
 
 namespace {
 typedef BOOL(WINAPI* AlphaBlendFn)(HDC, int, int, int, int, HDC, int, int, int, int, BLENDFUNCTION);
@@ -36,7 +38,7 @@ void fillHeader32(BITMAPINFO* info, LONG width, LONG height) {
 }  // namespace
 
 void AlphaBlend_Start() {
-  g_msimg32 = LoadLibraryW(L"msimg32.dll");
+  g_msimg32 = System_LoadLibrary(L"msimg32.dll");
   g_alphaBlend = g_msimg32 ? (AlphaBlendFn)(void*)GetProcAddress(g_msimg32, "AlphaBlend") : nullptr;
 }
 

@@ -18,3 +18,10 @@ const RandomState& Random_State();    // read-only view, for tests
 
 void Array_ShuffleRange(void* array, int32_t first, int32_t last);
 void Array_Shuffle(void* array);
+
+// The same generator and shuffle on a state of the caller's own, for a tool that runs one
+// generator per thread. The process-wide generator above is one such state; a state that is
+// zeroed is unseeded and seeds itself at its first use, as the process-wide one does.
+void RandomState_Seed(RandomState& s, uint32_t seed);
+void RandomState_ShuffleRange(RandomState& s, void* array, int32_t first, int32_t last);
+void RandomState_Shuffle(RandomState& s, void* array);

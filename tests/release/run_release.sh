@@ -18,6 +18,10 @@
 #   - the win64 installer in a 32-bit prefix exits non-zero and writes nothing;
 #   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
 #   - the installer clicked through ends on a page that starts the program in its folder.
+#   - the program is hardened (header flags, stack protector, heap termination, asInvoker
+#     manifest) and loads msimg32.dll from the system folder only: one planted beside it and
+#     one in the current folder stay unloaded, and pictures with alpha still draw;
+#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
@@ -216,6 +220,63 @@ scope_test() {
   rm -rf "$inst"
 }
 
+# --- hardening -----------------------------------------------------------------------------
+
+# hardening_test ARCH ROOT: the header flags, stack protector, heap and library-search calls
+# and manifest of ROOT/vorellis.exe; then msimg32.dll planted beside it and in the current
+# folder, native preferred, is never loaded, and the pictures still draw with their alpha.
+hardening_test() {
+  local arch=$1 root=$2 head want=(DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE HeapSetInformation
+    SetDllDirectoryW 'MajorSubsystemVersion.6' 'MinorSubsystemVersion.1' 'MajorOSystemVersion.6'
+    'MinorOSystemVersion.1') missing="" w manifest
+  [ "$arch" = win64 ] && want+=(HIGH_ENTROPY_VA)
+  head=$(x86_64-w64-mingw32-objdump -p "$root/vorellis.exe" | tr '\t' ' ' | tr -s ' ')
+  for w in "${want[@]}"; do grep -q "${w/./ }" <<<"$head" || missing+=" $w"; done
+  grep -q 'stack smashing detected' "$root/vorellis.exe" || missing+=" stack-protector"
+  manifest=$(wine "$probe" manifest "$(winepath -w "$root/vorellis.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  grep -q 'requestedExecutionLevel level="asInvoker"' <<<"$manifest" || missing+=" asInvoker"
+  [ "$(grep -c '<supportedOS Id=' <<<"$manifest")" = 4 ] || missing+=" supportedOS"
+  if [ -n "$missing" ]; then fail "$arch/hardened" "missing:$missing"; else pass "$arch/hardened"; fi
+
+  local cwd=$work/cwd-$arch marker=$work/planted-$arch cc=i686-w64-mingw32-gcc
+  [ "$arch" = win64 ] && cc=x86_64-w64-mingw32-gcc
+  mkdir -p "$cwd" && cp -r "$root/GFX" "$cwd/"
+  printf '#include <windows.h>\nBOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) {\n  if (r == DLL_PROCESS_ATTACH)\n    CloseHandle(CreateFileA("Z:%s", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));\n  return TRUE;\n}\n' \
+    "$marker" >"$work/planted.c"
+  printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader.c"
+  $cc -shared -o "$cwd/msimg32.dll" "$work/planted.c" && cp "$cwd/msimg32.dll" "$root/"
+  $cc -o "$work/loader-$arch.exe" "$work/loader.c"
+  local overrides="$WINEDLLOVERRIDES;msimg32=n,b"
+  WINEDLLOVERRIDES=$overrides run_and_click "$arch/planted_msimg32_alpha_draws" "$cwd" "$root/vorellis.exe" "$root/GFX"
+  local loaded=no
+  [ -e "$marker" ] && loaded=yes
+  # The control: the planted library does write its marker when something loads it.
+  WINEDLLOVERRIDES=$overrides wine "$work/loader-$arch.exe" "$(winepath -w "$cwd/msimg32.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+  if [ "$loaded" = yes ]; then fail "$arch/planted_msimg32_not_loaded" "the program loaded a msimg32.dll planted beside it or in the current folder"
+  elif [ ! -e "$marker" ]; then fail "$arch/planted_msimg32_not_loaded" "the planted library writes no marker even when loaded"
+  else pass "$arch/planted_msimg32_not_loaded"; fi
+  rm -f "$root/msimg32.dll"
+}
+
+# bundle_test ARCH: the test bundle holds every Windows test program scripts/test runs, and its
+# run-tests.cmd under Wine's cmd passes as many cases as those programs list.
+bundle_test() {
+  local arch=$1 dir=$work/tests-$arch t want=0 last
+  mkdir -p "$dir" && (cd "$dir" && unzip -q "$dist/tirage-vorellis-$version-$arch-tests.zip")
+  dir+=/tirage-vorellis-$version-$arch-tests
+  for t in "$top/build/$arch/bin"/{unit,win}_*.exe; do
+    [ -f "$dir/$(basename "$t")" ] || { fail "$arch/test_bundle" "$(basename "$t") missing"; return; }
+    want=$((want + $(wine "$t" --gtest_list_tests 2>/dev/null | grep -c '^  ')))
+  done
+  # Unmanaged windows spare Wine's X11 driver a wait of about 2 s per window, as in scripts/test.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  (cd "$dir" && wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
+  last=$(tail -1 "$work/tests-$arch.out")
+  if [ "$last" != "$want passed, 0 failed" ]; then
+    fail "$arch/test_bundle" "run-tests.cmd ended '$last', expected '$want passed, 0 failed':" $(grep '^FAIL' "$work/tests-$arch.out")
+  else pass "$arch/test_bundle"; fi
+}
+
 # --- one architecture ----------------------------------------------------------------------
 
 release_test() {
@@ -248,6 +309,7 @@ release_test() {
     fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi
   run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
+  hardening_test "$arch" "$root"
 
   # The version resource, through the platform's version API.
   info=$(wine "$probe" version "$(winepath -w "$root/vorellis.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
@@ -303,6 +365,7 @@ FileVersion=$version"
     [ "$(reg_value $view UninstallString $hive)" != "\"$win_inst\\uninstall.exe\"" ]; then
     fail "$arch/${scope,,}/no_second_copy" "installed again into C:\\Elsewhere: exit $rc, Apps entry '$(reg_value $view UninstallString $hive)'"
   else pass "$arch/${scope,,}/no_second_copy"; fi
+  bundle_test "$arch"
   wineserver -k 2>/dev/null
 }
 

@@ -1,13 +1,17 @@
 // The fairness tool's statistics and its draws: p-values against closed forms worked out
 // independently, the draws against a reference model of the generator and the shuffle written
-// here from the algorithm, and counts pinned for a fixed seed.
+// here from the algorithm, counts pinned for a fixed seed, and the seed sweep's first draws
+// against tickets worked out by a separate program.
 #include <math.h>
 #include <string.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "runtime/random.h"
 #include "tests/support/runtime_fixture.h"
+#include "tools/draw-stats/first_draws.h"
 #include "tools/draw-stats/stats.h"
 
 using namespace drawstats;
@@ -245,6 +249,83 @@ TEST_F(DrawStatsDraws, CorrectedStatisticsHaveTheirDegreesOfFreedomAsMean) {
   const double df[3] = {11, 11, 49};
   for (int i = 0; i < 3; ++i)
     EXPECT_NEAR(sum[i] / runs, df[i], 4 * sqrt(2 * df[i] / runs)) << "statistic " << i;
+}
+
+// The first press after each seed, as a separate program (a few lines of Python written from the
+// generator's definition: the seeding, 31 steps, a forward Fisher-Yates shuffle of 0..49, then of
+// 0..11) worked it out: balls and stars in drawn order, and the ticket's index, which it also
+// checked against the ticket's position in a list of all ball sets in colex order times 66.
+struct WorkedFirstDraw {
+  uint32_t seed;
+  int32_t balls[kBallsDrawn];
+  int32_t stars[kStarsDrawn];
+  uint32_t ticket;
+};
+const WorkedFirstDraw kWorkedFirstDraws[] = {
+    {0x00000000u, {33, 16, 9, 8, 6}, {11, 1}, 15792140u},
+    {0x00000001u, {6, 25, 27, 0, 44}, {6, 11}, 72987679u},
+    {0x00000002u, {32, 8, 20, 35, 41}, {9, 2}, 53256494u},
+    {0x00000003u, {35, 23, 48, 2, 31}, {2, 8}, 116781354u},
+    {0x00000004u, {35, 33, 24, 0, 6}, {10, 1}, 24261052u},
+    {0x00000005u, {28, 35, 32, 2, 1}, {7, 10}, 24015472u},
+    {0x00000006u, {2, 12, 42, 39, 49}, {7, 10}, 133849438u},
+    {0x00000007u, {17, 24, 23, 34, 36}, {0, 7}, 28093713u},
+    {0x12345678u, {43, 16, 34, 17, 19}, {9, 3}, 66666309u},
+    {0x80000000u, {46, 36, 37, 47, 49}, {9, 2}, 138674684u},
+    {0xDEADBEEFu, {21, 14, 13, 33, 6}, {0, 1}, 16088754u},
+    {0xFFFFFFF8u, {36, 35, 5, 12, 23}, {4, 9}, 28458844u},
+    {0xFFFFFFF9u, {35, 37, 24, 8, 48}, {7, 8}, 117821783u},
+    {0xFFFFFFFAu, {28, 29, 44, 40, 5}, {9, 4}, 77974750u},
+    {0xFFFFFFFBu, {7, 17, 31, 29, 22}, {7, 9}, 12892813u},
+    {0xFFFFFFFCu, {41, 43, 0, 28, 30}, {7, 8}, 70508231u},
+    {0xFFFFFFFDu, {19, 30, 41, 21, 33}, {4, 9}, 52444102u},
+    {0xFFFFFFFEu, {19, 4, 1, 16, 28}, {9, 6}, 6779760u},
+    {0xFFFFFFFFu, {9, 42, 41, 5, 4}, {9, 0}, 62834412u},
+};
+
+TEST_F(DrawStatsDraws, FirstDrawOfEachSeedIsTheWorkedTicket) {
+  FirstDraw draw;
+  ASSERT_TRUE(draw.ready());
+  for (const WorkedFirstDraw& w : kWorkedFirstDraws) {
+    EXPECT_EQ(draw.ticket(w.seed), w.ticket) << std::hex << w.seed;
+    EXPECT_EQ(ticket_index(w.balls, w.stars), w.ticket) << std::hex << w.seed;
+    int32_t balls[kBallsDrawn], stars[kStarsDrawn];
+    ticket_values(w.ticket, balls, stars);
+    EXPECT_TRUE(std::is_permutation(balls, balls + kBallsDrawn, w.balls)) << std::hex << w.seed;
+    EXPECT_TRUE(std::is_permutation(stars, stars + kStarsDrawn, w.stars)) << std::hex << w.seed;
+  }
+}
+
+TEST_F(DrawStatsDraws, SweepOfTheFirstAndLastSeedsCountsTheWorkedTickets) {
+  // Two threads taking three seeds at a time, so batches start mid-chunk and both threads'
+  // counts are merged; the second range ends at the last seed.
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  for (uint32_t first : {0u, 0xFFFFFFF8u}) {
+    SeedSweep sweep;
+    sweep.first = first;
+    sweep.last = first + 7;
+    sweep.chunk = 3;
+    ASSERT_EQ(sweep_first_draws(sweep, *counts), kSwept);
+  }
+  for (const WorkedFirstDraw& w : kWorkedFirstDraws) {
+    bool swept = w.seed <= 7 || w.seed >= 0xFFFFFFF8u;
+    EXPECT_EQ(counts->count(w.ticket), swept ? 1u : 0u) << std::hex << w.seed;
+  }
+  SeedSpace space = analyse_seed_space(*counts);
+  EXPECT_EQ(space.seeds, 16u);
+  EXPECT_EQ(space.reached, 16u);
+  EXPECT_EQ(space.most, 1u);
+}
+
+TEST(DrawStatsTicketCounts, CountsPastOneByteAndMergesExactly) {
+  std::unique_ptr<TicketCounts> a(new TicketCounts()), b(new TicketCounts());
+  for (int i = 0; i < 300; ++i) a->add(7);
+  for (int i = 0; i < 200; ++i) b->add(7);
+  b->add(kTickets - 1);
+  a->merge(*b);
+  EXPECT_EQ(a->count(7), 500u);
+  EXPECT_EQ(a->count(kTickets - 1), 1u);
+  EXPECT_EQ(a->count(8), 0u);
 }
 
 #ifndef _WIN32

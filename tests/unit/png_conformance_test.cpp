@@ -1,9 +1,9 @@
 // Every PNG of libpng's own test sets (pngsuite, testpngs and its crashers, from the libpng
-// source that scripts/setup unpacks) loaded through Image_Load and compared, pixel by pixel,
-// with an independent decode: libpng's low-level reader with no transformation but
-// de-interlacing, and the samples unpacked, expanded and looked up here. No gamma correction;
-// 16-bit samples keep their high byte. Files that this reference rejects must fail to load and
-// leave the number empty.
+// source that scripts/setup unpacks, or the copy in the Windows test bundle) loaded through
+// Image_Load and compared, pixel by pixel, with an independent decode: libpng's low-level reader
+// with no transformation but de-interlacing, and the samples unpacked, expanded and looked up here.
+// No gamma correction; 16-bit samples keep their high byte. Files that this reference rejects must
+// fail to load and leave the number empty.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <setjmp.h>
@@ -148,6 +148,13 @@ Reference decodeReference(const Bytes& file) {
 
 std::string libpngFolder() {
   namespace fs = std::filesystem;
+#ifdef _WIN32
+  // In the Windows test bundle the test sets lie beside the program.
+  wchar_t exe[MAX_PATH];
+  DWORD length = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  fs::path beside = fs::path(std::wstring(exe, length)).parent_path() / "libpng-contrib";
+  if (length > 0 && length < MAX_PATH && fs::is_directory(beside)) return beside.string() + "/";
+#endif
   // CMake compiles sources by absolute path: the tree's root is this file's folder, two up.
   std::string self = __FILE__;
   std::string root = self.substr(0, self.rfind("tests/unit/")) + "third_party";

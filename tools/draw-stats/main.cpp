@@ -2,13 +2,17 @@
 // with the runtime's own pools, shuffle and generator, and writes draw-stats.md (counts and
 // chi-square tests) and draw-stats-counts.tsv (the counts, for the chart that gnuplot draws with
 // tools/draw-stats/chart.gp; the tool draws no picture itself). With --raw it writes the
-// generator's 32-bit words to standard output instead, for dieharder.
+// generator's 32-bit words to standard output instead, for dieharder. With --first-draws it
+// computes the first draw of a process from every seed in a range (all 2^32 by default) and
+// writes first-draws.md and first-draws-histogram.tsv: how many seeds give each ticket.
 //
 //   draw-stats [--draws N] [--seed S] [--out DIR]
 //   draw-stats --raw [--seed S]
+//   draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]
 //
 // Without --seed the generator seeds itself at its first use, as in the program.
-// Exit codes: 0 done, 1 a file could not be written or memory ran out, 2 usage.
+// Exit codes: 0 done, 1 a file could not be written, memory ran out or the seed sweep found its
+// batch seeding at odds with the generator, 2 usage.
 #include <errno.h>
 #include <math.h>
 #include <signal.h>
@@ -18,6 +22,7 @@
 #include <time.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 
 #ifdef _WIN32
@@ -27,7 +32,10 @@
 
 #include "runtime/memory.h"
 #include "runtime/random.h"
+#include "tools/draw-stats/first_draws.h"
+#include "tools/draw-stats/first_draws_report.h"
 #include "tools/draw-stats/stats.h"
+#include "tools/draw-stats/text.h"
 
 using namespace drawstats;
 
@@ -39,12 +47,16 @@ struct Options {
   uint32_t seed = 0;
   std::string out = ".";
   bool raw = false;
+  bool firstDraws = false;
+  SeedSweep sweep;
 };
 
 int usage(const char* message) {
   fprintf(stderr, "draw-stats: %s\n", message);
-  fprintf(stderr, "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
-                  "       draw-stats --raw [--seed S]\n");
+  fprintf(stderr,
+          "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
+          "       draw-stats --raw [--seed S]\n"
+          "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n");
   return 2;
 }
 
@@ -64,6 +76,20 @@ bool parse_number(const char* text, uint64_t max, uint64_t* value) {
   return true;
 }
 
+// FIRST-LAST, two seeds in either notation, FIRST not above LAST.
+bool parse_seed_range(const char* text, SeedSweep* sweep) {
+  const char* dash = strchr(text, '-');
+  if (!dash) return false;
+  std::string first(text, dash - text);
+  uint64_t a, b;
+  if (!parse_number(first.c_str(), 0xFFFFFFFFull, &a) || !parse_number(dash + 1, 0xFFFFFFFFull, &b))
+    return false;
+  if (a > b) return false;
+  sweep->first = (uint32_t)a;
+  sweep->last = (uint32_t)b;
+  return true;
+}
+
 // Returns 0 when the options are sound, else the usage exit code after saying why.
 int parse_options(int argc, char** argv, Options* options) {
   for (int i = 1; i < argc; ++i) {
@@ -72,6 +98,15 @@ int parse_options(int argc, char** argv, Options* options) {
     uint64_t n;
     if (!strcmp(arg, "--raw")) {
       options->raw = true;
+    } else if (!strcmp(arg, "--first-draws")) {
+      options->firstDraws = true;
+    } else if (!strcmp(arg, "--seeds")) {
+      if (!hasValue || !parse_seed_range(argv[++i], &options->sweep))
+        return usage("--seeds takes FIRST-LAST, two 32-bit seeds, FIRST not above LAST");
+    } else if (!strcmp(arg, "--threads")) {
+      if (!hasValue || !parse_number(argv[++i], 64, &n) || n == 0)
+        return usage("--threads takes a count from 1 to 64");
+      options->sweep.threads = (int)n;
     } else if (!strcmp(arg, "--draws")) {
       if (!hasValue || !parse_number(argv[++i], 1000000000000ull, &n) || n == 0)
         return usage("--draws takes a count from 1 to 10^12");
@@ -117,21 +152,6 @@ double processor_seconds() {
 #else
   return (double)clock() / CLOCKS_PER_SEC;
 #endif
-}
-
-std::string grouped(uint64_t n) {
-  std::string digits = std::to_string(n), out;
-  for (size_t i = 0; i < digits.size(); ++i) {
-    if (i && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return out;
-}
-
-std::string p_text(double p) {
-  char text[32];
-  snprintf(text, sizeof text, p < 1e-4 ? "%.2e" : "%.4f", p);
-  return text;
 }
 
 const char* verdict(double p) { return p >= 0.001 && p <= 0.999 ? "ok" : "**suspect**"; }
@@ -287,6 +307,48 @@ bool write_report(const std::string& path, const Options& o, const Tally& t, con
   return fclose(f) == 0 && !failed;
 }
 
+void print_progress(uint64_t done, uint64_t total, double seconds) {
+  double left = done ? seconds * (total - done) / done : 0;
+  fprintf(stderr, "draw-stats: %s of %s seeds (%.1f%%) in %.0f s, about %.0f s left\n",
+          grouped(done).c_str(), grouped(total).c_str(), 100.0 * done / total, seconds, left);
+}
+
+int first_draws(Options& options) {
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  options.sweep.progress = print_progress;
+  auto start = std::chrono::steady_clock::now();
+  double startProcessor = processor_seconds();
+  SweepResult result = sweep_first_draws(options.sweep, *counts);
+  if (result != kSwept) {
+    fprintf(stderr, "draw-stats: %s\n",
+            result == kNoPools ? "cannot allocate the pools"
+                               : "the batch seeding disagrees with the generator's: no figures");
+    return 1;
+  }
+  SweepTimes times;
+  times.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  times.processor = processor_seconds() - startProcessor;
+  SeedSpace space = analyse_seed_space(*counts);
+
+  std::string report = options.out + "/first-draws.md";
+  std::string histogram = options.out + "/first-draws-histogram.tsv";
+  if (!write_first_draws_report(report, options.sweep, space, times)) {
+    fprintf(stderr, "draw-stats: cannot write %s\n", report.c_str());
+    return 1;
+  }
+  if (!write_first_draws_histogram(histogram, space)) {
+    fprintf(stderr, "draw-stats: cannot write %s\n", histogram.c_str());
+    return 1;
+  }
+  printf("draw-stats: %s seeds in %.0f s (%.0f s on the processor); %s of %s tickets reached, "
+         "%s to %s seeds each; Poisson p=%s; wrote %s and %s\n",
+         grouped(space.seeds).c_str(), times.seconds, times.processor,
+         grouped(space.reached).c_str(), grouped(kTickets).c_str(), grouped(space.least).c_str(),
+         grouped(space.most).c_str(), p_text(space.fit.p).c_str(), report.c_str(),
+         histogram.c_str());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -300,6 +362,7 @@ int main(int argc, char** argv) {
   }
   if (options.seeded) Random_Seed(options.seed);
   if (options.raw) return write_raw();
+  if (options.firstDraws) return first_draws(options);
 
   static Tally tally;  // large: kept off the stack
   auto start = std::chrono::steady_clock::now();

@@ -4,6 +4,8 @@
 //   release-probe version FILE.exe    prints "fixed=A.B.C.D", "product=A.B.C.D" and one
 //                                     "Name=value" line per string of the version resource,
 //                                     found through the resource's first translation entry
+//   release-probe manifest FILE.exe   prints the program's manifest (resource 1 of RT_MANIFEST)
+//                                     as the loader finds it
 //
 // Output is UTF-8, one item a line. Exit 0, 1 when the file cannot be read, 2 for a usage error.
 #include <shlobj.h>
@@ -77,11 +79,25 @@ int version(const wchar_t* file) {
   return 0;
 }
 
+int manifest(const wchar_t* file) {
+  HMODULE module =
+      LoadLibraryExW(file, nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+  if (!module) return 1;
+  HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+  HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+  const void* bytes = loaded ? LockResource(loaded) : nullptr;
+  if (bytes) std::fwrite(bytes, 1, SizeofResource(module, found), stdout);
+  FreeLibrary(module);
+  return bytes ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   if (argc == 3 && lstrcmpW(argv[1], L"shortcut") == 0) return shortcut(argv[2]);
   if (argc == 3 && lstrcmpW(argv[1], L"version") == 0) return version(argv[2]);
-  std::fprintf(stderr, "usage: release-probe shortcut FILE.lnk | version FILE.exe\n");
+  if (argc == 3 && lstrcmpW(argv[1], L"manifest") == 0) return manifest(argv[2]);
+  std::fprintf(stderr,
+               "usage: release-probe shortcut FILE.lnk | version FILE.exe | manifest FILE.exe\n");
   return 2;
 }
