@@ -8,11 +8,9 @@
 // its window has been painted. The programs are measured as they are, the same way, with no
 // option or hook in any. Each is then asked to close (WM_CLOSE to its visible windows). The
 // order of a round turns by one from round to round, so that none always follows another's
-// exit. Prints, per program, the median and quartiles in milliseconds, the number of child
-// windows its visible window had when it became idle and the median of the processor time the
-// process itself had used by then (GetProcessTimes: what the machine's load does not stretch),
-// then "ratio" (median program / median first baseline) and "ratio K" for the K-th baseline
-// after the first.
+// exit. Prints, per program, the median and quartiles in milliseconds and the number of child
+// windows its visible window had when it became idle, then "ratio" (median program / median
+// first baseline) and "ratio K" for the K-th baseline after the first.
 #include <windows.h>
 
 #include <stdio.h>
@@ -54,7 +52,6 @@ BOOL CALLBACK countChild(HWND, LPARAM parameter) {
 
 struct Run {
   double ms;
-  double cpuMs;  // the new process's own processor time up to then, user and kernel
   int children;  // child windows of its visible window(s); -1 if it never became idle
 };
 
@@ -66,15 +63,9 @@ Run runOnce(const std::string& program, const std::string& folder) {
   double t0 = nowMs();
   if (!CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
                       folder.c_str(), &si, &pi))
-    return {0, 0, -1};
+    return {0, -1};
   DWORD idle = WaitForInputIdle(pi.hProcess, 30000);
   double t1 = nowMs();
-  FILETIME created, exited, kernel, user;
-  double cpuMs = 0;
-  if (GetProcessTimes(pi.hProcess, &created, &exited, &kernel, &user))
-    cpuMs = ((double)kernel.dwLowDateTime + (double)kernel.dwHighDateTime * 4294967296.0 +
-             (double)user.dwLowDateTime + (double)user.dwHighDateTime * 4294967296.0) /
-            1e4;
   Found found = {pi.dwProcessId, {}};
   EnumWindows(collect, (LPARAM)&found);
   int children = 0;
@@ -83,8 +74,8 @@ Run runOnce(const std::string& program, const std::string& folder) {
   if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
-  if (idle != 0 || found.windows.empty()) return {t1 - t0, cpuMs, -1};
-  return {t1 - t0, cpuMs, children};
+  if (idle != 0 || found.windows.empty()) return {t1 - t0, -1};
+  return {t1 - t0, children};
 }
 
 }  // namespace
@@ -102,7 +93,7 @@ int main(int argc, char** argv) {
   // One start of each first, untimed: Wine's first start of a program maps its files.
   for (const std::string& p : programs) runOnce(p, folder);
 
-  std::vector<std::vector<double>> times(count), cpuTimes(count);
+  std::vector<std::vector<double>> times(count);
   std::vector<int> children(count, -2);
   for (int i = 0; i < runs; i++)
     for (size_t turn = 0; turn < count; turn++) {
@@ -116,7 +107,6 @@ int main(int argc, char** argv) {
       if (children[k] == -2) children[k] = r.children;
       else if (children[k] != r.children) children[k] = -1;  // differed between runs
       times[k].push_back(r.ms);
-      cpuTimes[k].push_back(r.cpuMs);
     }
   std::vector<Summary> s(count);
   for (size_t k = 0; k < count; k++) {
@@ -124,9 +114,8 @@ int main(int argc, char** argv) {
     char label[16] = "program ";
     if (k == 1) snprintf(label, sizeof label, "baseline");
     if (k > 1) snprintf(label, sizeof label, "baseline %zu", k);
-    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d; its own "
-           "processor time: median %.1f ms\n",
-           label, runs, s[k].median, s[k].q1, s[k].q3, children[k], summarise(cpuTimes[k]).median);
+    printf("%s %d runs: median %.1f ms (quartiles %.1f, %.1f), child windows %d\n", label, runs,
+           s[k].median, s[k].q1, s[k].q3, children[k]);
   }
   printf("ratio %.3f\n", s[0].median / s[1].median);
   for (size_t k = 2; k < count; k++) printf("ratio %zu %.3f\n", k, s[0].median / s[k].median);
