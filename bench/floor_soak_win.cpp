@@ -9,8 +9,6 @@
 #include <stdio.h>
 #include <stdlib.h>
 
-#include <utility>
-
 #include "bench/floor_win.h"
 #include "tests/support/pictures.h"
 #include "tests/support/soak_win.h"
@@ -31,24 +29,13 @@ void print(int draws) {
   fflush(stdout);
 }
 
-// Five balls out of 50 and two stars out of 12, from the C library's generator.
-void drawValues(int values[7]) {
-  int balls[50], stars[12];
-  for (int i = 0; i < 50; i++) balls[i] = i;
-  for (int i = 0; i < 12; i++) stars[i] = i;
-  for (int k = 0; k < 5; k++) std::swap(balls[k], balls[k + rand() % (50 - k)]);
-  for (int k = 0; k < 2; k++) std::swap(stars[k], stars[k + rand() % (12 - k)]);
-  for (int k = 0; k < 5; k++) values[k] = balls[k];
-  for (int k = 0; k < 2; k++) values[5 + k] = stars[k];
-}
-
 // A click on the button, then the messages until the click has come through: one draw.
 bool drawOnce() {
   SendMessageW(Floor_Button(), BM_CLICK, 0, 0);
   Floor_Settle();
   if (!Floor_TakeClick()) return false;
   int values[7];
-  drawValues(values);
+  Floor_DrawValues(values);
   Floor_Draw(values);
   return true;
 }

@@ -9,6 +9,9 @@
 #include <setjmp.h>
 #include <stdint.h>
 #include <stdio.h>
+#include <stdlib.h>
+
+#include <utility>
 
 namespace {
 
@@ -439,6 +442,16 @@ bool Floor_Start(HINSTANCE instance, bool centred) {
     g_accelerators = table;
   }
   return g_placeholder[0] && g_placeholder[1] && g_button;
+}
+
+void Floor_DrawValues(int values[7]) {
+  int balls[50], stars[12];
+  for (int i = 0; i < 50; i++) balls[i] = i;
+  for (int i = 0; i < 12; i++) stars[i] = i;
+  for (int k = 0; k < 5; k++) std::swap(balls[k], balls[k + rand() % (50 - k)]);
+  for (int k = 0; k < 2; k++) std::swap(stars[k], stars[k + rand() % (12 - k)]);
+  for (int k = 0; k < 5; k++) values[k] = balls[k];
+  for (int k = 0; k < 2; k++) values[5 + k] = stars[k];
 }
 
 void Floor_Draw(const int values[7]) {

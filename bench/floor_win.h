@@ -14,6 +14,9 @@ bool Floor_Start(HINSTANCE instance, bool centred);
 // One draw: values[0..4] into the ball slots, values[5..6] into the star slots, each slot as
 // the program does it (file, decode, new control, old control destroyed, paint).
 void Floor_Draw(const int values[7]);
+// Five distinct balls out of 50 and two distinct stars out of 12, from the C library's
+// generator (the floor has no generator of its own): what Floor_Draw takes.
+void Floor_DrawValues(int values[7]);
 // Dispatches every message waiting for the thread.
 void Floor_Settle();
 HWND Floor_Window();
