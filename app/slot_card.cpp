@@ -72,8 +72,12 @@ intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value
     width = height = kCardSide;
   }
   HANDLE card = (HANDLE)Image_Create(number, width, height);
-  HDC dc = card ? CreateCompatibleDC(nullptr) : nullptr;
-  if (!dc) return card ? (Image_Free(number), 0) : 0;
+  if (!card) return 0;
+  HDC dc = CreateCompatibleDC(nullptr);
+  if (!dc) {
+    Image_Free(number);
+    return 0;
+  }
   Account_Created(ACCOUNT_DC);
   HGDIOBJ previousBitmap = SelectObject(dc, card);
   RECT area = {0, 0, width, height};
