@@ -54,37 +54,34 @@ HWND findRuntimeWindow(HWND window, intptr_t* id) {
   return nullptr;
 }
 
-// The messages that handleMessage acts on; the rest go to the default processing without the
-// walk for the window's record, since each property read is a round trip to the window server
-// under Wine and a window receives many messages for each one acted on. Keep in step with the
-// switch below.
-bool isHandled(UINT message) {
-  switch (message) {
-    case WM_MOVE:
-    case WM_SIZE:
-    case WM_ACTIVATE:
-    case WM_CLOSE:
-    case WM_ERASEBKGND:
-    case WM_SYSCOLORCHANGE:
-    case WM_GETMINMAXINFO:
-    case WM_NOTIFY:
-    case WM_COMMAND:
-    case WM_TIMER:
-    case WM_HSCROLL:
-    case WM_VSCROLL:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORSTATIC:
-    case WINDOW_GADGET_MESSAGE:
-    case WM_LBUTTONUP:
-    case WM_LBUTTONDBLCLK:
-    case WM_RBUTTONUP:
-    case WINDOW_TRAY_MESSAGE:
-    case WM_NCDESTROY: return true;
-    default: return false;
+// The runtime window a message is for, looked up on first use: each property read is a round
+// trip to the window server under Wine, and a window receives many messages for each one it acts
+// on, so the messages left to the default processing never pay for the walk.
+class Owner {
+ public:
+  explicit Owner(HWND window) : window_(window) {}
+  HWND handle() { return lookUp()->handle_; }
+  intptr_t number() { return lookUp()->number_; }
+  WindowRecord* record() { return lookUp()->record_; }
+  // The message is for the runtime window itself, not for one of its children.
+  bool own() { return record() && record_->windowHandle == window_; }
+
+ private:
+  Owner* lookUp() {
+    if (done_) return this;
+    done_ = true;
+    intptr_t id = 0;
+    handle_ = findRuntimeWindow(window_, &id);
+    number_ = handle_ ? id - 1 : -1;
+    record_ = handle_ && windows ? (WindowRecord*)Registry_Get(windows, number_) : nullptr;
+    return this;
   }
-}
+  HWND window_;
+  bool done_ = false;
+  HWND handle_ = nullptr;
+  intptr_t number_ = -1;
+  WindowRecord* record_ = nullptr;
+};
 
 void post(int32_t code, intptr_t object, intptr_t number, int32_t type = 0) {
   Event_Post(code, object, number, type, 0, nullptr, 0);
@@ -147,40 +144,36 @@ LRESULT onCommand(HWND window, intptr_t number, WPARAM wParam, LPARAM lParam) {
 
 // What the window makes of a message; NOT_HANDLED leaves it to the default processing.
 LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (!isHandled(message)) return NOT_HANDLED;
-  intptr_t id = 0;
-  HWND owner = findRuntimeWindow(window, &id);
-  intptr_t number = owner ? id - 1 : -1;
-  WindowRecord* record = owner && windows ? (WindowRecord*)Registry_Get(windows, number) : nullptr;
-  bool ownWindow = record && record->windowHandle == window;
-
+  Owner owner(window);
   switch (message) {
     case WM_MOVE:
-      if (ownWindow && record->created) post(EVENT_WINDOW_MOVED, number, number);
+      if (owner.own() && owner.record()->created)
+        post(EVENT_WINDOW_MOVED, owner.number(), owner.number());
       return 0;
-    case WM_SIZE: return onSize(window, owner, record, number, wParam);
+    case WM_SIZE:
+      return onSize(window, owner.handle(), owner.record(), owner.number(), wParam);
     case WM_ACTIVATE:
       if (LOWORD(wParam)) {
         HWND focus = (HWND)GetPropW(window, kFocusProperty);
         // The child may have gone since the window was deactivated.
         if (focus && IsWindow(focus)) SetFocus(focus);
-        post(EVENT_WINDOW_ACTIVATED, 0, number);
+        post(EVENT_WINDOW_ACTIVATED, 0, owner.number());
       } else {
         SetPropW(window, kFocusProperty, (HANDLE)GetFocus());
         Focus_Cues(window, false);
-        post(EVENT_WINDOW_DEACTIVATED, 0, number);
+        post(EVENT_WINDOW_DEACTIVATED, 0, owner.number());
       }
       return 1;
     case WM_CLOSE:
       // Closing is the program's decision: the window stays.
-      if (ownWindow) post(EVENT_CLOSE_WINDOW, number, number);
+      if (owner.own()) post(EVENT_CLOSE_WINDOW, owner.number(), owner.number());
       return 0;
-    case WM_ERASEBKGND: post(EVENT_REPAINT, 0, number); return NOT_HANDLED;
+    case WM_ERASEBKGND: post(EVENT_REPAINT, 0, owner.number()); return NOT_HANDLED;
     case WM_SYSCOLORCHANGE:
-      if (record) EnumChildWindows(window, sendSysColorChange, 0);
+      if (owner.record()) EnumChildWindows(window, sendSysColorChange, 0);
       return NOT_HANDLED;
     case WM_GETMINMAXINFO:
-      if (!record) return NOT_HANDLED;
+      if (!owner.record()) return NOT_HANDLED;
       if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
         ((MINMAXINFO*)lParam)->ptMinTrackSize.x = 1;
       return 0;
@@ -189,10 +182,10 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (!header) return NOT_HANDLED;
       return Gadget_ParentMessage(header->hwndFrom, window, message, wParam, lParam);
     }
-    case WM_COMMAND: return onCommand(window, number, wParam, lParam);
+    case WM_COMMAND: return onCommand(window, owner.number(), wParam, lParam);
     case WM_TIMER:
-      if (!record) return NOT_HANDLED;
-      post(EVENT_TIMER, (intptr_t)wParam, number);
+      if (!owner.record()) return NOT_HANDLED;
+      post(EVENT_TIMER, (intptr_t)wParam, owner.number());
       return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
@@ -203,9 +196,9 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WINDOW_GADGET_MESSAGE:
       if (!lParam) return NOT_HANDLED;
       return Gadget_ParentMessage((HWND)lParam, window, message, wParam, lParam);
-    case WM_LBUTTONUP: post(EVENT_LEFT_CLICK, 0, number); return 0;
-    case WM_LBUTTONDBLCLK: post(EVENT_LEFT_DOUBLE_CLICK, 0, number); return 0;
-    case WM_RBUTTONUP: post(EVENT_RIGHT_CLICK, 0, number); return 0;
+    case WM_LBUTTONUP: post(EVENT_LEFT_CLICK, 0, owner.number()); return 0;
+    case WM_LBUTTONDBLCLK: post(EVENT_LEFT_DOUBLE_CLICK, 0, owner.number()); return 0;
+    case WM_RBUTTONUP: post(EVENT_RIGHT_CLICK, 0, owner.number()); return 0;
     case WINDOW_TRAY_MESSAGE: {
       int32_t type = -1;
       switch (lParam) {
@@ -215,7 +208,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_RBUTTONDBLCLK: type = 3; break;
       }
       if (type >= 0) {
-        post(EVENT_TRAY_ICON, (intptr_t)wParam, number, type);
+        post(EVENT_TRAY_ICON, (intptr_t)wParam, owner.number(), type);
         // Wakes a pump that is waiting, so the event is handed out at once.
         PostMessageW(window, WM_NULL, 0, 0);
       }
