@@ -150,8 +150,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
       if (owner.own() && owner.record()->created)
         post(EVENT_WINDOW_MOVED, owner.number(), owner.number());
       return 0;
-    case WM_SIZE:
-      return onSize(window, owner.handle(), owner.record(), owner.number(), wParam);
+    case WM_SIZE: return onSize(window, owner.handle(), owner.record(), owner.number(), wParam);
     case WM_ACTIVATE:
       if (LOWORD(wParam)) {
         HWND focus = (HWND)GetPropW(window, kFocusProperty);
