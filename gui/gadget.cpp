@@ -51,6 +51,11 @@ bool g_lockReady;
 
 GadgetState* state() { return g_stateBlock ? (GadgetState*)LibState_Get(g_stateBlock) : nullptr; }
 
+// The record under a gadget number, or null before the library starts or when there is none.
+GadgetRecord* numbered(intptr_t number) {
+  return g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+}
+
 void* heapAllocZero(size_t bytes) { return HeapAlloc(g_programHeap, HEAP_ZERO_MEMORY, bytes); }
 
 void heapFree(void* block) {
@@ -124,7 +129,7 @@ GadgetRecord* recordOf(HWND control) {
   if (id == -1) return nullptr;
   // Only Gadget_Register puts a control in a record, and it gives the control its identifier
   // and property in the same step; WM_NCDESTROY takes all three back.
-  GadgetRecord* record = (GadgetRecord*)Registry_Get(g_gadgets, id);
+  GadgetRecord* record = numbered(id);
   return record && record->controlHandle == control ? record : nullptr;
 }
 
@@ -164,7 +169,7 @@ void Gadget_Free(intptr_t number) {
 LRESULT CALLBACK Gadget_Procedure(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
   intptr_t id = controlId(control);
   if (id == -1) return DefWindowProcW(control, message, wParam, lParam);
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, id) : nullptr;
+  GadgetRecord* record = numbered(id);
   // A record that belongs to another control (the number was taken over) is not ours to use.
   if (!record || record->controlHandle != control || !record->previousProc)
     return DefWindowProcW(control, message, wParam, lParam);
@@ -219,12 +224,12 @@ LRESULT Gadget_ParentMessage(HWND control, HWND parent, UINT message, WPARAM wPa
 }
 
 void Gadget_SetActive(intptr_t number) {
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  GadgetRecord* record = numbered(number);
   if (record) SetFocus(record->controlHandle);
 }
 
 void Gadget_SetText(intptr_t number, const Char16* text) {
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  GadgetRecord* record = numbered(number);
   if (!record) return;
   SetWindowTextW(record->controlHandle, text ? text : L"");
   // The text is the control's accessible name: tell an assistive technology that listens.
@@ -232,20 +237,20 @@ void Gadget_SetText(intptr_t number, const Char16* text) {
 }
 
 intptr_t Gadget_GetState(intptr_t number) {
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  GadgetRecord* record = numbered(number);
   if (!record || !record->kind || !record->kind->GetState) return 0;
   return record->kind->GetState(record);
 }
 
 void Gadget_SetState(intptr_t number, intptr_t value) {
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  GadgetRecord* record = numbered(number);
   if (!record || !record->kind || !record->kind->SetState) return;
   record->kind->SetState(record, value);
 }
 
 int Gadget_RequiredSize(intptr_t number, int32_t* width, int32_t* height) {
   int32_t w = 0, h = 0;
-  GadgetRecord* record = g_gadgets ? (GadgetRecord*)Registry_Get(g_gadgets, number) : nullptr;
+  GadgetRecord* record = numbered(number);
   int found = record && record->kind && record->kind->RequiredSize;
   if (found) record->kind->RequiredSize(record, &w, &h);
   if (width) *width = w;
