@@ -9,8 +9,8 @@
 # (build/native/bin, or $MAKE_DEMO_PICTURES): every picture is an opaque square whose colour
 # stands for its value, so a screenshot reads back as the values on show. Prints one line per
 # case, "PASS name" or "FAIL name: reason", and last "N passed, N failed"; exits 1 when a
-# case failed. Uses $WINEPREFIX if set (else build/e2e-wine) and its own Xvfb display
-# ($E2E_DISPLAY, else the first free one from :140); E2E_KEEP=1 keeps the screenshots;
+# case failed. Uses $WINEPREFIX if set (else build/e2e-wine-NAME) and its own Xvfb display
+# ($E2E_DISPLAY, else a free one the server picks); E2E_KEEP=1 keeps the screenshots;
 # E2E_ONLY="case_partial_files ..." runs only the cases named.
 set -uo pipefail
 
@@ -29,7 +29,7 @@ for f in "$exe" "$probe" "$pictures"; do
 done
 
 given_prefix=${WINEPREFIX:-}
-export WINEPREFIX=${WINEPREFIX:-$top/build/e2e-wine} WINEDEBUG=-all
+export WINEPREFIX=${WINEPREFIX:-$top/build/e2e-wine-$name} WINEDEBUG=-all
 work=$(mktemp -d /tmp/vorellis-e2e.XXXXXX)
 title="Tirage Vorellis"
 passed=0
@@ -49,25 +49,15 @@ trap cleanup EXIT
 # --- display and Wine --------------------------------------------------------------------
 
 # Our own display, so that no other window with the program's title can be mistaken for ours.
-start_xvfb() {
-  Xvfb ":$1" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+. "$top/tests/support/xvfb.sh"
+if [ -n "${E2E_DISPLAY:-}" ]; then
+  Xvfb ":$E2E_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
-  for _ in $(seq 100); do
-    DISPLAY=":$1" xdpyinfo >/dev/null 2>&1 && return 0
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  kill "$xvfb_pid" 2>/dev/null
-  xvfb_pid=
-  return 1
-}
-display=
-for n in ${E2E_DISPLAY:-$(seq 140 199)}; do
-  [ -z "${E2E_DISPLAY:-}" ] && { [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ]; } && continue
-  if start_xvfb "$n"; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "run_e2e: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 2; }
-export DISPLAY=":$display"
+  export DISPLAY=":$E2E_DISPLAY"
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+else
+  start_xvfb || { echo "run_e2e: Xvfb did not start" >&2; exit 2; }
+fi
 
 # A prefix given by the caller may have its own persistent server, which stays; a prefix of our
 # own gets one for the run and loses it at the end.

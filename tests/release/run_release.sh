@@ -19,62 +19,72 @@
 #   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
 #   - the installer clicked through ends on a page that starts the program in its folder.
 #   - the program is hardened (header flags, stack protector, heap termination, asInvoker
-#     manifest) and loads msimg32.dll from the system folder only: one planted beside it and
-#     one in the current folder stay unloaded, and pictures with alpha still draw;
+#     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
+#     planted beside it and in the current folder stay unloaded, and pictures with alpha still
+#     draw;
 #   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
-# --package runs scripts/package first and builds the probe; naming architectures tests only
-# those. Needs build/win32/bin/release-probe.exe and the staged
-# folders scripts/package leaves in build/package. Prints "PASS name" or "FAIL name: reason"
-# per case and last "N passed, N failed"; exits 1 when a case failed.
+#   - release-smoke (what the Windows workflow runs on Windows itself) installs just for the
+#     user, starts the program, draws, closes it and uninstalls, for each architecture.
+#
+# --package runs scripts/package first and builds the probe and the smoke test; naming
+# architectures tests only those. Needs build/win32/bin/release-probe.exe and release-smoke.exe
+# and the staged folders scripts/package leaves in build/package. Each architecture, and the
+# cases across both, runs in a lane of its own, side by side. Prints "PASS name" or
+# "FAIL name: reason" per case and last "N passed, N failed"; exits 1 when a case failed.
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
 if [ "${1:-}" = --package ]; then
   shift
   "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
-  # The probe is no part of the release, so packaging does not build it.
-  BUILD_TARGETS=release-probe "$top/scripts/build" win32 >/dev/null ||
-    { echo "FAIL package: release-probe did not build"; echo "0 passed, 1 failed"; exit 1; }
+  # The probe and the smoke test are no part of the release, so packaging does not build them.
+  BUILD_TARGETS="release-probe release-smoke" "$top/scripts/build" win32 >/dev/null ||
+    { echo "FAIL package: release-probe or release-smoke did not build"; echo "0 passed, 1 failed"; exit 1; }
 fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
 version=$("$top/scripts/version")
 dist=$top/dist
 probe=$top/build/win32/bin/release-probe.exe
-for f in "$dist/SHA256SUMS" "$probe"; do
+smoke=$top/build/win32/bin/release-smoke.exe
+for f in "$dist/SHA256SUMS" "$probe" "$smoke"; do
   [ -f "$f" ] || { echo "run_release: missing $f (run scripts/package)" >&2; exit 2; }
 done
 
 work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
 title="Tirage Vorellis"
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
-passed=0
-failed=0
-xvfb_pid=
 export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEARCH=win64
 
 cleanup() {
-  [ -n "${WINEPREFIX:-}" ] && wineserver -k 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  local p
+  for p in "$work"/prefix-*/; do WINEPREFIX=$p wineserver -k 2>/dev/null; done
+  [ -f "$work/xvfb.pids" ] && kill $(cat "$work/xvfb.pids") 2>/dev/null
   if [ -n "${RELEASE_KEEP:-}" ]; then echo "run_release: kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 
-pass() { echo "PASS $1"; passed=$((passed + 1)); }
-fail() { local name=$1; shift; echo "FAIL $name: $*"; failed=$((failed + 1)); }
+# Each lane prints its cases; the closing count is taken from those lines.
+pass() { echo "PASS $1"; }
+fail() { local name=$1; shift; echo "FAIL $name: $*"; }
 
-for n in $(seq $((150 + RANDOM % 40)) 199); do
-  [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] && continue
-  Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-  DISPLAY=":$n" xdpyinfo >/dev/null 2>&1 && { export DISPLAY=":$n"; break; }
-  kill "$xvfb_pid" 2>/dev/null; xvfb_pid=
-done
-[ -n "$xvfb_pid" ] || { echo "run_release: Xvfb did not start" >&2; exit 2; }
+# own_display: a display of its own for the caller's lane, so that no window of another lane
+# with the program's title is mistaken for its own.
+. "$top/tests/support/xvfb.sh"
+own_display() {
+  start_xvfb || { echo "run_release: Xvfb did not start" >&2; return 1; }
+  echo "$xvfb_pid" >>"$work/xvfb.pids"
+}
+
+# fresh_prefix NAME: a new user's Wine prefix, copied from one booted once for the run (a boot
+# takes 15-20 s, a copy well under one); exported as WINEPREFIX.
+fresh_prefix() {
+  export WINEPREFIX=$work/prefix-$1
+  rm -rf "$WINEPREFIX" && cp -a "$work/prefix-pristine" "$WINEPREFIX"
+}
 
 # --- helpers -----------------------------------------------------------------------------
 
@@ -100,18 +110,19 @@ window() {  # window [TRIES]: the 760x140 window titled $title, waiting up to TR
 # slot_matches SHOT K GFX: the slot K picture of SHOT is one of the numbered pictures of GFX
 # (laid over the window's background, as the program draws it); prints its value.
 slot_matches() {
-  local shot=$1 k=$2 gfx=$3 x folder count bg pic v
+  local shot=$1 k=$2 gfx=$3 x folder count bg pic v slot=$work/slot-$BASHPID.png want=$work/want-$BASHPID.png
   if [ "$k" -le 5 ]; then x=$((110 * (k - 1))); folder=Balls; count=50
   else x=$((550 + 110 * (k - 7))); folder=Stars; count=12; fi
   bg=$(convert "$shot" -format '%[pixel:p{105,50}]' info:)
-  convert "$shot" -crop "100x100+$x+0" +repage "$work/slot.png"
+  convert "$shot" -crop "100x100+$x+0" +repage "$slot"
   for v in $(seq 0 $((count - 1))); do
     pic=$gfx/$folder/$v.png
-    convert "$pic" -background "$bg" -flatten "$work/want.png"
-    if [ "$(compare -metric AE -fuzz 3% "$work/slot.png" "$work/want.png" null: 2>&1)" = 0 ]; then
-      echo "$v"; return 0
+    convert "$pic" -background "$bg" -flatten "$want"
+    if [ "$(compare -metric AE -fuzz 3% "$slot" "$want" null: 2>&1)" = 0 ]; then
+      rm -f "$slot" "$want"; echo "$v"; return 0
     fi
   done
+  rm -f "$slot" "$want"
   return 1
 }
 
@@ -230,8 +241,8 @@ scope_test() {
 # --- hardening -----------------------------------------------------------------------------
 
 # hardening_test ARCH ROOT: the header flags, stack protector, heap and library-search calls
-# and manifest of ROOT/vorellis.exe; then msimg32.dll planted beside it and in the current
-# folder, native preferred, is never loaded, and the pictures still draw with their alpha.
+# and manifest of ROOT/vorellis.exe; then msimg32.dll and dwmapi.dll planted beside it and in
+# the current folder, native preferred, are never loaded, and the pictures still draw with alpha.
 hardening_test() {
   local arch=$1 root=$2 head want=(DYNAMIC_BASE NX_COMPAT TERMINAL_SERVICE_AWARE HeapSetInformation
     SetDllDirectoryW 'MajorSubsystemVersion.6' 'MinorSubsystemVersion.1' 'MajorOSystemVersion.6'
@@ -245,24 +256,29 @@ hardening_test() {
   [ "$(grep -c '<supportedOS Id=' <<<"$manifest")" = 4 ] || missing+=" supportedOS"
   if [ -n "$missing" ]; then fail "$arch/hardened" "missing:$missing"; else pass "$arch/hardened"; fi
 
-  local cwd=$work/cwd-$arch marker=$work/planted-$arch cc=i686-w64-mingw32-gcc
+  # Each planted library writes its own marker when something loads it.
+  local cwd=$work/cwd-$arch cc=i686-w64-mingw32-gcc lib overrides=$WINEDLLOVERRIDES
   [ "$arch" = win64 ] && cc=x86_64-w64-mingw32-gcc
   mkdir -p "$cwd" && cp -r "$root/GFX" "$cwd/"
-  printf '#include <windows.h>\nBOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) {\n  if (r == DLL_PROCESS_ATTACH)\n    CloseHandle(CreateFileA("Z:%s", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));\n  return TRUE;\n}\n' \
-    "$marker" >"$work/planted.c"
-  printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader.c"
-  $cc -shared -o "$cwd/msimg32.dll" "$work/planted.c" && cp "$cwd/msimg32.dll" "$root/"
-  $cc -o "$work/loader-$arch.exe" "$work/loader.c"
-  local overrides="$WINEDLLOVERRIDES;msimg32=n,b"
+  printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader-$arch.c"
+  $cc -o "$work/loader-$arch.exe" "$work/loader-$arch.c"
+  for lib in msimg32 dwmapi; do
+    printf '#include <windows.h>\nBOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) {\n  if (r == DLL_PROCESS_ATTACH)\n    CloseHandle(CreateFileA("Z:%s", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));\n  return TRUE;\n}\n' \
+      "$work/planted-$arch-$lib" >"$work/planted-$arch-$lib.c"
+    $cc -shared -o "$cwd/$lib.dll" "$work/planted-$arch-$lib.c" && cp "$cwd/$lib.dll" "$root/"
+    overrides+=";$lib=n,b"
+  done
   WINEDLLOVERRIDES=$overrides run_and_click "$arch/planted_msimg32_alpha_draws" "$cwd" "$root/vorellis.exe" "$root/GFX"
-  local loaded=no
-  [ -e "$marker" ] && loaded=yes
-  # The control: the planted library does write its marker when something loads it.
-  WINEDLLOVERRIDES=$overrides wine "$work/loader-$arch.exe" "$(winepath -w "$cwd/msimg32.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
-  if [ "$loaded" = yes ]; then fail "$arch/planted_msimg32_not_loaded" "the program loaded a msimg32.dll planted beside it or in the current folder"
-  elif [ ! -e "$marker" ]; then fail "$arch/planted_msimg32_not_loaded" "the planted library writes no marker even when loaded"
-  else pass "$arch/planted_msimg32_not_loaded"; fi
-  rm -f "$root/msimg32.dll"
+  for lib in msimg32 dwmapi; do
+    local loaded=no
+    [ -e "$work/planted-$arch-$lib" ] && loaded=yes
+    # The control: the planted library does write its marker when something loads it.
+    WINEDLLOVERRIDES=$overrides wine "$work/loader-$arch.exe" "$(winepath -w "$cwd/$lib.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+    if [ "$loaded" = yes ]; then fail "$arch/planted_${lib}_not_loaded" "the program loaded a $lib.dll planted beside it or in the current folder"
+    elif [ ! -e "$work/planted-$arch-$lib" ]; then fail "$arch/planted_${lib}_not_loaded" "the planted library writes no marker even when loaded"
+    else pass "$arch/planted_${lib}_not_loaded"; fi
+    rm -f "$root/$lib.dll"
+  done
 }
 
 # case_count EXE: how many test cases the program lists. A program that lists nothing did not
@@ -307,10 +323,7 @@ release_test() {
   zip=$dist/tirage-vorellis-$version-$arch.zip
   setup=$dist/tirage-vorellis-$version-$arch-setup.exe
   if [ "$arch" = win64 ]; then view=64; other=32; pf="Program Files"; else view=32; other=64; pf="Program Files (x86)"; fi
-  export WINEPREFIX=$work/prefix-$arch
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  wineserver -w
+  fresh_prefix "$arch"
 
   # The checksums: what a user checks a download against.
   if (cd "$dist" && sha256sum --quiet -c SHA256SUMS) >/dev/null 2>&1 && grep -q " tirage-vorellis-$version-$arch.zip\$" "$dist/SHA256SUMS" &&
@@ -448,7 +461,7 @@ signing_test() {
       verified "$f" || bad+=" $f"
     done
   done
-  export WINEPREFIX=$work/prefix-win32
+  fresh_prefix signing
   inst="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Programs/Tirage Vorellis"
   wine "$s/dist/tirage-vorellis-$version-win32-setup.exe" /S /CurrentUser >/dev/null 2>&1; wineserver -w
   verified "$inst/uninstall.exe" || bad+=" the installed uninstall.exe"
@@ -460,7 +473,7 @@ signing_test() {
 # finish_page_test: the installer clicked through as a user does (Enter on every page) ends on a
 # page that starts the program in its folder: its window opens, so it found its pictures.
 finish_page_test() {
-  export WINEPREFIX=$work/prefix-win32
+  fresh_prefix finish-page
   local id="" s
   wine "$dist/tirage-vorellis-$version-win32-setup.exe" /CurrentUser >/dev/null 2>&1 &
   for _ in $(seq 60); do
@@ -472,18 +485,56 @@ finish_page_test() {
   wineserver -k 2>/dev/null
 }
 
+# smoke_test ARCH: release-smoke, which the Windows workflow runs on Windows itself, in a new
+# user's prefix: the installer just for the user, the program started, a draw, closed, and the
+# uninstaller; one case per step.
+smoke_test() {
+  local arch=$1 out=$work/smoke-$1.out
+  fresh_prefix "smoke-$arch"
+  wine "$smoke" "$(winepath -w "$dist/tirage-vorellis-$version-$arch-setup.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null |
+    tr -d '\r' >"$out"
+  sed -n "s|^\(PASS\|FAIL\) |\1 $arch/smoke/|p" "$out"
+  grep -qE '^[0-9]+ passed, 0 failed$' "$out" || grep -q '^FAIL' "$out" ||
+    fail "$arch/smoke" "release-smoke ended without its count: $(tail -1 "$out")"
+  wineserver -k 2>/dev/null
+}
+
 for arch in "${arches[@]}"; do
-  case $arch in
-    win32|win64) release_test "$arch" ;;
-    *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;;
-  esac
+  case $arch in win32|win64) ;; *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;; esac
 done
-if [ ${#arches[@]} = 2 ]; then
-  other_arch_test
+
+# A new user's prefix, booted once for the run and copied for each use.
+(export WINEPREFIX=$work/prefix-pristine && wineboot -i >/dev/null 2>&1 && wineserver -w)
+
+# The lanes run side by side, each on its own display and in prefixes of its own: most of their
+# time is spent waiting on Wine, not on the processor.
+lane_arch() {
+  release_test "$1"
+  smoke_test "$1"
+  # The win64 install that release_test leaves is what the other architecture meets.
+  if [ "$1" = win64 ] && [ ${#arches[@]} = 2 ]; then other_arch_test; fi
+}
+lane_across() {
   wrong_windows_test
   signing_test
   finish_page_test
-fi
-
+}
+lanes=()
+run_lane() {
+  local name=$1; shift
+  (own_display && "$@" && echo "lane $name ended") >"$work/lane-$name.out" 2>&1 </dev/null &
+  lanes+=("$name")
+}
+for arch in "${arches[@]}"; do run_lane "$arch" lane_arch "$arch"; done
+[ ${#arches[@]} = 2 ] && run_lane across lane_across
+wait
+for name in "${lanes[@]}"; do
+  # A lane that stopped half-way would otherwise just have fewer cases.
+  grep -q "^lane $name ended\$" "$work/lane-$name.out" ||
+    echo "FAIL lane-$name: ended early: $(grep -vE '^(PASS|FAIL) ' "$work/lane-$name.out" | tail -3 | tr '\n' ' ')" >>"$work/lane-$name.out"
+  grep -E '^(PASS|FAIL) ' "$work/lane-$name.out"
+done
+passed=$(cat "$work"/lane-*.out | grep -c '^PASS ')
+failed=$(cat "$work"/lane-*.out | grep -c '^FAIL ')
 echo "$passed passed, $failed failed"
 [ "$failed" = 0 ]
