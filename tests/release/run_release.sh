@@ -493,7 +493,7 @@ smoke_test() {
   fresh_prefix "smoke-$arch"
   wine "$smoke" "$(winepath -w "$dist/tirage-vorellis-$version-$arch-setup.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null |
     tr -d '\r' >"$out"
-  sed -n "s|^\(PASS\|FAIL\) |\1 $arch/smoke/|p" "$out"
+  sed -nE "s#^(PASS|FAIL) #\1 $arch/smoke/#p" "$out"
   grep -qE '^[0-9]+ passed, 0 failed$' "$out" || grep -q '^FAIL' "$out" ||
     fail "$arch/smoke" "release-smoke ended without its count: $(tail -1 "$out")"
   wineserver -k 2>/dev/null
