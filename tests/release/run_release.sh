@@ -37,12 +37,26 @@
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
+export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEARCH=win64
+# A new user's prefix, booted once for the run (while the release is packaged) and copied for
+# each use.
+(export WINEPREFIX=$work/prefix-pristine && wineboot -i >/dev/null 2>&1 && wineserver -w) &
+booting=$!
+package=
 if [ "${1:-}" = --package ]; then
   shift
-  "$top/scripts/package" >/dev/null || { echo "FAIL package: scripts/package failed"; echo "0 passed, 1 failed"; exit 1; }
+  package=yes
+  if ! "$top/scripts/package" >/dev/null; then package="scripts/package failed"
   # The probe and the smoke test are no part of the release, so packaging does not build them.
-  BUILD_TARGETS="release-probe release-smoke" "$top/scripts/build" win32 >/dev/null ||
-    { echo "FAIL package: release-probe or release-smoke did not build"; echo "0 passed, 1 failed"; exit 1; }
+  elif ! BUILD_TARGETS="release-probe release-smoke" "$top/scripts/build" win32 >/dev/null; then
+    package="release-probe or release-smoke did not build"
+  fi
+fi
+wait "$booting"
+if [ -n "$package" ] && [ "$package" != yes ]; then
+  WINEPREFIX=$work/prefix-pristine wineserver -k 2>/dev/null; rm -rf "$work"
+  echo "FAIL package: $package"; echo "0 passed, 1 failed"; exit 1
 fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
@@ -51,13 +65,11 @@ dist=$top/dist
 probe=$top/build/win32/bin/release-probe.exe
 smoke=$top/build/win32/bin/release-smoke.exe
 for f in "$dist/SHA256SUMS" "$probe" "$smoke"; do
-  [ -f "$f" ] || { echo "run_release: missing $f (run scripts/package)" >&2; exit 2; }
+  [ -f "$f" ] || { echo "run_release: missing $f (run scripts/package)" >&2; rm -rf "$work"; exit 2; }
 done
 
-work=$(mktemp -d /tmp/vorellis-release.XXXXXX)
 title="Tirage Vorellis"
 key='Software\Microsoft\Windows\CurrentVersion\Uninstall\Tirage Vorellis'
-export WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree,mshtml=" WINEARCH=win64
 
 cleanup() {
   local p
@@ -502,9 +514,6 @@ smoke_test() {
 for arch in "${arches[@]}"; do
   case $arch in win32|win64) ;; *) echo "run_release: unknown architecture '$arch'" >&2; exit 2 ;; esac
 done
-
-# A new user's prefix, booted once for the run and copied for each use.
-(export WINEPREFIX=$work/prefix-pristine && wineboot -i >/dev/null 2>&1 && wineserver -w)
 
 # The lanes run side by side, each on its own display and in prefixes of its own: most of their
 # time is spent waiting on Wine, not on the processor.
