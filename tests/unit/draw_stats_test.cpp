@@ -300,32 +300,52 @@ TEST_F(DrawStatsDraws, SweepOfTheFirstAndLastSeedsCountsTheWorkedTickets) {
   // Two threads taking three seeds at a time, so batches start mid-chunk and both threads'
   // counts are merged; the second range ends at the last seed.
   std::unique_ptr<TicketCounts> counts(new TicketCounts());
-  for (uint32_t first : {0u, 0xFFFFFFF8u}) {
+  // Seed 0x80000000 gives a ticket of the last stretch of counters (from 138,412,032 on).
+  const uint32_t ranges[][2] = {{0, 7}, {0x80000000u, 0x80000000u}, {0xFFFFFFF8u, 0xFFFFFFFFu}};
+  for (const auto& range : ranges) {
     SeedSweep sweep;
-    sweep.first = first;
-    sweep.last = first + 7;
+    sweep.first = range[0];
+    sweep.last = range[1];
     sweep.chunk = 3;
     ASSERT_EQ(sweep_first_draws(sweep, *counts), kSwept);
   }
   for (const WorkedFirstDraw& w : kWorkedFirstDraws) {
-    bool swept = w.seed <= 7 || w.seed >= 0xFFFFFFF8u;
+    bool swept = w.seed <= 7 || w.seed >= 0xFFFFFFF8u || w.seed == 0x80000000u;
     EXPECT_EQ(counts->count(w.ticket), swept ? 1u : 0u) << std::hex << w.seed;
   }
   SeedSpace space = analyse_seed_space(*counts);
-  EXPECT_EQ(space.seeds, 16u);
-  EXPECT_EQ(space.reached, 16u);
+  EXPECT_EQ(space.seeds, 17u);
+  EXPECT_EQ(space.reached, 17u);
   EXPECT_EQ(space.most, 1u);
 }
 
 TEST(DrawStatsTicketCounts, CountsPastOneByteAndMergesExactly) {
+  // Past one byte on this side, on the other side, on both.
   std::unique_ptr<TicketCounts> a(new TicketCounts()), b(new TicketCounts());
-  for (int i = 0; i < 300; ++i) a->add(7);
-  for (int i = 0; i < 200; ++i) b->add(7);
+  const uint32_t tickets[][3] = {{7, 300, 200}, {9, 100, 300}, {10, 400, 300}, {11, 255, 0}};
+  for (const auto& t : tickets) {
+    for (uint32_t i = 0; i < t[1]; ++i) a->add(t[0]);
+    for (uint32_t i = 0; i < t[2]; ++i) b->add(t[0]);
+  }
   b->add(kTickets - 1);
   a->merge(*b);
-  EXPECT_EQ(a->count(7), 500u);
+  for (const auto& t : tickets) EXPECT_EQ(a->count(t[0]), t[1] + t[2]) << t[0];
   EXPECT_EQ(a->count(kTickets - 1), 1u);
   EXPECT_EQ(a->count(8), 0u);
+}
+
+TEST(DrawStatsTicketCounts, PoissonFitPoolsBothTails) {
+  // Ticket t has t % 41 seeds, ticket 0 has 90: mean 20 less a little. Worked out separately:
+  // 0 and 1 seeds pooled (the law expects 0.29 and 5.8 tickets), 48 and more pooled
+  // (10.9 tickets), so 48 bins and 46 degrees of freedom.
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  for (uint32_t t = 0; t < kTickets; ++t) counts->low[t] = (uint8_t)(t % 41);
+  counts->low[0] = 90;
+  SeedSpace s = analyse_seed_space(*counts);
+  EXPECT_EQ(s.lowBin, 1);
+  EXPECT_EQ(s.highBin, 48);
+  EXPECT_EQ(s.fit.df, 46);
+  EXPECT_NEAR(s.fit.statistic / 7933981639454.486, 1.0, 1e-9);
 }
 
 #ifndef _WIN32
