@@ -316,6 +316,8 @@ TEST_F(DrawStatsDraws, SweepOfTheFirstAndLastSeedsCountsTheWorkedTickets) {
   SeedSpace space = analyse_seed_space(*counts);
   EXPECT_EQ(space.seeds, 17u);
   EXPECT_EQ(space.reached, 17u);
+  EXPECT_EQ(space.ballSetsReached, 17u);
+  EXPECT_EQ(space.least, 0u);
   EXPECT_EQ(space.most, 1u);
 }
 
@@ -352,6 +354,13 @@ TEST(DrawStatsTicketCounts, PoissonFitPoolsBothTails) {
   EXPECT_EQ(s.highBin, 48);
   EXPECT_EQ(s.fit.df, 46);
   EXPECT_NEAR(s.fit.statistic, 0.01151394499972738, 1e-8);
+  // The runs laid down above: 1 seed first (tickets 0 to 5), the one ticket with 50 last but
+  // for the rest at 20.
+  EXPECT_EQ(s.least * 1000 + s.leastTicket, 1000u);
+  EXPECT_EQ(s.most, 50u);
+  EXPECT_EQ(s.mostTicket, 127415595u);
+  EXPECT_EQ(s.ballSetsReached, kBallSets);
+  EXPECT_NEAR(s.variance, 20.0000044, 1e-6);
 }
 
 #ifndef _WIN32
@@ -365,6 +374,17 @@ TEST_F(DrawStatsDraws, FailedPoolAllocationCountsNothingAndLeavesNothing) {
     EXPECT_EQ(tallies[0].draws, 0u);
     EXPECT_EQ(tallies[0].ballSlot[0][0] + tallies[0].starSlot[0][0], 0u);
   }
+  // The sweep's pools, the first thread's or the second's, the balls or the stars.
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  SeedSweep one;
+  one.last = 0;
+  for (long k = 1; k <= 4; ++k) {
+    Host_FailAllocation(k);
+    EXPECT_EQ(sweep_first_draws(one, *counts), kNoPools) << "allocation " << k;
+    Host_FailAllocation(0);
+    EXPECT_EQ(Host_HeapBlockCount(g_programHeap), blocks) << "allocation " << k;
+  }
+  EXPECT_EQ(counts->count(15792140u), 0u);  // seed 0's ticket
 }
 #endif
 

@@ -258,6 +258,8 @@ TEST_F(LoaderTest, CreateMakesABlankOpaquePictureUnderTheNumber) {
   EXPECT_EQ(Image_Handle(4), handle);
   EXPECT_EQ(Image_Width(4), 5);
   EXPECT_EQ(Image_Height(4), 7);
+  EXPECT_EQ(Image_Record(4)->depth, 24);
+  EXPECT_EQ(Image_Record(4)->format, FORMAT_BMP);
   BitmapView view;
   ASSERT_EQ(Bitmap_Describe((HANDLE)handle, &view), 1);
   EXPECT_EQ(view.width * 100 + view.rows * 10 + view.bitCount / 8, 5 * 100 + 7 * 10 + 3);
