@@ -231,10 +231,13 @@ TEST_F(LoaderTest, ASideOverTheLimitIsRefusedBeforeAnyBitmapIsMade) {
     EXPECT_EQ(Account_Created_Total(ACCOUNT_BITMAP), made + s[2]) << s[0] << " x " << s[1];
   }
   EXPECT_EQ(Image_Handle(5), 0);  // like a file that cannot be decoded: the number is free
-  std::string wide = file("wide.bmp", smallBmp(1025, 1));
-  EXPECT_EQ(Image_LoadWithin(5, path16(wide).c_str(), 0, 1024), 0);
-  EXPECT_NE(Image_LoadWithin(5, path16(wide).c_str(), 0, 1025), 0);
-  EXPECT_NE(Image_Load(6, path16(wide).c_str(), 0), 0);  // no limit given
+  Bytes wide = smallBmp(1025, 1);
+  std::string wideFile = file("wide.bmp", wide);
+  EXPECT_EQ(Image_LoadWithin(5, path16(wideFile).c_str(), 0, 1024), 0);
+  EXPECT_NE(Image_LoadWithin(5, path16(wideFile).c_str(), 0, 1025), 0);
+  // No limit given.
+  EXPECT_NE(Image_Load(6, path16(wideFile).c_str(), 0), 0);
+  EXPECT_NE(Image_LoadMemory(6, wide.data(), (uint32_t)wide.size()), 0);
 
   // A PNG over the limit: its decoder is closed and nothing of it stays behind.
   Bytes png = testpics::samplePng(2, 8, false, false, 1025, 1);
