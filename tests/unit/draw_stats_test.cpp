@@ -6,12 +6,16 @@
 #include <string.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "runtime/random.h"
+#include "tests/support/pictures.h"
 #include "tests/support/runtime_fixture.h"
 #include "tools/draw-stats/first_draws.h"
+#include "tools/draw-stats/first_draws_report.h"
 #include "tools/draw-stats/stats.h"
 
 using namespace drawstats;
@@ -361,6 +365,18 @@ TEST(DrawStatsTicketCounts, PoissonFitPoolsBothTails) {
   EXPECT_EQ(s.mostTicket, 127415595u);
   EXPECT_EQ(s.ballSetsReached, kBallSets);
   EXPECT_NEAR(s.variance, 20.0000044, 1e-6);
+
+  // The report gives the same figures, the tickets by their numbers.
+  std::string path = testpics::tempFolder("first_draws") + "first-draws.md";
+  ASSERT_TRUE(write_first_draws_report(path, SeedSweep(), s, SweepTimes{2, 3}));
+  std::ifstream file(path);
+  std::string report((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  for (const char* line :
+       {"| Fewest seeds | 1 (first such ticket: 0 1 2 3 4, stars 0 1) |",
+        "| Most seeds | 50 (first such ticket: 2 23 27 28 49, stars 0 7) |",
+        "| Ball sets a first press can give | 2,118,760 of 2,118,760 |", "df 46, p ",
+        "pools 1 or fewer seeds into one bin and 48 or more into another", "| 1 | 6 | 5.8 |"})
+    EXPECT_NE(report.find(line), std::string::npos) << line;
 }
 
 #ifndef _WIN32
