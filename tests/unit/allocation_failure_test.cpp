@@ -166,6 +166,17 @@ TEST_F(AllocationFailureTest, LoadingFromAFile) {
         10);
 }
 
+// A blank picture under a dynamic number: a failure gives the number's record back.
+TEST_F(AllocationFailureTest, CreatingUnderADynamicNumber) {
+  intptr_t made = 0;
+  count(everyFailurePoint([] {}, [&] { return (made = Image_Create(OBJECT_DYNAMIC, 5, 7)) != 0; },
+                          [&](bool ok, bool) {
+                            EXPECT_EQ(Image_Width(made), ok ? 5 : 0);
+                            Image_Free(made);
+                          }),
+        3);  // the number's record, the bitmap and its bits
+}
+
 // Ball 7's name built as the draw builds it, with the given allocations failing while it is
 // built (Host_FailAllocation's arguments; 0 for none), then loaded as image 1.
 intptr_t loadBallSeven(long firstFailing, long failing) {

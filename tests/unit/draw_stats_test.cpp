@@ -6,12 +6,16 @@
 #include <string.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <vector>
 
 #include "runtime/random.h"
+#include "tests/support/pictures.h"
 #include "tests/support/runtime_fixture.h"
 #include "tools/draw-stats/first_draws.h"
+#include "tools/draw-stats/first_draws_report.h"
 #include "tools/draw-stats/stats.h"
 
 using namespace drawstats;
@@ -300,32 +304,79 @@ TEST_F(DrawStatsDraws, SweepOfTheFirstAndLastSeedsCountsTheWorkedTickets) {
   // Two threads taking three seeds at a time, so batches start mid-chunk and both threads'
   // counts are merged; the second range ends at the last seed.
   std::unique_ptr<TicketCounts> counts(new TicketCounts());
-  for (uint32_t first : {0u, 0xFFFFFFF8u}) {
+  // Seed 0x80000000 gives a ticket of the last stretch of counters (from 138,412,032 on).
+  const uint32_t ranges[][2] = {{0, 7}, {0x80000000u, 0x80000000u}, {0xFFFFFFF8u, 0xFFFFFFFFu}};
+  for (const auto& range : ranges) {
     SeedSweep sweep;
-    sweep.first = first;
-    sweep.last = first + 7;
+    sweep.first = range[0];
+    sweep.last = range[1];
     sweep.chunk = 3;
     ASSERT_EQ(sweep_first_draws(sweep, *counts), kSwept);
   }
   for (const WorkedFirstDraw& w : kWorkedFirstDraws) {
-    bool swept = w.seed <= 7 || w.seed >= 0xFFFFFFF8u;
+    bool swept = w.seed <= 7 || w.seed >= 0xFFFFFFF8u || w.seed == 0x80000000u;
     EXPECT_EQ(counts->count(w.ticket), swept ? 1u : 0u) << std::hex << w.seed;
   }
   SeedSpace space = analyse_seed_space(*counts);
-  EXPECT_EQ(space.seeds, 16u);
-  EXPECT_EQ(space.reached, 16u);
+  EXPECT_EQ(space.seeds, 17u);
+  EXPECT_EQ(space.reached, 17u);
+  EXPECT_EQ(space.ballSetsReached, 17u);
+  EXPECT_EQ(space.least, 0u);
   EXPECT_EQ(space.most, 1u);
 }
 
 TEST(DrawStatsTicketCounts, CountsPastOneByteAndMergesExactly) {
+  // Past one byte on this side, on the other side, on both.
   std::unique_ptr<TicketCounts> a(new TicketCounts()), b(new TicketCounts());
-  for (int i = 0; i < 300; ++i) a->add(7);
-  for (int i = 0; i < 200; ++i) b->add(7);
+  const uint32_t tickets[][3] = {{7, 300, 200}, {9, 100, 300}, {10, 400, 300}, {11, 255, 0}};
+  for (const auto& t : tickets) {
+    for (uint32_t i = 0; i < t[1]; ++i) a->add(t[0]);
+    for (uint32_t i = 0; i < t[2]; ++i) b->add(t[0]);
+  }
   b->add(kTickets - 1);
   a->merge(*b);
-  EXPECT_EQ(a->count(7), 500u);
+  for (const auto& t : tickets) EXPECT_EQ(a->count(t[0]), t[1] + t[2]) << t[0];
   EXPECT_EQ(a->count(kTickets - 1), 1u);
   EXPECT_EQ(a->count(8), 0u);
+}
+
+TEST(DrawStatsTicketCounts, PoissonFitPoolsBothTails) {
+  // Tickets spread over the seed counts as the Poisson law of mean 20 spreads them, rounded, the
+  // rest at 20. Worked out separately: 0 and 1 seeds pooled (the law expects 0.29 and 5.8
+  // tickets), 48 or more pooled (10.9 tickets; 11 observed), so 48 bins and 46 degrees of freedom.
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  uint32_t t = 0;
+  for (int k = 0; k < 60; ++k) {
+    double expected = kTickets * exp(k * log(20.0) - 20 - lgamma(k + 1.0));
+    uint32_t n = k == 20 ? 0 : (uint32_t)llround(expected);
+    memset(&counts->low[t], k, n);
+    t += n;
+  }
+  memset(&counts->low[t], 20, kTickets - t);
+  SeedSpace s = analyse_seed_space(*counts);
+  EXPECT_EQ(s.lowBin, 1);
+  EXPECT_EQ(s.highBin, 48);
+  EXPECT_EQ(s.fit.df, 46);
+  EXPECT_NEAR(s.fit.statistic, 0.01151394499972738, 1e-8);
+  // The runs laid down above: 1 seed first (tickets 0 to 5), the one ticket with 50 last but
+  // for the rest at 20.
+  EXPECT_EQ(s.least * 1000 + s.leastTicket, 1000u);
+  EXPECT_EQ(s.most, 50u);
+  EXPECT_EQ(s.mostTicket, 127415595u);
+  EXPECT_EQ(s.ballSetsReached, kBallSets);
+  EXPECT_NEAR(s.variance, 20.0000044, 1e-6);
+
+  // The report gives the same figures, the tickets by their numbers.
+  std::string path = testpics::tempFolder("first_draws") + "first-draws.md";
+  ASSERT_TRUE(write_first_draws_report(path, SeedSweep(), s, SweepTimes{2, 3}));
+  std::ifstream file(path);
+  std::string report((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  for (const char* line :
+       {"| Fewest seeds | 1 (first such ticket: 0 1 2 3 4, stars 0 1) |",
+        "| Most seeds | 50 (first such ticket: 2 23 27 28 49, stars 0 7) |",
+        "| Ball sets a first press can give | 2,118,760 of 2,118,760 |", "df 46, p ",
+        "pools 1 or fewer seeds into one bin and 48 or more into another", "| 1 | 6 | 5.8 |"})
+    EXPECT_NE(report.find(line), std::string::npos) << line;
 }
 
 #ifndef _WIN32
@@ -339,6 +390,17 @@ TEST_F(DrawStatsDraws, FailedPoolAllocationCountsNothingAndLeavesNothing) {
     EXPECT_EQ(tallies[0].draws, 0u);
     EXPECT_EQ(tallies[0].ballSlot[0][0] + tallies[0].starSlot[0][0], 0u);
   }
+  // The sweep's pools, the first thread's or the second's, the balls or the stars.
+  std::unique_ptr<TicketCounts> counts(new TicketCounts());
+  SeedSweep one;
+  one.last = 0;
+  for (long k = 1; k <= 4; ++k) {
+    Host_FailAllocation(k);
+    EXPECT_EQ(sweep_first_draws(one, *counts), kNoPools) << "allocation " << k;
+    Host_FailAllocation(0);
+    EXPECT_EQ(Host_HeapBlockCount(g_programHeap), blocks) << "allocation " << k;
+  }
+  EXPECT_EQ(counts->count(15792140u), 0u);  // seed 0's ticket
 }
 #endif
 

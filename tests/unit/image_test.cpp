@@ -32,6 +32,14 @@ int refuseB(DecodeContext*) { return probeLog += 'b', 0; }
 int refuseAll(DecodeContext*) { return probeLog += 'x', 0; }
 int noDecode(DecodeContext*, uint8_t*, int32_t, uint32_t) { return 0; }
 void noClose(DecodeContext*) {}
+// Accepts data that begins with 'Z' as a 1 x 1 picture; closing it twice would be a fault.
+int closes;
+int acceptZ(DecodeContext* c) {
+  c->width = c->height = 1;
+  c->outputDepth = 24;
+  return c->size && c->data[0] == 'Z';
+}
+void closeOnce(DecodeContext*) { closes++; }
 }  // namespace
 
 TEST(RowBytes, PaddingByBitCount) {
@@ -98,6 +106,19 @@ TEST_F(DecoderTableTest, BmpIsProbedBeforePngAndTheTableIsBounded) {
   probeLog.clear();
   EXPECT_EQ(ImageDecoder_Find(text.data(), (uint32_t)text.size()), 0u);
   EXPECT_EQ(probeLog, "ab" + std::string(DECODER_TABLE_SIZE - 4, 'x'));
+}
+
+TEST_F(DecoderTableTest, ClosingForgetsTheDecoder) {
+  static const ImageDecoder z = {acceptZ, noDecode, closeOnce, 0x5A5A5A5A};
+  ASSERT_EQ(ImageDecoder_Register(&z), 1);
+  Bytes data = {'Z'};
+  closes = 0;
+  ASSERT_EQ(ImageDecoder_Find(data.data(), 1), 0x5A5A5A5Au);
+  ImageDecoder_Close();
+  ImageDecoder_Close();
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(Image_LoadMemory(3, data.data(), 1), 0);  // its decode fails: closed once more
+  EXPECT_EQ(closes, 2);
 }
 
 class LoaderTest : public ImageLibraryTest {
@@ -199,14 +220,35 @@ TEST_F(LoaderTest, DynamicNumbersAndFreeingAll) {
 }
 
 TEST_F(LoaderTest, ASideOverTheLimitIsRefusedBeforeAnyBitmapIsMade) {
-  Bytes fits = smallBmp(1024, 1), wide = smallBmp(1025, 1), tall = smallBmp(1, -1025);
-  ASSERT_NE(Image_LoadMemory(5, fits.data(), (uint32_t)fits.size(), 1024), 0);
-  int64_t made = Account_Created_Total(ACCOUNT_BITMAP);
-  EXPECT_EQ(Image_LoadMemory(5, wide.data(), (uint32_t)wide.size(), 1024), 0);
-  EXPECT_EQ(Image_LoadMemory(6, tall.data(), (uint32_t)tall.size(), 1024), 0);
-  EXPECT_EQ(Account_Created_Total(ACCOUNT_BITMAP), made);
+  // Each side at the limit and one past it; a top-down height counts by its size.
+  const int32_t sides[][3] = {{1024, 1, 1}, {1025, 1, 0},  {1, 1024, 1},
+                              {1, 1025, 0}, {1, -1024, 1}, {1, -1025, 0}};
+  for (const auto& s : sides) {
+    Bytes bmp = smallBmp(s[0], s[1]);
+    int64_t made = Account_Created_Total(ACCOUNT_BITMAP);
+    EXPECT_EQ(Image_LoadMemory(5, bmp.data(), (uint32_t)bmp.size(), 1024) != 0, s[2] != 0)
+        << s[0] << " x " << s[1];
+    EXPECT_EQ(Account_Created_Total(ACCOUNT_BITMAP), made + s[2]) << s[0] << " x " << s[1];
+  }
   EXPECT_EQ(Image_Handle(5), 0);  // like a file that cannot be decoded: the number is free
-  EXPECT_NE(Image_LoadMemory(5, wide.data(), (uint32_t)wide.size()), 0);  // no limit given
+  Bytes wide = smallBmp(1025, 1);
+  std::string wideFile = file("wide.bmp", wide);
+  EXPECT_EQ(Image_LoadWithin(5, path16(wideFile).c_str(), 0, 1024), 0);
+  EXPECT_NE(Image_LoadWithin(5, path16(wideFile).c_str(), 0, 1025), 0);
+  // No limit given.
+  EXPECT_NE(Image_Load(6, path16(wideFile).c_str(), 0), 0);
+  EXPECT_NE(Image_LoadMemory(6, wide.data(), (uint32_t)wide.size()), 0);
+
+  // A PNG over the limit: its decoder is closed and nothing of it stays behind.
+  Bytes png = testpics::samplePng(2, 8, false, false, 1025, 1);
+#ifndef _WIN32
+  size_t blocks = Host_HeapBlockCount(GetProcessHeap());
+#endif
+  EXPECT_EQ(Image_LoadMemory(7, png.data(), (uint32_t)png.size(), 1024), 0);
+  EXPECT_EQ(ImageDecoder_Context()->decoder, nullptr);
+#ifndef _WIN32
+  EXPECT_EQ(Host_HeapBlockCount(GetProcessHeap()), blocks);
+#endif
 }
 
 TEST_F(LoaderTest, CreateMakesABlankOpaquePictureUnderTheNumber) {
@@ -217,6 +259,10 @@ TEST_F(LoaderTest, CreateMakesABlankOpaquePictureUnderTheNumber) {
   ASSERT_NE(handle, 0);
   EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live);
   EXPECT_EQ(Image_Handle(4), handle);
+  EXPECT_EQ(Image_Width(4), 5);
+  EXPECT_EQ(Image_Height(4), 7);
+  EXPECT_EQ(Image_Record(4)->depth, 24);
+  EXPECT_EQ(Image_Record(4)->format, FORMAT_BMP);
   BitmapView view;
   ASSERT_EQ(Bitmap_Describe((HANDLE)handle, &view), 1);
   EXPECT_EQ(view.width * 100 + view.rows * 10 + view.bitCount / 8, 5 * 100 + 7 * 10 + 3);

@@ -1,6 +1,7 @@
 // The string-keyed hash map: find, add, reuse, delete, case folding and the walk.
 #include <set>
 #include <string>
+#include <vector>
 
 #include "runtime/registry.h"
 #include "tests/support/runtime_fixture.h"
@@ -62,6 +63,20 @@ TEST_F(MapTest, DeleteCurrentLeavesTheRestOfTheBucket) {
   EXPECT_EQ(Map_Count(map), 2);
   EXPECT_EQ(((Element*)Map_Find(map, TEXT16("a")))->a, 0);
   EXPECT_EQ(((Element*)Map_Find(map, TEXT16("c")))->a, 2);
+
+  // A walk of the chain (newest first: f, e, c, a) that deletes the element it stands on, and
+  // once, from f, the element it would have gone to next.
+  add(TEXT16("e"), 4);
+  add(TEXT16("f"), 5);
+  std::vector<int> walked;
+  Map_Rewind(map);
+  while (Element* e = (Element*)Map_Next(map)) {
+    walked.push_back(e->a);
+    Map_DeleteCurrent(map);
+    if (walked.back() == 5) Map_Find(map, TEXT16("e")), Map_DeleteCurrent(map);
+  }
+  EXPECT_EQ(walked, (std::vector<int>{5, 2, 0}));
+  EXPECT_EQ(Map_Count(map), 0);
 }
 
 TEST_F(MapTest, CaseInsensitiveKeysFold) {

@@ -128,6 +128,18 @@ TEST_F(RandomTest, EveryElementSizeGivesThePermutationOfFourByteElements) {
     Array_Shuffle(owner);
     EXPECT_EQ(readTags(owner, size, count), reference);
     Array_Free(owner);
+    // The same from a state of the caller's own, the process-wide generator left alone; a
+    // zeroed state seeds itself at its first shuffle.
+    makeTaggedArray(&owner, size, count);
+    RandomState own = RandomState(), fresh = RandomState();
+    RandomState_Seed(own, 7);
+    Random_Seed(0);
+    RandomState_Shuffle(own, owner);
+    EXPECT_EQ(readTags(owner, size, count), reference);
+    RandomState_Shuffle(fresh, owner);
+    EXPECT_EQ(fresh.seeded, 1);
+    EXPECT_EQ(Random_Range(0xFFFFFFFFu), 0x8B910D61u);
+    Array_Free(owner);
   }
 }
 

@@ -148,15 +148,19 @@ TEST_F(RegistryTest, ChainUnlinksFromAnyPosition) {
   EXPECT_EQ(head, c);
   EXPECT_EQ(Chain_Next(c), b);
   EXPECT_EQ(Chain_Next(b), a);
-  Chain_Remove(&head, b);
+  Chain_Remove(&head, b);  // an inner node: a's back link must now be c
   EXPECT_EQ(Chain_Next(c), a);
-  Chain_Remove(&head, c);
-  EXPECT_EQ(head, a);
+  Chain_Remove(&head, a);  // unlinked through that back link
+  EXPECT_EQ(Chain_Next(c), nullptr);
+  EXPECT_EQ(head, c);
   void* d = Chain_Add(&head, 2 * sizeof(void*) + 4);
-  Chain_Remove(&head, a);
-  EXPECT_EQ(head, d);
-  EXPECT_EQ(Chain_Next(d), nullptr);
   Chain_Remove(&head, d);
+  EXPECT_EQ(head, c);
+  void* e = Chain_Add(&head, 2 * sizeof(void*) + 4);
+  Chain_Remove(&head, c);
+  EXPECT_EQ(head, e);
+  EXPECT_EQ(Chain_Next(e), nullptr);
+  Chain_Remove(&head, e);
   EXPECT_EQ(head, nullptr);
 }
 

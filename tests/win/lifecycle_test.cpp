@@ -12,6 +12,7 @@
 #include "gui/events.h"
 #include "gui/gadget.h"
 #include "gui/window.h"
+#include "image/alpha.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
 #include "runtime/font.h"
@@ -110,7 +111,13 @@ void runOnce(const std::string& folder) {
     pressed = Event_WaitTimeout(50) == EVENT_GADGET && Event_Gadget() == 2;
   EXPECT_TRUE(pressed);
 
+  ASSERT_NE(Memory_Allocate(16, 0), nullptr);
   Runtime_End();
+  // Each end routine ran, not only the windows' and the images': the memory heap, the
+  // directory registry and the alpha library are gone too.
+  EXPECT_EQ(Memory_Allocate(16, 0), nullptr);
+  EXPECT_EQ(Dir_Registry(), nullptr);
+  EXPECT_EQ(AlphaBlend_Available(), 0);
   TempString_End();
   HeapDestroy(g_programHeap);
   g_programHeap = nullptr;
