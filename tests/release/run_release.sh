@@ -22,7 +22,8 @@
 #     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
 #     planted beside it and in the current folder stay unloaded, and pictures with alpha still
 #     draw;
-#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test.
+#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test,
+#     with msimg32.dll and dwmapi.dll planted beside the test programs and never loaded.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
@@ -268,28 +269,46 @@ hardening_test() {
   [ "$(grep -c '<supportedOS Id=' <<<"$manifest")" = 4 ] || missing+=" supportedOS"
   if [ -n "$missing" ]; then fail "$arch/hardened" "missing:$missing"; else pass "$arch/hardened"; fi
 
-  # Each planted library writes its own marker when something loads it.
-  local cwd=$work/cwd-$arch cc=i686-w64-mingw32-gcc lib overrides=$WINEDLLOVERRIDES
-  [ "$arch" = win64 ] && cc=x86_64-w64-mingw32-gcc
+  local cwd=$work/cwd-$arch
   mkdir -p "$cwd" && cp -r "$root/GFX" "$cwd/"
-  printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader-$arch.c"
-  $cc -o "$work/loader-$arch.exe" "$work/loader-$arch.c"
-  for lib in msimg32 dwmapi; do
+  plant "$arch" "$cwd" program && cp "$cwd"/*.dll "$root/"
+  WINEDLLOVERRIDES=$WINEDLLOVERRIDES$prefer_planted run_and_click "$arch/planted_msimg32_alpha_draws" "$cwd" "$root/vorellis.exe" "$root/GFX"
+  planted_check "$arch/planted" "$arch" program "$cwd" "the program loaded a LIB.dll planted beside it or in the current folder"
+  rm -f "$root"/*.dll
+}
+
+# The system libraries the runtime loads at run time, and the overrides that make Wine prefer a
+# copy planted beside a program to its own: what a planted copy would need to be loaded.
+planted_libs="msimg32 dwmapi"
+prefer_planted=";msimg32=n,b;dwmapi=n,b"
+
+# plant ARCH DIR TAG: into DIR, a copy of each of planted_libs that writes the marker
+# $work/planted-ARCH-TAG-LIB when something loads it.
+plant() {
+  local arch=$1 dir=$2 tag=$3 lib cc=i686-w64-mingw32-gcc
+  [ "$arch" = win64 ] && cc=x86_64-w64-mingw32-gcc
+  if [ ! -f "$work/loader-$arch.exe" ]; then
+    printf '#include <windows.h>\nint main(int c, char** v) { return c != 2 || !LoadLibraryA(v[1]); }\n' >"$work/loader-$arch.c"
+    $cc -o "$work/loader-$arch.exe" "$work/loader-$arch.c" || return 1
+  fi
+  for lib in $planted_libs; do
     printf '#include <windows.h>\nBOOL WINAPI DllMain(HINSTANCE h, DWORD r, LPVOID p) {\n  if (r == DLL_PROCESS_ATTACH)\n    CloseHandle(CreateFileA("Z:%s", GENERIC_WRITE, 0, 0, CREATE_ALWAYS, 0, 0));\n  return TRUE;\n}\n' \
-      "$work/planted-$arch-$lib" >"$work/planted-$arch-$lib.c"
-    $cc -shared -o "$cwd/$lib.dll" "$work/planted-$arch-$lib.c" && cp "$cwd/$lib.dll" "$root/"
-    overrides+=";$lib=n,b"
+      "$work/planted-$arch-$tag-$lib" >"$work/planted-$arch-$tag-$lib.c"
+    $cc -shared -o "$dir/$lib.dll" "$work/planted-$arch-$tag-$lib.c" || return 1
   done
-  WINEDLLOVERRIDES=$overrides run_and_click "$arch/planted_msimg32_alpha_draws" "$cwd" "$root/vorellis.exe" "$root/GFX"
-  for lib in msimg32 dwmapi; do
-    local loaded=no
-    [ -e "$work/planted-$arch-$lib" ] && loaded=yes
-    # The control: the planted library does write its marker when something loads it.
-    WINEDLLOVERRIDES=$overrides wine "$work/loader-$arch.exe" "$(winepath -w "$cwd/$lib.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
-    if [ "$loaded" = yes ]; then fail "$arch/planted_${lib}_not_loaded" "the program loaded a $lib.dll planted beside it or in the current folder"
-    elif [ ! -e "$work/planted-$arch-$lib" ]; then fail "$arch/planted_${lib}_not_loaded" "the planted library writes no marker even when loaded"
-    else pass "$arch/planted_${lib}_not_loaded"; fi
-    rm -f "$root/$lib.dll"
+}
+
+# planted_check CASE ARCH TAG DIR REASON: one case CASE_LIB_not_loaded per library that plant
+# put into DIR: passed when its marker is absent, and yet present once the control loads it.
+planted_check() {
+  local name=$1 arch=$2 tag=$3 dir=$4 reason=$5 lib loaded
+  for lib in $planted_libs; do
+    loaded=no
+    [ -e "$work/planted-$arch-$tag-$lib" ] && loaded=yes
+    WINEDLLOVERRIDES=$WINEDLLOVERRIDES$prefer_planted wine "$work/loader-$arch.exe" "$(winepath -w "$dir/$lib.dll" 2>/dev/null | tr -d '\r')" >/dev/null 2>&1
+    if [ "$loaded" = yes ]; then fail "${name}_${lib}_not_loaded" "${reason//LIB/$lib}"
+    elif [ ! -e "$work/planted-$arch-$tag-$lib" ]; then fail "${name}_${lib}_not_loaded" "the planted library writes no marker even when loaded"
+    else pass "${name}_${lib}_not_loaded"; fi
   done
 }
 
@@ -317,7 +336,11 @@ bundle_test() {
   # Unmanaged windows spare Wine's X11 driver a wait of about 2 s per window, as in scripts/test;
   # but an unmanaged window's X window takes in its frame.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  (cd "$dir" && wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
+  # With system libraries planted beside them: the test programs load them as the program
+  # does, without the program's process-wide restriction of the search, which could hide a
+  # loader that looks beside the program.
+  plant "$arch" "$dir" bundle
+  (cd "$dir" && WINEDLLOVERRIDES=$WINEDLLOVERRIDES$prefer_planted wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
   # Back to managed windows: the cases after this one find the program's window by its size.
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
   last=$(tail -1 "$work/tests-$arch.out")
@@ -326,6 +349,7 @@ bundle_test() {
     # The failing programs' own logs, where scripts/test keeps its logs.
     mkdir -p "$top/build/test-logs/bundle-$arch" && cp "$dir"/logs/*.log "$top/build/test-logs/bundle-$arch/"
   else pass "$arch/test_bundle"; fi
+  planted_check "$arch/test_bundle_planted" "$arch" bundle "$dir" "a test program loaded a LIB.dll planted beside it"
 }
 
 # --- one architecture ----------------------------------------------------------------------
