@@ -289,8 +289,13 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   # The keyboard from the first moment: Ctrl+C before any draw leaves the clipboard alone, and
   # Enter draws without a Tab first. What the slots show, their names and the copy agree.
   wine "$probe" --set-clipboard avant >/dev/null 2>&1
-  local before_copy names copy
+  local before_copy names copy spaced
   before_copy=$(copied "$id")
+  # The button has the focus from the start: Space presses it before any Tab or click.
+  xdotool key space
+  spaced=$(read_slots "$(shoot "$id" space)")
+  if valid_draw "$spaced"; then pass space_draws_at_start
+  else fail space_draws_at_start "after Space at start the slots show '$spaced'"; fi
   xdotool key Return
   first=$(read_slots "$(shoot "$id" enter)")
   names=$(read_names)
@@ -301,6 +306,11 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
     fail enter_names_copy "slots show '$first', names say '$names', the copy says '$copy'"
   else pass enter_names_copy; fi
 
+  # Each draw tells an assistive technology that every slot's name changed: an out-of-process
+  # listener counts the changes per slot over two draws.
+  wine "$probe" --name-events 4000 "$title" >"$work/events" 2>/dev/null &
+  local listener=$! events
+  for _ in $(seq 50); do grep -q listening "$work/events" && break; sleep 0.1; done
   click_button "$id"
   first=$(read_slots "$(shoot "$id" draw1)")
   got=$(probe | grep -c 'class=Static id=[1-8] .* w=100 h=100 visible=1')
@@ -311,6 +321,11 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   # (a pool shuffled again differs too): the seeded draws of the soak test check it by name.
   click_button "$id"
   second=$(read_slots "$(shoot "$id" draw2)")
+  wait "$listener"
+  events=$(grep -o 'id=[0-9]* changes=[0-9]*' "$work/events" | tr '\n' ' ')
+  if [ "$events" = "id=1 changes=2 id=2 changes=2 id=3 changes=2 id=4 changes=2 id=5 changes=2 id=7 changes=2 id=8 changes=2 " ]; then
+    pass name_change_events
+  else fail name_change_events "over two draws: '$events'"; fi
 
   # A click on a picture slot reports a gadget event, which must not start a draw.
   xdotool mousemove --window "$id" 50 50 click 1 mousemove --window "$id" 600 50 click 1

@@ -39,7 +39,9 @@ bool writePictureSet(const std::string& folder) {
     for (int i = 0; i < count; i++)
       ok = ok && testpics::writeFile(dir + std::to_string(i) + ".png",
                                      picture(0x101010u * (uint32_t)(i + 1)));
-    ok = ok && testpics::writeFile(dir + "vide.png", picture(0xC0C0C0));
+    // Each group's placeholder a colour of its own, so that a card shows whose it is on.
+    ok = ok && testpics::writeFile(dir + "vide.png",
+                                   picture(group[0] == 'B' ? kBallPlaceholder : kStarPlaceholder));
   }
   return ok;
 }
