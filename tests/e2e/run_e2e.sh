@@ -471,8 +471,9 @@ case_no_placeholders() {
   start "$dir"
   if ! id=$(window 760 140); then fail no_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
   got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
-  local before
+  local before memory
   before=$(read_slots "$(shoot "$id" novide0)")
+  memory=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
   click_button "$id"
   slots=$(read_slots "$(shoot "$id" novide1)")
   # Undecodable pictures with no placeholder: the values as text on plain 100 x 100 cards.
@@ -491,6 +492,37 @@ case_no_placeholders() {
     fail no_placeholder "after undecodable files: slots '$gone', controls '$controls'"
   elif [ "$code" != 0 ]; then fail no_placeholder "exit code $code"
   else pass no_placeholder; fi
+
+  # Placeholders a pixel over the slot size limit (1025 x 4000, 16 MB decoded) are refused as
+  # the missing ones are: no slots, and no more memory at start-up than without them.
+  local big
+  for v in Balls Stars; do
+    python3 - "$dir/GFX/$v/vide.png" <<'PY'
+import struct, sys, zlib
+w, h = 1025, 4000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+pixels = zlib.compress(bytes(1 + 4 * w) * h, 9)
+header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+PY
+  done
+  start "$dir"
+  if ! id=$(main_window); then fail oversized_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
+  for _ in $(seq 50); do  # the button comes last in start-up
+    got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+    [[ $got = *Button* ]] && break
+    sleep 0.1
+  done
+  big=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  echo "oversized_placeholder: private memory at start $memory without placeholders, $big with oversized ones" >&2
+  if [ "$got" != "child class=Button id=9 " ]; then fail oversized_placeholder "controls at start: '$got'"
+  elif [ -z "$memory" ] || [ -z "$big" ] || [ $((big - memory)) -ge $((8 << 20)) ]; then
+    fail oversized_placeholder "private memory at start $memory without placeholders, $big with oversized ones"
+  elif [ "$code" != 0 ]; then fail oversized_placeholder "exit code $code"
+  else pass oversized_placeholder; fi
 }
 
 # Only even balls and stars 0-5 exist: a slot whose file is missing shows its drawn value as
