@@ -369,8 +369,8 @@ RECT boxOf(const std::vector<uint32_t>& pixels, int side, uint32_t rgb) {
 uint32_t rgbOf(COLORREF c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
 
 // Folders without pictures: every slot shows a card with its value, on its own group's
-// placeholder, the digits dark with a light rim and centred; a card gives back the string area
-// and the font it took.
+// placeholder, the digits dark with a light rim and centred; a card (and a copy of the draw)
+// gives back the string area, and a card the font and DC it took.
 TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
   realCreateFont =
       (CreateFontFn)patchImport("CreateFontIndirectW", (void*)observedCreateFont, "gdi32.dll");
@@ -388,6 +388,7 @@ TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
     g_made.clear();
     ASSERT_TRUE(drawOnce()) << "draw " << draw;
     if (draw == 1) warm = sample(draw);
+    Draw_Copy();  // builds its line in the string area too
     EXPECT_EQ(TempString_Area().end, areaEnd) << "draw " << draw;
     ASSERT_GE(g_made.size(), 14u) << "a font and a DC a card";
     for (HGDIOBJ made : g_made)
