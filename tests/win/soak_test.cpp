@@ -348,8 +348,13 @@ HFONT WINAPI observedCreateFont(const LOGFONTW* font) {
   return made;
 }
 
+// While set, every second memory DC cannot be made: a card's image is made (with a DC of its
+// own, which it gives back) and the DC to draw the card in is refused.
+bool g_everySecondDcFails;
+int g_dcCalls;
+
 HDC WINAPI observedCreateDc(HDC model) {
-  HDC made = realCreateDc(model);
+  HDC made = g_everySecondDcFails && ++g_dcCalls % 2 == 0 ? nullptr : realCreateDc(model);
   g_made.push_back(made);
   return made;
 }
@@ -430,6 +435,21 @@ TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
   }
   for (int k = 0; k < ACCOUNT_KINDS; k++)
     EXPECT_EQ(Account_Live((AccountKind)k), warm.objects[k]) << "object kind " << k;
+  // Not even a card can be made: the slots go empty rather than go on showing another number,
+  // and the cards' images are given back; the next draw fills them again.
+  g_everySecondDcFails = true;
+  Draw_Balls();
+  Draw_Stars();
+  g_everySecondDcFails = false;
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+    EXPECT_EQ(g_program.slots[slot], SLOT_NONE) << "slot " << slot;
+    EXPECT_EQ(Image_Handle(slot), 0) << "slot " << slot;
+  }
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), warm.objects[ACCOUNT_CONTROL] - 7);
+  ASSERT_TRUE(drawOnce());
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << "slot " << slot;
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), warm.objects[ACCOUNT_CONTROL]);
   patchImport("CreateFontIndirectW", (void*)realCreateFont, "gdi32.dll");
   patchImport("CreateCompatibleDC", (void*)realCreateDc, "gdi32.dll");
   String_Assign(&g_program.ballsPath, TEXT16("GFX\\Balls\\"));
