@@ -456,4 +456,32 @@ TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
   String_Assign(&g_program.starsPath, TEXT16("GFX\\Stars\\"));
 }
 
+typedef HGLOBAL(WINAPI* GlobalFreeFn)(HGLOBAL);
+GlobalFreeFn realGlobalFree;
+int g_globalFrees;
+
+HGLOBAL WINAPI countedGlobalFree(HGLOBAL block) {
+  ++g_globalFrees;
+  return realGlobalFree(block);
+}
+
+BOOL WINAPI refusedOpenClipboard(HWND) { return FALSE; }
+
+// A copy of the draw leaves its block to the clipboard that took it, and frees the block that
+// the clipboard could not take (another program holds the clipboard open).
+TEST_F(Soak, CopyLeavesItsBlockToTheClipboardOrFreesIt) {
+  ASSERT_TRUE(drawOnce());  // before a draw there is nothing to copy
+  realGlobalFree = (GlobalFreeFn)patchImport("GlobalFree", (void*)countedGlobalFree);
+  ASSERT_NE(realGlobalFree, nullptr);
+  g_globalFrees = 0;
+  Draw_Copy();
+  EXPECT_EQ(g_globalFrees, 0) << "the block the clipboard took was freed";
+  void* realOpen = patchImport("OpenClipboard", (void*)refusedOpenClipboard, "user32.dll");
+  ASSERT_NE(realOpen, nullptr);
+  Draw_Copy();
+  EXPECT_EQ(g_globalFrees, 1) << "the block the clipboard did not take was not freed";
+  patchImport("OpenClipboard", realOpen, "user32.dll");
+  patchImport("GlobalFree", (void*)realGlobalFree);
+}
+
 }  // namespace
