@@ -308,7 +308,7 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
 
   # Each draw tells an assistive technology that every slot's name changed: an out-of-process
   # listener counts the changes per slot over two draws.
-  wine "$probe" --name-events 4000 "$title" >"$work/events" 2>/dev/null &
+  wine "$probe" --name-events 8000 "$title" >"$work/events" 2>/dev/null &
   local listener=$! events
   for _ in $(seq 50); do grep -q listening "$work/events" && break; sleep 0.1; done
   click_button "$id"
