@@ -416,10 +416,10 @@ TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
         EXPECT_EQ(pixels[100 + 1] & 0xFFFFFF, rgbOf(GetSysColor(COLOR_BTNFACE)));
       }
       RECT digits = boxOf(pixels, 100, dark), light = boxOf(pixels, 100, rim);
-      // Digits about half the card high, their box's centre at the card's, and a rim two
-      // pixels wide on every side.
-      EXPECT_GE(digits.bottom - digits.top, 25) << "slot " << slot;
-      EXPECT_LE(digits.bottom - digits.top, 50) << "slot " << slot;
+      // Digits of a font half the card high (about 37 pixels), their box's centre at the card's,
+      // and a rim two pixels wide on every side.
+      EXPECT_GE(digits.bottom - digits.top, 30) << "slot " << slot;
+      EXPECT_LE(digits.bottom - digits.top, 44) << "slot " << slot;
       EXPECT_NEAR((digits.left + digits.right) / 2.0, 50, 4) << "slot " << slot;
       EXPECT_NEAR((digits.top + digits.bottom) / 2.0, 50, 6) << "slot " << slot;
       EXPECT_NEAR(light.left, digits.left - 2, 1) << "slot " << slot;
