@@ -279,8 +279,13 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   # The keyboard from the first moment: Ctrl+C before any draw leaves the clipboard alone, and
   # Enter draws without a Tab first. What the slots show, their names and the copy agree.
   wine "$probe" --set-clipboard avant >/dev/null 2>&1
-  local before_copy names copy
+  local before_copy names copy spaced
   before_copy=$(copied "$id")
+  # The button has the focus from the start: Space presses it before any Tab or click.
+  xdotool key space
+  spaced=$(read_slots "$(shoot "$id" space)")
+  if valid_draw "$spaced"; then pass space_draws_at_start
+  else fail space_draws_at_start "after Space at start the slots show '$spaced'"; fi
   xdotool key Return
   first=$(read_slots "$(shoot "$id" enter)")
   names=$(read_names)
@@ -291,6 +296,11 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
     fail enter_names_copy "slots show '$first', names say '$names', the copy says '$copy'"
   else pass enter_names_copy; fi
 
+  # Each draw tells an assistive technology that every slot's name changed: an out-of-process
+  # listener counts the changes per slot over two draws.
+  wine "$probe" --name-events 8000 "$title" >"$work/events" 2>/dev/null &
+  local listener=$! events
+  for _ in $(seq 50); do grep -q listening "$work/events" && break; sleep 0.1; done
   click_button "$id"
   first=$(read_slots "$(shoot "$id" draw1)")
   got=$(probe | grep -c 'class=Static id=[1-8] .* w=100 h=100 visible=1')
@@ -301,6 +311,11 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   # (a pool shuffled again differs too): the seeded draws of the soak test check it by name.
   click_button "$id"
   second=$(read_slots "$(shoot "$id" draw2)")
+  wait "$listener"
+  events=$(grep -o 'id=[0-9]* changes=[0-9]*' "$work/events" | tr '\n' ' ')
+  if [ "$events" = "id=1 changes=2 id=2 changes=2 id=3 changes=2 id=4 changes=2 id=5 changes=2 id=7 changes=2 id=8 changes=2 " ]; then
+    pass name_change_events
+  else fail name_change_events "over two draws: '$events'"; fi
 
   # A click on a picture slot reports a gadget event, which must not start a draw.
   xdotool mousemove --window "$id" 50 50 click 1 mousemove --window "$id" 600 50 click 1
@@ -446,8 +461,9 @@ case_no_placeholders() {
   start "$dir"
   if ! id=$(window 760 140); then fail no_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
   got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
-  local before
+  local before memory
   before=$(read_slots "$(shoot "$id" novide0)")
+  memory=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
   click_button "$id"
   slots=$(read_slots "$(shoot "$id" novide1)")
   # Undecodable pictures with no placeholder: the values as text on plain 100 x 100 cards.
@@ -456,16 +472,47 @@ case_no_placeholders() {
   click_button "$id"
   local gone controls
   gone=$(read_slots "$(shoot "$id" novide2)")
-  controls=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+  controls=$(probe | grep '^child' | sed -E 's/ x=[0-9]+ y=0 / /; s/ visible=.*//' | tr '\n' ' ')
   close_window "$id"
   code=$(wait_exit "$dir")
   if [ "$got" != "child class=Button id=9 " ] || [ "$before" != "E E E E E E E" ]; then
     fail no_placeholder "at start: controls '$got', slots '$before'"
   elif ! valid_draw "$slots"; then fail no_placeholder "after a draw the slots show '$slots'"
-  elif [ "$gone" != "T T T T T T T" ] || [ "$(grep -o 'class=Static' <<<"$controls" | wc -l)" != 7 ]; then
+  elif [ "$gone" != "T T T T T T T" ] || [ "$(grep -o 'class=Static id=[0-9] w=100 h=100' <<<"$controls" | wc -l)" != 7 ]; then
     fail no_placeholder "after undecodable files: slots '$gone', controls '$controls'"
   elif [ "$code" != 0 ]; then fail no_placeholder "exit code $code"
   else pass no_placeholder; fi
+
+  # Placeholders a pixel over the slot size limit (1025 x 4000, 16 MB decoded) are refused as
+  # the missing ones are: no slots, and no more memory at start-up than without them.
+  local big
+  for v in Balls Stars; do
+    python3 - "$dir/GFX/$v/vide.png" <<'PY'
+import struct, sys, zlib
+w, h = 1025, 4000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+pixels = zlib.compress(bytes(1 + 4 * w) * h, 9)
+header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+PY
+  done
+  start "$dir"
+  if ! id=$(main_window); then fail oversized_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
+  for _ in $(seq 50); do  # the button comes last in start-up
+    got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
+    [[ $got = *Button* ]] && break
+    sleep 0.1
+  done
+  big=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  echo "oversized_placeholder: private memory at start $memory without placeholders, $big with oversized ones" >&2
+  if [ "$got" != "child class=Button id=9 " ]; then fail oversized_placeholder "controls at start: '$got'"
+  elif [ -z "$memory" ] || [ -z "$big" ] || [ $((big - memory)) -ge $((8 << 20)) ]; then
+    fail oversized_placeholder "private memory at start $memory without placeholders, $big with oversized ones"
+  elif [ "$code" != 0 ]; then fail oversized_placeholder "exit code $code"
+  else pass oversized_placeholder; fi
 }
 
 # Only even balls and stars 0-5 exist: a slot whose file is missing shows its drawn value as

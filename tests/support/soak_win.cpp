@@ -10,17 +10,17 @@ namespace {
 const int kBallCount = 50;
 const int kStarCount = 12;
 
-Bytes picture(uint32_t rgb) {
+// RGBA with a clear corner, or opaque RGB.
+Bytes picture(uint32_t rgb, bool alpha = true) {
   testpics::PngSpec s;
   s.width = 100;
   s.height = 100;
-  s.colourType = 6;
+  s.colourType = alpha ? 6 : 2;
   for (int y = 0; y < s.height; y++) {
     Bytes row;
     for (int x = 0; x < s.width; x++) {
-      bool clear = x + y < 20;
-      row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb,
-                             (uint8_t)(clear ? 0 : 255)});
+      row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb});
+      if (alpha) row.push_back(x + y < 20 ? 0 : 255);
     }
     s.rows.push_back(row);
   }
@@ -39,7 +39,11 @@ bool writePictureSet(const std::string& folder) {
     for (int i = 0; i < count; i++)
       ok = ok && testpics::writeFile(dir + std::to_string(i) + ".png",
                                      picture(0x101010u * (uint32_t)(i + 1)));
-    ok = ok && testpics::writeFile(dir + "vide.png", picture(0xC0C0C0));
+    // Each group's placeholder a colour of its own, so that a card shows whose it is on; the
+    // balls' one opaque, the stars' one with a clear corner.
+    bool balls = group[0] == 'B';
+    ok = ok && testpics::writeFile(dir + "vide.png",
+                                   picture(balls ? kBallPlaceholder : kStarPlaceholder, !balls));
   }
   return ok;
 }

@@ -8,8 +8,13 @@
 
 namespace soak {
 
+// The placeholders' colours (0xRRGGBB): light, and different from each other.
+const unsigned kBallPlaceholder = 0xC0C0C0;
+const unsigned kStarPlaceholder = 0xA0C8F0;
+
 // GFX\Balls\0..49.png and vide.png, GFX\Stars\0..11.png and vide.png under `folder`: 100 x 100
-// RGBA pictures of one colour each with a clear corner, as the demo pictures are sized.
+// RGBA pictures of one colour each with a clear corner, as the demo pictures are sized (the
+// balls' vide.png opaque RGB).
 bool writePictureSet(const std::string& folder);
 // Committed private memory, summed over the address space (Wine leaves PrivateUsage at 0).
 size_t committedPrivateBytes();

@@ -16,6 +16,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -333,6 +334,156 @@ TEST_F(Soak, BadPicturesInTheFolderAreSurvived) {
   EXPECT_EQ(last.objects[ACCOUNT_CONTROL], warm.objects[ACCOUNT_CONTROL]);
   EXPECT_EQ(last.objects[ACCOUNT_WINDOW], warm.objects[ACCOUNT_WINDOW]);
   EXPECT_LE(last.heapBytes, warm.heapBytes + 16384);
+}
+
+typedef HFONT(WINAPI* CreateFontFn)(const LOGFONTW*);
+typedef HDC(WINAPI* CreateDcFn)(HDC);
+CreateFontFn realCreateFont;
+CreateDcFn realCreateDc;
+std::vector<HGDIOBJ> g_made;  // every font and memory DC made since the list was last cleared
+
+HFONT WINAPI observedCreateFont(const LOGFONTW* font) {
+  HFONT made = realCreateFont(font);
+  g_made.push_back(made);
+  return made;
+}
+
+// While set, every second memory DC cannot be made: a card's image is made (with a DC of its
+// own, which it gives back) and the DC to draw the card in is refused.
+bool g_everySecondDcFails;
+int g_dcCalls;
+
+HDC WINAPI observedCreateDc(HDC model) {
+  HDC made = g_everySecondDcFails && ++g_dcCalls % 2 == 0 ? nullptr : realCreateDc(model);
+  g_made.push_back(made);
+  return made;
+}
+
+// The box of the card's pixels of colour `rgb` (0xRRGGBB), its clear corner left out.
+RECT boxOf(const std::vector<uint32_t>& pixels, int side, uint32_t rgb) {
+  RECT box = {side, side, -1, -1};
+  for (int y = 0; y < side; y++)
+    for (int x = 0; x < side; x++)
+      if (x + y >= 24 && (pixels[y * side + x] & 0xFFFFFF) == rgb) {
+        box.left = std::min<LONG>(box.left, x), box.right = std::max<LONG>(box.right, x);
+        box.top = std::min<LONG>(box.top, y), box.bottom = std::max<LONG>(box.bottom, y);
+      }
+  return box;
+}
+
+uint32_t rgbOf(COLORREF c) { return GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c); }
+
+// Folders without pictures: every slot shows a card with its value, on its own group's
+// placeholder, the digits dark with a light rim and centred; a card (and a copy of the draw)
+// gives back the string area, and a card the font and DC it took.
+TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
+  realCreateFont =
+      (CreateFontFn)patchImport("CreateFontIndirectW", (void*)observedCreateFont, "gdi32.dll");
+  realCreateDc =
+      (CreateDcFn)patchImport("CreateCompatibleDC", (void*)observedCreateDc, "gdi32.dll");
+  ASSERT_NE(realCreateFont, nullptr);
+  ASSERT_NE(realCreateDc, nullptr);
+  String_Assign(&g_program.ballsPath, TEXT16("GFX\\None\\"));
+  String_Assign(&g_program.starsPath, TEXT16("GFX\\None\\"));
+  const int32_t areaEnd = TempString_Area().end;
+  Sample warm = {};
+  const uint32_t dark = rgbOf(GetSysColor(COLOR_WINDOWTEXT)),
+                 rim = rgbOf(GetSysColor(COLOR_WINDOW));
+  for (int draw = 1; draw <= 40; draw++) {
+    g_made.clear();
+    ASSERT_TRUE(drawOnce()) << "draw " << draw;
+    if (draw == 1) warm = sample(draw);
+    Draw_Copy();  // builds its line in the string area too
+    EXPECT_EQ(TempString_Area().end, areaEnd) << "draw " << draw;
+    ASSERT_GE(g_made.size(), 14u) << "a font and a DC a card";
+    for (HGDIOBJ made : g_made)
+      EXPECT_EQ(GetObjectType(made), 0u) << "a card's font or DC is alive";
+    for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+      ASSERT_EQ(g_program.slots[slot], SLOT_PICTURE) << "slot " << slot;
+      ASSERT_EQ(Image_Width(slot), 100);
+      std::vector<uint32_t> pixels(100 * 100);
+      BITMAPINFO info = {};
+      info.bmiHeader = {sizeof(BITMAPINFOHEADER), 100, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+      HDC screen = GetDC(nullptr);
+      ASSERT_EQ(GetDIBits(screen, (HBITMAP)Image_Handle(slot), 0, 100, pixels.data(), &info,
+                          DIB_RGB_COLORS),
+                100);
+      ReleaseDC(nullptr, screen);
+      EXPECT_EQ(pixels[95 * 100 + 95] & 0xFFFFFF,
+                slot < 6 ? soak::kBallPlaceholder : soak::kStarPlaceholder)
+          << "slot " << slot;
+      if (slot > 5) {  // the stars' placeholder has a clear corner
+        EXPECT_EQ(pixels[100 + 1] & 0xFFFFFF, rgbOf(GetSysColor(COLOR_BTNFACE)));
+      }
+      RECT digits = boxOf(pixels, 100, dark), light = boxOf(pixels, 100, rim);
+      // Digits of a font half the card high (about 37 pixels), their box's centre at the card's,
+      // and a rim two pixels wide on every side.
+      EXPECT_GE(digits.bottom - digits.top, 30) << "slot " << slot;
+      EXPECT_LE(digits.bottom - digits.top, 44) << "slot " << slot;
+      EXPECT_NEAR((digits.left + digits.right) / 2.0, 50, 4) << "slot " << slot;
+      EXPECT_NEAR((digits.top + digits.bottom) / 2.0, 50, 6) << "slot " << slot;
+      EXPECT_NEAR(light.left, digits.left - 2, 1) << "slot " << slot;
+      EXPECT_NEAR(light.right, digits.right + 2, 1) << "slot " << slot;
+      EXPECT_NEAR(light.top, digits.top - 2, 1) << "slot " << slot;
+      EXPECT_NEAR(light.bottom, digits.bottom + 2, 1) << "slot " << slot;
+      if (HasFailure()) {
+        printf("slot %d value %d digits %ld,%ld-%ld,%ld rim %ld,%ld-%ld,%ld\n", (int)slot,
+               g_program.values[slot], digits.left, digits.top, digits.right, digits.bottom,
+               light.left, light.top, light.right, light.bottom);
+        break;
+      }
+    }
+    if (HasFailure()) break;
+  }
+  for (int k = 0; k < ACCOUNT_KINDS; k++)
+    EXPECT_EQ(Account_Live((AccountKind)k), warm.objects[k]) << "object kind " << k;
+  // Not even a card can be made: the slots go empty rather than go on showing another number,
+  // and the cards' images are given back; the next draw fills them again.
+  g_everySecondDcFails = true;
+  Draw_Balls();
+  Draw_Stars();
+  g_everySecondDcFails = false;
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+    EXPECT_EQ(g_program.slots[slot], SLOT_NONE) << "slot " << slot;
+    EXPECT_EQ(Image_Handle(slot), 0) << "slot " << slot;
+  }
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), warm.objects[ACCOUNT_CONTROL] - 7);
+  ASSERT_TRUE(drawOnce());
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << "slot " << slot;
+  EXPECT_EQ(Account_Live(ACCOUNT_CONTROL), warm.objects[ACCOUNT_CONTROL]);
+  patchImport("CreateFontIndirectW", (void*)realCreateFont, "gdi32.dll");
+  patchImport("CreateCompatibleDC", (void*)realCreateDc, "gdi32.dll");
+  String_Assign(&g_program.ballsPath, TEXT16("GFX\\Balls\\"));
+  String_Assign(&g_program.starsPath, TEXT16("GFX\\Stars\\"));
+}
+
+typedef HGLOBAL(WINAPI* GlobalFreeFn)(HGLOBAL);
+GlobalFreeFn realGlobalFree;
+int g_globalFrees;
+
+HGLOBAL WINAPI countedGlobalFree(HGLOBAL block) {
+  ++g_globalFrees;
+  return realGlobalFree(block);
+}
+
+BOOL WINAPI refusedOpenClipboard(HWND) { return FALSE; }
+
+// A copy of the draw leaves its block to the clipboard that took it, and frees the block that
+// the clipboard could not take (another program holds the clipboard open).
+TEST_F(Soak, CopyLeavesItsBlockToTheClipboardOrFreesIt) {
+  ASSERT_TRUE(drawOnce());  // before a draw there is nothing to copy
+  realGlobalFree = (GlobalFreeFn)patchImport("GlobalFree", (void*)countedGlobalFree);
+  ASSERT_NE(realGlobalFree, nullptr);
+  g_globalFrees = 0;
+  Draw_Copy();
+  EXPECT_EQ(g_globalFrees, 0) << "the block the clipboard took was freed";
+  void* realOpen = patchImport("OpenClipboard", (void*)refusedOpenClipboard, "user32.dll");
+  ASSERT_NE(realOpen, nullptr);
+  Draw_Copy();
+  EXPECT_EQ(g_globalFrees, 1) << "the block the clipboard did not take was not freed";
+  patchImport("OpenClipboard", realOpen, "user32.dll");
+  patchImport("GlobalFree", (void*)realGlobalFree);
 }
 
 }  // namespace

@@ -31,6 +31,9 @@
 //   winprobe --post-event V TITLE the event message "QZ_PostEventMessage" posted to the
 //                                 window's process's event window with lParam V (a number)
 //   winprobe --memory TITLE       "private=N": the private bytes of the window's process
+//   winprobe --name-events MS TITLE  listens MS milliseconds to the window's process for
+//                                 accessible-name changes (an out-of-context event hook, as a
+//                                 screen reader has), then prints "id=N changes=C" per control
 //   winprobe --clipboard          the clipboard's Unicode text, as UTF-8
 //   winprobe --set-clipboard T    puts T on the clipboard as Unicode text
 #include <initguid.h>  // the import library resolves the accessibility IDs wrongly on x86_64
@@ -216,6 +219,34 @@ int post_event(HWND window, const wchar_t* value) {
   return PostMessageW(search.found, message, 0, parameter) ? 0 : 3;
 }
 
+int g_nameChanges[16];  // by control identifier
+
+void CALLBACK on_name_change(HWINEVENTHOOK, DWORD, HWND control, LONG object, LONG child, DWORD,
+                             DWORD) {
+  LONG_PTR id = control ? GetWindowLongPtrW(control, GWLP_ID) : -1;
+  if (object == OBJID_CLIENT && child == CHILDID_SELF && id >= 0 && id < 16) ++g_nameChanges[id];
+}
+
+// The hook is out of context: the events come to this thread as messages, so it pumps them.
+int name_events(HWND window, int milliseconds) {
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr,
+                                       on_name_change, process, 0, WINEVENT_OUTOFCONTEXT);
+  if (!hook) return 3;
+  std::printf("listening\n");
+  std::fflush(stdout);
+  for (DWORD end = GetTickCount() + (DWORD)milliseconds; (int)(end - GetTickCount()) > 0;) {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+  }
+  UnhookWinEvent(hook);
+  for (int id = 0; id < 16; ++id)
+    if (g_nameChanges[id]) std::printf("id=%d changes=%d\n", id, g_nameChanges[id]);
+  return 0;
+}
+
 // Wine leaves PrivateUsage at 0, so the committed private regions are summed instead.
 int memory(HWND window) {
   DWORD id = 0;
@@ -274,6 +305,8 @@ int on_window(int argc, wchar_t** argv) {
     cover(window);
   } else if (std::wcscmp(mode, L"--post-event") == 0 && argc == 4) {
     result = post_event(window, argv[2]);
+  } else if (std::wcscmp(mode, L"--name-events") == 0 && argc == 4) {
+    result = name_events(window, _wtoi(argv[2]));
   } else if (std::wcscmp(mode, L"--memory") == 0 && argc == 3) {
     result = memory(window);
   } else {
