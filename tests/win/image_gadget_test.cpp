@@ -85,13 +85,31 @@ TEST_F(ImageGadget, TakesThePictureSizePlusFourWithABorder) {
 
 TEST_F(ImageGadget, OpaquePictureAppearsExactlyOnTheScreen) {
   HBITMAP b = picture(90, 80, 24, gradient);
-  ASSERT_NE(Gadget_Image(1, 30, 20, 100, 100, b), 0);
+  HWND control = (HWND)Gadget_Image(1, 30, 20, 100, 100, b);
+  ASSERT_NE(control, nullptr);
   pump(100);
   for (POINT p : {POINT{0, 0}, POINT{89, 0}, POINT{0, 79}, POINT{89, 79}, POINT{45, 33}})
     EXPECT_EQ(screenPixel(window, 30 + p.x, 20 + p.y), gradient(p.x, p.y) & 0xFFFFFF)
         << p.x << "," << p.y;
   EXPECT_EQ(screenPixel(window, 29, 20), background());
   EXPECT_EQ(screenPixel(window, 120, 20), background());
+
+  // Its text is a name for assistive technology, never painted over the picture.
+  Gadget_SetText(1, L"WWWWWWWWWW");
+  pump(100);
+  wchar_t text[16] = {};
+  GetWindowTextW(control, text, 16);
+  EXPECT_STREQ(text, L"WWWWWWWWWW");
+  HDC screen = GetDC(nullptr);
+  int changed = 0;
+  for (int y = 0; y < 20; y++)
+    for (int x = 0; x < 80; x++) {
+      POINT p = {30 + x, 20 + y};
+      ClientToScreen(window, &p);
+      changed += rgbOf(GetPixel(screen, p.x, p.y)) != (gradient(x, y) & 0xFFFFFF);
+    }
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(changed, 0);
 }
 
 TEST_F(ImageGadget, TransparentPixelsShowTheWindowBackgroundAlsoAfterAMove) {
