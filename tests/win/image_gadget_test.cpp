@@ -118,6 +118,11 @@ TEST_F(ImageGadget, TransparentPixelsShowTheWindowBackgroundAlsoAfterAMove) {
   ASSERT_NE(control, nullptr);
   expectRect(control, 50, 40, 90, 70);
   pump(100);
+  // Painting makes its memory bitmap and device context and gives both back.
+  int64_t dcs = Account_Live(ACCOUNT_DC), bitmaps = Account_Live(ACCOUNT_BITMAP);
+  RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  EXPECT_EQ(Account_Live(ACCOUNT_DC), dcs);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps);
   uint32_t under = background();
   EXPECT_EQ(screenPixel(window, 50 + 3, 40 + 5), under);
   EXPECT_EQ(screenPixel(window, 50 + 30, 40 + 5), 0x2040C0u);
