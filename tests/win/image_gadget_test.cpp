@@ -4,10 +4,13 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
+
 #include "gui/events.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
 #include "tests/support/gadget_fixture.h"
+#include "tests/support/import_patch_win.h"
 
 using namespace gadgettest;
 
@@ -35,6 +38,43 @@ void expectHalfRedOver(uint32_t actual, uint32_t under) {
     int expected = src + channel(under, shift) * 127 / 255;
     EXPECT_NEAR(channel(actual, shift), expected, 3) << std::hex << "actual " << actual;
   }
+}
+
+// The device contexts and bitmaps made while watched and not deleted again.
+std::vector<HGDIOBJ> undeleted;
+HDC(WINAPI* realCreateDC)(HDC);
+HBITMAP(WINAPI* realCreateBitmap)(HDC, int, int);
+BOOL(WINAPI* realDeleteDC)(HDC);
+BOOL(WINAPI* realDeleteObject)(HGDIOBJ);
+HDC WINAPI watchedCreateDC(HDC dc) {
+  undeleted.push_back(realCreateDC(dc));
+  return (HDC)undeleted.back();
+}
+HBITMAP WINAPI watchedCreateBitmap(HDC dc, int width, int height) {
+  undeleted.push_back(realCreateBitmap(dc, width, height));
+  return (HBITMAP)undeleted.back();
+}
+void forget(HGDIOBJ object) {
+  undeleted.erase(std::remove(undeleted.begin(), undeleted.end(), object), undeleted.end());
+}
+BOOL WINAPI watchedDeleteDC(HDC dc) {
+  forget(dc);
+  return realDeleteDC(dc);
+}
+BOOL WINAPI watchedDeleteObject(HGDIOBJ object) {
+  forget(object);
+  return realDeleteObject(object);
+}
+void watchGdi(bool on) {
+  void* made[] = {(void*)watchedCreateDC, (void*)watchedCreateBitmap, (void*)watchedDeleteDC,
+                  (void*)watchedDeleteObject};
+  void** real[] = {(void**)&realCreateDC, (void**)&realCreateBitmap, (void**)&realDeleteDC,
+                   (void**)&realDeleteObject};
+  const char* names[] = {"CreateCompatibleDC", "CreateCompatibleBitmap", "DeleteDC",
+                         "DeleteObject"};
+  for (int i = 0; i < 4; i++)
+    if (on) *real[i] = patchImport(names[i], made[i], "gdi32.dll");
+    else patchImport(names[i], *real[i], "gdi32.dll");
 }
 
 class ImageGadget : public GadgetTest {
@@ -120,7 +160,11 @@ TEST_F(ImageGadget, TransparentPixelsShowTheWindowBackgroundAlsoAfterAMove) {
   pump(100);
   // Painting makes its memory bitmap and device context and gives both back.
   int64_t dcs = Account_Live(ACCOUNT_DC), bitmaps = Account_Live(ACCOUNT_BITMAP);
+  undeleted.clear();
+  watchGdi(true);
   RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  watchGdi(false);
+  EXPECT_EQ(undeleted.size(), 0u);
   EXPECT_EQ(Account_Live(ACCOUNT_DC), dcs);
   EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps);
   uint32_t under = background();
