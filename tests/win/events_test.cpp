@@ -211,10 +211,8 @@ TEST_F(EventQueueTest, PostsFromAnotherThreadArriveThroughTheEventWindow) {
 // `refusePosts`) and every block given back to a heap.
 std::vector<LPARAM> postedRecords, freedBlocks;
 bool refusePosts;
-typedef BOOL(WINAPI* PostFn)(HWND, UINT, WPARAM, LPARAM);
-typedef BOOL(WINAPI* HeapFreeFn)(HANDLE, DWORD, LPVOID);
-PostFn realPost;
-HeapFreeFn realHeapFree;
+BOOL(WINAPI* realPost)(HWND, UINT, WPARAM, LPARAM);
+BOOL(WINAPI* realHeapFree)(HANDLE, DWORD, LPVOID);
 BOOL WINAPI observedPost(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message != Event_PostMessageId()) return realPost(window, message, wParam, lParam);
   postedRecords.push_back(lParam);
@@ -231,8 +229,8 @@ int timesFreed(LPARAM block) {
 TEST_F(EventQueueTest, ARefusedPostAndARecordNeverCollectedAreFreed) {
   postedRecords.clear();
   freedBlocks.clear();
-  realPost = (PostFn)patchImport("PostMessageW", (void*)observedPost, "user32.dll");
-  realHeapFree = (HeapFreeFn)patchImport("HeapFree", (void*)observedHeapFree);
+  realPost = (decltype(realPost))patchImport("PostMessageW", (void*)observedPost, "user32.dll");
+  realHeapFree = (decltype(realHeapFree))patchImport("HeapFree", (void*)observedHeapFree);
   ASSERT_TRUE(realPost && realHeapFree);
   refusePosts = true;
   EXPECT_EQ(Event_PostFromThread(EVENT_GADGET, 5, 0, 0, 0), 0);
