@@ -4,13 +4,13 @@
 
 #include <string.h>
 
-void* patchImport(const char* name, void* replacement, const char* dll) {
+void* patchImport(const char* name, void* replacement, const char* module) {
   BYTE* base = (BYTE*)GetModuleHandleW(nullptr);
   IMAGE_NT_HEADERS* nt = (IMAGE_NT_HEADERS*)(base + ((IMAGE_DOS_HEADER*)base)->e_lfanew);
   IMAGE_DATA_DIRECTORY& dir = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
   for (IMAGE_IMPORT_DESCRIPTOR* d = (IMAGE_IMPORT_DESCRIPTOR*)(base + dir.VirtualAddress); d->Name;
        d++) {
-    if (lstrcmpiA((const char*)(base + d->Name), dll) != 0) continue;
+    if (lstrcmpiA((const char*)(base + d->Name), module) != 0) continue;
     IMAGE_THUNK_DATA* names = (IMAGE_THUNK_DATA*)(base + d->OriginalFirstThunk);
     IMAGE_THUNK_DATA* slots = (IMAGE_THUNK_DATA*)(base + d->FirstThunk);
     for (; names->u1.AddressOfData; names++, slots++) {

@@ -190,6 +190,43 @@ TEST_F(FocusTest, ModifierKeysShowTheCuesAndDeactivationHidesThem) {
   SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)runtimeProcedure);
 }
 
+// Presses a key with a modifier held (0: none) and returns the menu items the pump hands out.
+std::vector<intptr_t> menuItemsOf(WORD modifier, WORD vk) {
+  if (modifier) key(modifier, false);
+  key(vk, false);
+  key(vk, true);
+  if (modifier) key(modifier, true);
+  std::vector<intptr_t> items;
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 2000;) {
+    int32_t code = Event_WaitTimeout(10);
+    if (code == EVENT_MENU_ITEM) items.push_back(Event_Menu());
+    if (!code && GetTickCount() - start > 40 && !HIWORD(GetQueueStatus(QS_ALLINPUT))) break;
+  }
+  return items;
+}
+
+TEST_F(FocusTest, SeveralShortcutsEachPostTheirOwnMenuItemAndTabStillWorks) {
+  HWND a = child(window, L"Button", WS_TABSTOP, 0);
+  HWND b = child(window, L"Button", WS_TABSTOP, 50);
+  ASSERT_TRUE(Window_AddShortcut(0, 0, VK_RETURN, 7));
+  ASSERT_TRUE(Window_AddShortcut(0, FCONTROL, 'C', 8));
+  ASSERT_TRUE(Window_AddShortcut(0, FSHIFT, VK_F5, 9));
+  EXPECT_FALSE(Window_AddShortcut(1, 0, VK_F6, 10)) << "no such window";
+  EXPECT_EQ(window_detail::record(0)->accelCount, 5);
+  struct {
+    WORD modifier, vk;
+    std::vector<intptr_t> items;
+  } cases[] = {{0, VK_RETURN, {7}}, {VK_CONTROL, 'C', {8}}, {VK_SHIFT, VK_F5, {9}},
+               {0, 'C', {}},        {0, VK_F5, {}},         {VK_SHIFT, VK_RETURN, {}}};
+  for (const auto& c : cases)
+    EXPECT_EQ(menuItemsOf(c.modifier, c.vk), c.items) << c.modifier << "+" << c.vk;
+  SetFocus(a);
+  press(VK_TAB);
+  EXPECT_EQ(GetFocus(), b);
+  press(VK_TAB, true);
+  EXPECT_EQ(GetFocus(), a);
+}
+
 TEST_F(FocusTest, TabIsTypedIntoAnEditableRichEditAndMovesOnFromAReadOnlyOne) {
   if (!LoadLibraryW(L"riched20.dll")) GTEST_SKIP() << "no rich-edit control on this system";
   HWND rich = CreateWindowExW(0, RICHEDIT_CLASSW, L"", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 5,

@@ -207,4 +207,38 @@ TEST_F(GadgetFramework, StateGoesThroughTheKindTable) {
   EXPECT_EQ(h, 0);
 }
 
+std::vector<HWND> renamed;
+void CALLBACK onNameChange(HWINEVENTHOOK, DWORD, HWND control, LONG object, LONG child, DWORD,
+                           DWORD) {
+  if (object == OBJID_CLIENT && child == CHILDID_SELF) renamed.push_back(control);
+}
+
+TEST_F(GadgetFramework, TextIsSetAndAnnouncedAndTheFocusGoesToTheGadgetAsked) {
+  HWND one = (HWND)Gadget_Button(1, 0, 0, 50, 20, L"one");
+  HWND two = (HWND)Gadget_Button(2, 60, 0, 50, 20, L"two");
+  ASSERT_TRUE(one && two);
+  HWINEVENTHOOK hook =
+      SetWinEventHook(EVENT_OBJECT_NAMECHANGE, EVENT_OBJECT_NAMECHANGE, nullptr, onNameChange,
+                      GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
+  renamed.clear();
+  Gadget_SetText(2, L"deux");
+  Gadget_SetText(1, nullptr);
+  Gadget_SetText(42, L"none");  // no such gadget: nothing happens
+  pump(50);
+  UnhookWinEvent(hook);
+  wchar_t text[8] = {};
+  GetWindowTextW(two, text, 8);
+  EXPECT_STREQ(text, L"deux");
+  GetWindowTextW(one, text, 8);
+  EXPECT_STREQ(text, L"");
+  EXPECT_EQ(renamed, (std::vector<HWND>{two, one}));
+
+  Gadget_SetActive(2);
+  EXPECT_EQ(GetFocus(), two);
+  Gadget_SetActive(1);
+  EXPECT_EQ(GetFocus(), one);
+  Gadget_SetActive(42);
+  EXPECT_EQ(GetFocus(), one);
+}
+
 }  // namespace

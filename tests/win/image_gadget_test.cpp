@@ -8,6 +8,7 @@
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
 #include "tests/support/gadget_fixture.h"
+#include "tests/support/import_patch_win.h"
 
 using namespace gadgettest;
 
@@ -35,6 +36,15 @@ void expectHalfRedOver(uint32_t actual, uint32_t under) {
     int expected = src + channel(under, shift) * 127 / 255;
     EXPECT_NEAR(channel(actual, shift), expected, 3) << std::hex << "actual " << actual;
   }
+}
+
+// The device contexts and bitmaps made while watched.
+std::vector<HGDIOBJ> made;
+HDC(WINAPI* realCreateDC)(HDC);
+HBITMAP(WINAPI* realCreateBitmap)(HDC, int, int);
+HDC WINAPI watchedCreateDC(HDC dc) { return (HDC)made.emplace_back(realCreateDC(dc)); }
+HBITMAP WINAPI watchedCreateBitmap(HDC dc, int width, int height) {
+  return (HBITMAP)made.emplace_back(realCreateBitmap(dc, width, height));
 }
 
 class ImageGadget : public GadgetTest {
@@ -85,13 +95,31 @@ TEST_F(ImageGadget, TakesThePictureSizePlusFourWithABorder) {
 
 TEST_F(ImageGadget, OpaquePictureAppearsExactlyOnTheScreen) {
   HBITMAP b = picture(90, 80, 24, gradient);
-  ASSERT_NE(Gadget_Image(1, 30, 20, 100, 100, b), 0);
+  HWND control = (HWND)Gadget_Image(1, 30, 20, 100, 100, b);
+  ASSERT_NE(control, nullptr);
   pump(100);
   for (POINT p : {POINT{0, 0}, POINT{89, 0}, POINT{0, 79}, POINT{89, 79}, POINT{45, 33}})
     EXPECT_EQ(screenPixel(window, 30 + p.x, 20 + p.y), gradient(p.x, p.y) & 0xFFFFFF)
         << p.x << "," << p.y;
   EXPECT_EQ(screenPixel(window, 29, 20), background());
   EXPECT_EQ(screenPixel(window, 120, 20), background());
+
+  // Its text is a name for assistive technology, never painted over the picture.
+  Gadget_SetText(1, L"WWWWWWWWWW");
+  pump(100);
+  wchar_t text[16] = {};
+  GetWindowTextW(control, text, 16);
+  EXPECT_STREQ(text, L"WWWWWWWWWW");
+  HDC screen = GetDC(nullptr);
+  int changed = 0;
+  for (int y = 0; y < 20; y++)
+    for (int x = 0; x < 80; x++) {
+      POINT p = {30 + x, 20 + y};
+      ClientToScreen(window, &p);
+      changed += rgbOf(GetPixel(screen, p.x, p.y)) != (gradient(x, y) & 0xFFFFFF);
+    }
+  ReleaseDC(nullptr, screen);
+  EXPECT_EQ(changed, 0);
 }
 
 TEST_F(ImageGadget, TransparentPixelsShowTheWindowBackgroundAlsoAfterAMove) {
@@ -100,6 +128,20 @@ TEST_F(ImageGadget, TransparentPixelsShowTheWindowBackgroundAlsoAfterAMove) {
   ASSERT_NE(control, nullptr);
   expectRect(control, 50, 40, 90, 70);
   pump(100);
+  // Painting makes its memory bitmap and device context and gives both back.
+  int64_t dcs = Account_Live(ACCOUNT_DC), bitmaps = Account_Live(ACCOUNT_BITMAP);
+  made.clear();
+  realCreateDC = (decltype(realCreateDC))patchImport("CreateCompatibleDC", (void*)watchedCreateDC,
+                                                     "gdi32.dll");
+  realCreateBitmap = (decltype(realCreateBitmap))patchImport(
+      "CreateCompatibleBitmap", (void*)watchedCreateBitmap, "gdi32.dll");
+  RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  patchImport("CreateCompatibleDC", (void*)realCreateDC, "gdi32.dll");
+  patchImport("CreateCompatibleBitmap", (void*)realCreateBitmap, "gdi32.dll");
+  EXPECT_GE(made.size(), 2u);
+  for (HGDIOBJ object : made) EXPECT_EQ(GetObjectType(object), 0u) << "not deleted";
+  EXPECT_EQ(Account_Live(ACCOUNT_DC), dcs);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), bitmaps);
   uint32_t under = background();
   EXPECT_EQ(screenPixel(window, 50 + 3, 40 + 5), under);
   EXPECT_EQ(screenPixel(window, 50 + 30, 40 + 5), 0x2040C0u);

@@ -7,7 +7,9 @@
 #include "image/icon.h"
 #include "image/record.h"
 #include "runtime/accounting.h"
+#include "runtime/system_library.h"
 #include "tests/support/image_fixture.h"
+#include "tests/support/import_patch_win.h"
 
 using testpics::encodeIcon;
 using testpics::iconBitmapImage;
@@ -65,6 +67,18 @@ Bytes bmpFile(int32_t width, int32_t height) {
   return testpics::encodeBmp(s);
 }
 
+// A system without the system-folder search flag: LoadLibraryExW refuses it with `refusal`.
+typedef HMODULE(WINAPI* LoadLibraryExFn)(LPCWSTR, HANDLE, DWORD);
+LoadLibraryExFn realLoadLibraryEx;
+DWORD refusal;
+std::vector<std::pair<std::wstring, DWORD>> loads;
+HMODULE WINAPI oldSystemLoad(LPCWSTR name, HANDLE file, DWORD flags) {
+  loads.push_back({name, flags});
+  if (!(flags & LOAD_LIBRARY_SEARCH_SYSTEM32)) return realLoadLibraryEx(name, file, flags);
+  SetLastError(refusal);
+  return nullptr;
+}
+
 Bytes pngFile(int width, int height, bool alpha) {
   testpics::PngSpec s;
   s.width = width;
@@ -86,6 +100,24 @@ TEST_F(WinImageTest, LoadMakesABottomUpDibSection) {
   EXPECT_EQ(section.dsBmih.biWidth, 3);
   EXPECT_EQ(section.dsBmih.biHeight, 2);  // positive: bottom-up
   EXPECT_EQ(section.dsBm.bmBitsPixel, 32);
+
+  // The top row is shown on top.
+  testpics::PngSpec s;
+  s.width = 1;
+  s.height = 2;
+  s.colourType = 6;
+  s.rows = {{0xFF, 0, 0, 0xFF}, {0, 0, 0xFF, 0xFF}};  // red over blue
+  Bytes rows = testpics::encodePng(s);
+  handle = Image_LoadMemory(0, rows.data(), (uint32_t)rows.size());
+  HDC dc = CreateCompatibleDC(nullptr);
+  HGDIOBJ old = SelectObject(dc, (HGDIOBJ)handle);
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(0xFF, 0, 0));
+  SelectObject(dc, old);
+  DeleteDC(dc);
+  // A picture whose rows break off makes no bitmap, and keeps none.
+  rows = pngFile(8, 8, false);
+  rows.resize(rows.size() - 20);
+  EXPECT_EQ(Image_LoadMemory(0, rows.data(), (uint32_t)rows.size()), 0);
 }
 
 TEST_F(WinImageTest, FileEdgeCases) {
@@ -144,6 +176,52 @@ TEST_F(WinImageTest, IconChoosesTheDeepestImageOfTheFirstSize) {
   DeleteObject(info.hbmColor);
   DeleteObject(info.hbmMask);
   EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x00FF00u);
+}
+
+TEST_F(WinImageTest, IconLargerThanTheLimitIsRefused) {
+  struct Case {
+    uint8_t width, height;
+    int32_t maxSide;
+    bool loads;
+  } cases[] = {{32, 32, 32, true},  {32, 32, 31, false}, {32, 16, 32, true},
+               {32, 16, 16, false}, {16, 32, 32, true},  {16, 32, 16, false}};
+  for (const Case& c : cases) {
+    Bytes ico = encodeIcon({{c.width, c.height, 32, iconBitmapImage(c.width, c.height, 32, 0)}});
+    std::string path = file("limit.ico", ico);
+    EXPECT_EQ(Image_LoadWithin(8, path16(path).c_str(), 0, c.maxSide) != 0, c.loads)
+        << (int)c.width << "x" << (int)c.height << " within " << c.maxSide;
+    EXPECT_EQ(Image_Width(8), c.loads ? c.width : 0);
+  }
+}
+
+TEST_F(WinImageTest, WithoutTheSystemFolderFlagLibrariesAreLoadedByTheirFullPath) {
+  AlphaBlend_End();
+  realLoadLibraryEx = (LoadLibraryExFn)patchImport("LoadLibraryExW", (void*)oldSystemLoad);
+  ASSERT_NE(realLoadLibraryEx, nullptr);
+  wchar_t folder[MAX_PATH];
+  size_t length = GetSystemDirectoryW(folder, MAX_PATH);
+  std::wstring inFolder = std::wstring(folder) + L"\\";
+  refusal = ERROR_INVALID_PARAMETER;
+  loads.clear();
+  AlphaBlend_Start();
+  EXPECT_TRUE(AlphaBlend_Available());
+  typedef std::vector<std::pair<std::wstring, DWORD>> Loads;
+  EXPECT_EQ(loads, (Loads{{L"msimg32.dll", LOAD_LIBRARY_SEARCH_SYSTEM32},
+                          {inFolder + L"msimg32.dll", LOAD_WITH_ALTERED_SEARCH_PATH}}));
+  // The longest name whose path fits is loaded by that path; one longer is not loaded at all.
+  std::wstring longest(MAX_PATH - 2 - length, L'a');
+  loads.clear();
+  EXPECT_EQ(System_LoadLibrary(longest.c_str()), nullptr);
+  EXPECT_EQ(System_LoadLibrary((longest + L"a").c_str()), nullptr);
+  EXPECT_EQ(loads, (Loads{{longest, LOAD_LIBRARY_SEARCH_SYSTEM32},
+                          {inFolder + longest, LOAD_WITH_ALTERED_SEARCH_PATH},
+                          {longest + L"a", LOAD_LIBRARY_SEARCH_SYSTEM32}}));
+  // Any other refusal is final.
+  refusal = ERROR_MOD_NOT_FOUND;
+  loads.clear();
+  EXPECT_EQ(System_LoadLibrary(L"msimg32.dll"), nullptr);
+  EXPECT_EQ(loads.size(), 1u);
+  patchImport("LoadLibraryExW", (void*)realLoadLibraryEx);
 }
 
 TEST_F(WinImageTest, PngCompressedIconEntryKeepsItsSize) {

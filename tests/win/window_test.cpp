@@ -354,6 +354,39 @@ TEST_F(WindowTest, ControlsAndTheClientAreaReportThroughTheWindow) {
   EXPECT_EQ(Event_Gadget(), 501);
 }
 
+// A runtime window made inside another: what happens to it is reported under its own number.
+TEST_F(WindowTest, AChildRuntimeWindowReportsUnderItsOwnNumber) {
+  HWND parent = (HWND)Window_Open(3, 0, 0, 300, 200, kTitle, 0xC80001);
+  HWND inner = (HWND)Window_OpenWithParent(4, 10, 10, 120, 80, nullptr, WS_CHILD, parent);
+  ASSERT_TRUE(parent && inner);
+  ASSERT_EQ(GetParent(inner), parent);
+  HWND button = CreateWindowExW(0, L"Button", L"go", WS_CHILD | WS_VISIBLE, 5, 5, 40, 20, inner,
+                                (HMENU)9, g_instance, nullptr);
+  waitEvents(30);
+  // The events since the last call (repaints aside), as "code/object/window".
+  auto seen = [] {
+    pumpMessages();
+    std::string all;
+    while (int32_t code = Event_Take())
+      if (code != EVENT_REPAINT)
+        all += std::to_string(code) + "/" + std::to_string(Event_Gadget()) + "/" +
+               std::to_string(Event_Window()) + " ";
+    return all;
+  };
+  SendMessageW(button, BM_CLICK, 0, 0);
+  EXPECT_EQ(seen(), std::to_string(EVENT_GADGET) + "/9/4 ");
+  SendMessageW(inner, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(seen(), std::to_string(EVENT_LEFT_CLICK) + "/0/4 ");
+  SendMessageW(parent, WM_LBUTTONUP, 0, 0);
+  EXPECT_EQ(seen(), std::to_string(EVENT_LEFT_CLICK) + "/0/3 ");
+  SendMessageW(inner, WM_CLOSE, 0, 0);
+  EXPECT_EQ(seen(), std::to_string(EVENT_CLOSE_WINDOW) + "/4/4 ");
+  SetWindowPos(inner, nullptr, 20, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_EQ(seen(), std::to_string(EVENT_WINDOW_MOVED) + "/4/4 ");
+  SendMessageW(inner, WM_TIMER, 5, 0);
+  EXPECT_EQ(seen(), std::to_string(EVENT_TIMER) + "/5/4 ");
+}
+
 TEST_F(WindowTest, FocusReturnsToTheChildThatHadItAfterReactivation) {
   HWND w = (HWND)Window_Open(0, 0, 0, 300, 100, kTitle, 0xC80001);
   ASSERT_NE(w, nullptr);
