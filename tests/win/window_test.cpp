@@ -128,6 +128,9 @@ TEST_F(WindowTest, FlagsDecideCaptionFrameAndShowing) {
   HWND w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr, 0);
   EXPECT_EQ(windowRect(w).left, 30);
   EXPECT_EQ(windowRect(w).top, 40);
+  // Sizable at a given place: the frame's offset comes from the composition library (off here).
+  w = (HWND)Window_Open(0, 30, 40, 200, 100, nullptr, 0xC80000 | WS_THICKFRAME);
+  EXPECT_EQ(windowRect(w).left, 30);
 
   // A system menu bit alone is a style of its own: the runtime forces no caption. (The platform
   // gives every overlapped window one anyway, so the style is read where it is asked for.)
