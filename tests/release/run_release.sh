@@ -22,8 +22,8 @@
 #     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
 #     planted beside it and in the current folder stay unloaded, and pictures with alpha still
 #     draw;
-#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test,
-#     with msimg32.dll and dwmapi.dll planted beside the test programs and never loaded.
+#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test;
+#     the picture and window tests pass beside a planted msimg32.dll and dwmapi.dll, unloaded.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
 #
@@ -339,11 +339,15 @@ bundle_test() {
   # Unmanaged windows spare Wine's X11 driver a wait of about 2 s per window, as in scripts/test;
   # but an unmanaged window's X window takes in its frame.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  # With system libraries planted beside them: the test programs load them as the program
-  # does, without the program's process-wide restriction of the search, which could hide a
-  # loader that looks beside the program.
+  (cd "$dir" && wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
+  # The programs that load msimg32 (the picture tests) and dwmapi (the window tests), with
+  # copies planted beside them: they load them as the program does, but without its
+  # process-wide restriction of the search, which could hide a loader that looks beside them.
   plant "$arch" "$dir" bundle
-  (cd "$dir" && WINEDLLOVERRIDES=$WINEDLLOVERRIDES$prefer_planted wine cmd /c run-tests.cmd 2>/dev/null | tr -d '\r' >"$work/tests-$arch.out")
+  for t in win_image_test win_window_test; do
+    (cd "$dir" && WINEDLLOVERRIDES=$WINEDLLOVERRIDES$prefer_planted wine "$t.exe" >"logs/$t-planted.log" 2>&1) ||
+      fail "$arch/test_bundle_planted_$t" "failed beside the planted libraries (logs/$t-planted.log)"
+  done
   # Back to managed windows: the cases after this one find the program's window by its size.
   wine reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1
   last=$(tail -1 "$work/tests-$arch.out")
