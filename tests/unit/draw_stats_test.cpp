@@ -16,6 +16,7 @@
 #include "tests/support/runtime_fixture.h"
 #include "tools/draw-stats/first_draws.h"
 #include "tools/draw-stats/first_draws_report.h"
+#include "tools/draw-stats/options.h"
 #include "tools/draw-stats/stats.h"
 
 using namespace drawstats;
@@ -405,3 +406,52 @@ TEST_F(DrawStatsDraws, FailedPoolAllocationCountsNothingAndLeavesNothing) {
 #endif
 
 }  // namespace
+
+// The command line, at the edges of each option's range; "ok" means the options are accepted.
+TEST(DrawStatsOptions, EachOptionAtTheEdgesOfItsRange) {
+  struct Case {
+    std::vector<const char*> args;
+    bool ok;
+  } cases[] = {
+      {{"--seeds", "0-0xFFFFFFFF"}, true},
+      {{"--seeds", "7-7"}, true},
+      {{"--seeds", "8-7"}, false},
+      {{"--seeds", "0-0x100000000"}, false},
+      {{"--seeds", "-5"}, false},
+      {{"--seeds", "5"}, false},
+      {{"--seeds"}, false},
+      {{"--threads", "64"}, true},
+      {{"--threads", "65"}, false},
+      {{"--threads", "0"}, false},
+      {{"--draws", "1000000000000"}, true},
+      {{"--draws", "1000000000001"}, false},
+      {{"--draws", "0"}, false},
+      {{"--seed", "0xffffffff"}, true},
+      {{"--seed", "4294967296"}, false},
+      {{"--seed", "12x"}, false},
+      {{"--seed", "+1"}, false},
+      {{"--out", ""}, false},
+      {{"--bogus"}, false},
+      {{"--raw", "--first-draws"}, true},
+  };
+  for (const Case& c : cases) {
+    std::vector<char*> argv = {(char*)"draw-stats"};
+    for (const char* a : c.args) argv.push_back((char*)a);
+    Options o;
+    EXPECT_EQ(parse_options((int)argv.size(), argv.data(), &o), c.ok ? 0 : 2)
+        << c.args[0] << " " << (c.args.size() > 1 ? c.args[1] : "");
+  }
+  const char* line[] = {"draw-stats", "--seeds", "0x10-300", "--threads", "3",    "--seed",
+                        "0x2A",       "--draws", "99",       "--out",     "here", "--first-draws"};
+  Options o;
+  ASSERT_EQ(parse_options(12, (char**)line, &o), 0);
+  EXPECT_EQ(o.sweep.first, 16u);
+  EXPECT_EQ(o.sweep.last, 300u);
+  EXPECT_EQ(o.sweep.threads, 3);
+  EXPECT_TRUE(o.seeded);
+  EXPECT_EQ(o.seed, 42u);
+  EXPECT_EQ(o.draws, 99u);
+  EXPECT_EQ(o.out, "here");
+  EXPECT_TRUE(o.firstDraws);
+  EXPECT_FALSE(o.raw);
+}

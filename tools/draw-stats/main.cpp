@@ -13,7 +13,6 @@
 // Without --seed the generator seeds itself at its first use, as in the program.
 // Exit codes: 0 done, 1 a file could not be written, memory ran out or the seed sweep found its
 // batch seeding at odds with the generator, 2 usage.
-#include <errno.h>
 #include <math.h>
 #include <signal.h>
 #include <stdio.h>
@@ -34,97 +33,13 @@
 #include "runtime/random.h"
 #include "tools/draw-stats/first_draws.h"
 #include "tools/draw-stats/first_draws_report.h"
+#include "tools/draw-stats/options.h"
 #include "tools/draw-stats/stats.h"
 #include "tools/draw-stats/text.h"
 
 using namespace drawstats;
 
 namespace {
-
-struct Options {
-  uint64_t draws = 10000000;
-  bool seeded = false;
-  uint32_t seed = 0;
-  std::string out = ".";
-  bool raw = false;
-  bool firstDraws = false;
-  SeedSweep sweep;
-};
-
-int usage(const char* message) {
-  fprintf(stderr, "draw-stats: %s\n", message);
-  fprintf(stderr,
-          "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
-          "       draw-stats --raw [--seed S]\n"
-          "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n");
-  return 2;
-}
-
-// Unsigned number, decimal or 0x hexadecimal, the whole text and no more than `max`.
-bool parse_number(const char* text, uint64_t max, uint64_t* value) {
-  int base = 10;
-  if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    base = 16;
-    text += 2;
-  }
-  if (!*text || *text == '-' || *text == '+' || *text == ' ') return false;
-  errno = 0;
-  char* end = 0;
-  unsigned long long n = strtoull(text, &end, base);
-  if (errno || *end || n > max) return false;
-  *value = n;
-  return true;
-}
-
-// FIRST-LAST, two seeds in either notation, FIRST not above LAST.
-bool parse_seed_range(const char* text, SeedSweep* sweep) {
-  const char* dash = strchr(text, '-');
-  if (!dash) return false;
-  std::string first(text, dash - text);
-  uint64_t a, b;
-  if (!parse_number(first.c_str(), 0xFFFFFFFFull, &a) || !parse_number(dash + 1, 0xFFFFFFFFull, &b))
-    return false;
-  if (a > b) return false;
-  sweep->first = (uint32_t)a;
-  sweep->last = (uint32_t)b;
-  return true;
-}
-
-// Returns 0 when the options are sound, else the usage exit code after saying why.
-int parse_options(int argc, char** argv, Options* options) {
-  for (int i = 1; i < argc; ++i) {
-    const char* arg = argv[i];
-    bool hasValue = i + 1 < argc;
-    uint64_t n;
-    if (!strcmp(arg, "--raw")) {
-      options->raw = true;
-    } else if (!strcmp(arg, "--first-draws")) {
-      options->firstDraws = true;
-    } else if (!strcmp(arg, "--seeds")) {
-      if (!hasValue || !parse_seed_range(argv[++i], &options->sweep))
-        return usage("--seeds takes FIRST-LAST, two 32-bit seeds, FIRST not above LAST");
-    } else if (!strcmp(arg, "--threads")) {
-      if (!hasValue || !parse_number(argv[++i], 64, &n) || n == 0)
-        return usage("--threads takes a count from 1 to 64");
-      options->sweep.threads = (int)n;
-    } else if (!strcmp(arg, "--draws")) {
-      if (!hasValue || !parse_number(argv[++i], 1000000000000ull, &n) || n == 0)
-        return usage("--draws takes a count from 1 to 10^12");
-      options->draws = n;
-    } else if (!strcmp(arg, "--seed")) {
-      if (!hasValue || !parse_number(argv[++i], 0xFFFFFFFFull, &n))
-        return usage("--seed takes a 32-bit number, decimal or 0x hexadecimal");
-      options->seeded = true;
-      options->seed = (uint32_t)n;
-    } else if (!strcmp(arg, "--out")) {
-      if (!hasValue || !*argv[i + 1]) return usage("--out takes a folder");
-      options->out = argv[++i];
-    } else {
-      return usage((std::string("unknown argument ") + arg).c_str());
-    }
-  }
-  return 0;
-}
 
 // Endless: ends when standard output refuses more (dieharder has read enough and closed it).
 int write_raw() {
