@@ -1,7 +1,13 @@
 // The pixel work of the alpha operations, on plain buffers.
 #include <gtest/gtest.h>
+#include <string.h>
+
+#include <set>
+#include <vector>
 
 #include "image/alpha.h"
+#include "image/resample.h"
+#include "tests/support/runtime_fixture.h"
 
 namespace {
 uint32_t bgra(uint32_t b, uint32_t g, uint32_t r, uint32_t a) {
@@ -54,4 +60,75 @@ TEST(AlphaPixels, ScanStopsAtRowWidthAndSeesAnyAlpha) {
   EXPECT_TRUE(pixels::anyAlpha(rows, 2, 2, 12));
   EXPECT_FALSE(pixels::anyAlpha(rows, 2, 1, 12));
   EXPECT_FALSE(pixels::anyAlpha(rows, 0, 0, 12));
+}
+
+// Resampling: properties that hold whatever the filter's exact weights.
+class Resample : public RuntimeCoreTest {
+ protected:
+  // A w x h picture of premultiplied pixels (4 bytes, rows w * 4 apart) from a small generator.
+  static std::vector<uint8_t> picture(int w, int h, uint32_t seed) {
+    std::vector<uint8_t> p((size_t)w * h * 4);
+    for (size_t i = 0; i < p.size(); i += 4) {
+      seed = seed * 1103515245 + 12345;
+      p[i + 3] = (uint8_t)(seed >> 24);
+      for (int c = 0; c < 3; ++c) p[i + c] = (uint8_t)((seed >> (8 * c)) % (p[i + 3] + 1u));
+    }
+    return p;
+  }
+  static std::vector<uint8_t> resampled(const std::vector<uint8_t>& src, int w, int h, int dw,
+                                        int dh) {
+    std::vector<uint8_t> dst((size_t)dw * dh * 4, 0xEE);
+    EXPECT_TRUE(pixels::resample(src.data(), w, h, w * 4, dst.data(), dw, dh, dw * 4, 4));
+    return dst;
+  }
+};
+
+TEST_F(Resample, SameSizeExactFlatStaysFlatNoColourAboveAlpha) {
+  std::vector<uint8_t> src = picture(9, 7, 1);
+  EXPECT_EQ(resampled(src, 9, 7, 9, 7), src);
+  std::vector<uint8_t> flat(10 * 10 * 4);
+  for (size_t i = 0; i < flat.size(); i += 4) memcpy(&flat[i], "\x28\x50\x78\xC8", 4);
+  for (int side : {15, 20, 5, 3})
+    for (size_t i = 0; i < (size_t)side * side * 4; i += 4)
+      ASSERT_EQ(memcmp(&resampled(flat, 10, 10, side, side)[i], "\x28\x50\x78\xC8", 4), 0) << side;
+  // Enlarged, a step between two pixels becomes a slope in each direction, not two blocks.
+  std::vector<uint8_t> step = {0, 0, 0, 255, 255, 255, 255, 255};
+  for (bool across : {true, false}) {
+    std::vector<uint8_t> out =
+        resampled(step, across ? 2 : 1, across ? 1 : 2, across ? 8 : 1, across ? 1 : 8);
+    std::set<uint8_t> greys;
+    for (size_t i = 0; i < out.size(); i += 4) greys.insert(out[i]);
+    EXPECT_GE(greys.size(), 5u) << (across ? "across" : "down");
+  }
+  // A cubic overshoots at sharp edges: no colour may then end above its alpha.
+  std::vector<uint8_t> big = resampled(src, 9, 7, 23, 17);
+  for (size_t i = 0; i < big.size(); i += 4)
+    for (int c = 0; c < 3; ++c) ASSERT_LE(big[i + c], big[i + 3]) << i;
+}
+
+TEST_F(Resample, NoDarkFringeAndAHalfShrinkIsTheMeanOfFour) {
+  // Opaque white beside clear: every pixel that is partly covered is still white once its alpha
+  // is taken out, at 150 % and 200 %.
+  std::vector<uint8_t> half(8 * 8 * 4, 0);
+  for (int y = 0; y < 8; ++y) memset(&half[y * 32], 0xFF, 16);
+  for (int side : {12, 16}) {
+    std::vector<uint8_t> out = resampled(half, 8, 8, side, side);
+    for (size_t i = 0; i < out.size(); i += 4)
+      for (int c = 0; c < 3; ++c) ASSERT_GE(out[i + c] + 1, out[i + 3]) << side << " " << i;
+  }
+  std::vector<uint8_t> src = picture(8, 6, 2), out = resampled(src, 8, 6, 4, 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x)
+      for (int c = 0; c < 4; ++c) {
+        auto at = [&](int sx, int sy) { return src[(sy * 8 + sx) * 4 + c]; };
+        int sum = at(2 * x, 2 * y) + at(2 * x + 1, 2 * y) + at(2 * x, 2 * y + 1) +
+                  at(2 * x + 1, 2 * y + 1);
+        ASSERT_NEAR(out[(y * 4 + x) * 4 + c], sum / 4.0, 0.51) << x << "," << y << " channel " << c;
+      }
+  // Sizes that cannot be, and a pitch too short for its row, are refused before any write.
+  std::vector<uint8_t> dst(16, 0xEE);
+  EXPECT_FALSE(pixels::resample(src.data(), 0, 6, 32, dst.data(), 2, 2, 8, 4));
+  EXPECT_FALSE(pixels::resample(src.data(), 8, 6, 31, dst.data(), 2, 2, 8, 4));
+  EXPECT_FALSE(pixels::resample(src.data(), 8, 6, 32, dst.data(), 2, 2, 7, 4));
+  EXPECT_EQ(dst, std::vector<uint8_t>(16, 0xEE));
 }
