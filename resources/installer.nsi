@@ -36,6 +36,10 @@
 ;   stops half-way can still be removed.
 Unicode true
 SetCompressor /SOLID lzma
+; The installer's pages draw themselves at the display's scale, rather than being stretched
+; (blurred) by Windows: per-monitor where Windows has it, else for the system's scale.
+ManifestDPIAware true
+ManifestDPIAwareness PerMonitorV2,System
 
 !define NAME "Tirage Vorellis"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${NAME}"

@@ -13,22 +13,22 @@
 #   - /S uninstall removes everything installed and keeps a file the user added;
 #   - an install over an earlier version keeps a picture the user replaced, and the earlier
 #     installer then refuses to go back (just for the user for win32, for all users for win64);
-# and, with both architectures:
-#   - one architecture per scope: the win32 installer refuses over the win64 install;
-#   - the win64 installer in a 32-bit prefix exits non-zero and writes nothing;
-#   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
-#   - the installer clicked through ends on a page that starts the program in its folder.
+#   - the installer's manifest declares per-monitor display-scale awareness;
 #   - the program is hardened (header flags, stack protector, heap termination, asInvoker
 #     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
 #     planted beside it and in the current folder stay unloaded, and pictures with alpha still
 #     draw;
 #   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test;
-#     the picture and window tests pass beside a planted msimg32.dll and dwmapi.dll, unloaded.
+#     the picture and window tests pass beside a planted msimg32.dll and dwmapi.dll, unloaded;
+#   - release-smoke (what the Windows workflow runs on Windows itself) installs just for the
+#     user, starts the program, draws, closes it and uninstalls;
+# and, with both architectures:
+#   - one architecture per scope: the win32 installer refuses over the win64 install;
+#   - the win64 installer in a 32-bit prefix exits non-zero and writes nothing;
+#   - scripts/package given a throwaway certificate signs what osslsigncode then accepts;
+#   - the installer clicked through ends on a page that starts the program in its folder.
 #
 #   tests/release/run_release.sh [--package] [win32|win64...]
-#
-#   - release-smoke (what the Windows workflow runs on Windows itself) installs just for the
-#     user, starts the program, draws, closes it and uninstalls, for each architecture.
 #
 # --package runs scripts/package first and builds the probe and the smoke test; naming
 # architectures tests only those. Needs build/win32/bin/release-probe.exe and release-smoke.exe
@@ -376,6 +376,14 @@ release_test() {
   if (cd "$dist" && sha256sum --quiet -c SHA256SUMS) >/dev/null 2>&1 && grep -q " tirage-vorellis-$version-$arch.zip\$" "$dist/SHA256SUMS" &&
     grep -q " tirage-vorellis-$version-$arch-setup.exe\$" "$dist/SHA256SUMS"; then pass "$arch/sha256sums"
   else fail "$arch/sha256sums" "SHA256SUMS does not match the $arch artefacts"; fi
+
+  # The installer's pages scale themselves with the display (its manifest says so), rather
+  # than being stretched by Windows.
+  local manifest
+  manifest=$(wine "$probe" manifest "$(winepath -w "$setup" 2>/dev/null | tr -d '\r')" 2>/dev/null)
+  if grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$manifest" && grep -q '<dpiAwareness[^>]*>PerMonitorV2,System<' <<<"$manifest"; then
+    pass "$arch/installer_dpi_aware"
+  else fail "$arch/installer_dpi_aware" "the installer's manifest declares no per-monitor awareness"; fi
 
   # The zip: one top folder; the guide for Notepad (UTF-8 marked, CRLF, this version); run
   # from its own folder.
