@@ -45,12 +45,16 @@ HANDLE start(std::wstring command, const wchar_t* folder, DWORD* pid = nullptr) 
   return process.hProcess;
 }
 
-// Waits for PROCESS to end within SECONDS; its exit code, or -1 when it did not end.
+// Waits for PROCESS to end within SECONDS; its exit code, or -1 when it did not end, and then it
+// is ended, so that nothing it holds stands in the way of the steps after it.
 long finish(HANDLE process, DWORD seconds) {
   DWORD code = STILL_ACTIVE;
   if (WaitForSingleObject(process, seconds * 1000) != WAIT_OBJECT_0 ||
-      !GetExitCodeProcess(process, &code))
+      !GetExitCodeProcess(process, &code)) {
+    TerminateProcess(process, 1);
+    WaitForSingleObject(process, 5000);
     code = (DWORD)-1;
+  }
   CloseHandle(process);
   return (long)code;
 }
@@ -153,8 +157,7 @@ void use(const std::wstring& folder) {
         return window && (button = child_of_class(window, L"Button")) != nullptr;
       })) {
     fail("start", "no window titled \"Tirage Vorellis\" with its button within 30 s");
-    TerminateProcess(process, 1);
-    return (void)finish(process, 10);
+    return (void)finish(process, 0);
   }
   pass("start");
   DWORD_PTR ignored = 0;
