@@ -116,6 +116,23 @@ window() {
 }
 
 probe() { wine "$probe" "$title" 2>/dev/null | tr -d '\r'; }
+# private_memory: the program's private bytes, as winprobe reads them from outside.
+private_memory() { wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p'; }
+
+# clear_png FILE WIDTH HEIGHT: a fully clear RGBA PNG of that size, compressed row by row, so
+# that even a huge one is small on disk and in the writer's memory.
+clear_png() {
+  python3 - "$@" <<'PY'
+import struct, sys, zlib
+w, h = int(sys.argv[2]), int(sys.argv[3])
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+packer, row = zlib.compressobj(9), bytes(1 + 4 * w)
+pixels = b"".join(packer.compress(row) for _ in range(h)) + packer.flush()
+header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
+open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+PY
+}
 
 # main_window: the X window of the program's main window once it is up, whatever its size
 # (an unmanaged window's X window takes in the frame too), waiting up to 10 s for it.
@@ -463,7 +480,7 @@ case_no_placeholders() {
   got=$(probe | grep '^child' | sed -E 's/ x=.*//' | tr '\n' ' ')
   local before memory
   before=$(read_slots "$(shoot "$id" novide0)")
-  memory=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  memory=$(private_memory)
   click_button "$id"
   slots=$(read_slots "$(shoot "$id" novide1)")
   # Undecodable pictures with no placeholder: the values as text on plain 100 x 100 cards.
@@ -486,17 +503,7 @@ case_no_placeholders() {
   # Placeholders a pixel over the slot size limit (1025 x 4000, 16 MB decoded) are refused as
   # the missing ones are: no slots, and no more memory at start-up than without them.
   local big
-  for v in Balls Stars; do
-    python3 - "$dir/GFX/$v/vide.png" <<'PY'
-import struct, sys, zlib
-w, h = 1025, 4000
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-pixels = zlib.compress(bytes(1 + 4 * w) * h, 9)
-header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
-PY
-  done
+  for v in Balls Stars; do clear_png "$dir/GFX/$v/vide.png" 1025 4000; done
   start "$dir"
   if ! id=$(main_window); then fail oversized_placeholder "no window"; wait_exit "$dir" >/dev/null; return; fi
   for _ in $(seq 50); do  # the button comes last in start-up
@@ -504,7 +511,7 @@ PY
     [[ $got = *Button* ]] && break
     sleep 0.1
   done
-  big=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  big=$(private_memory)
   close_window "$id"
   code=$(wait_exit "$dir")
   echo "oversized_placeholder: private memory at start $memory without placeholders, $big with oversized ones" >&2
@@ -610,24 +617,15 @@ case_repaint_and_forgery() {
 case_huge_picture() {
   local dir=$work/huge id v before after slots names code
   make_set "$dir"
-  python3 - "$dir/huge.png" <<'PY'
-import struct, sys, zlib
-side = 11000
-def chunk(kind, data):
-    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-packer, row = zlib.compressobj(9), bytes(1 + 4 * side)
-pixels = b"".join(packer.compress(row) for _ in range(side)) + packer.flush()
-header = struct.pack(">IIBBBBB", side, side, 8, 6, 0, 0, 0)
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
-PY
+  clear_png "$dir/huge.png" 11000 11000
   for v in $(seq 0 49); do ln -f "$dir/huge.png" "$dir/GFX/Balls/$v.png"; done
   start "$dir"
   if ! id=$(window 760 140); then fail huge_picture "no window"; wait_exit "$dir" >/dev/null; return; fi
-  before=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  before=$(private_memory)
   click_button "$id"
   slots=$(read_slots "$(shoot "$id" huge)")
   names=$(read_names)
-  after=$(wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p')
+  after=$(private_memory)
   close_window "$id"
   code=$(wait_exit "$dir")
   local grown=$(((${after:-0} - ${before:-0}) / 1024))

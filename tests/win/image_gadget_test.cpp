@@ -110,15 +110,10 @@ TEST_F(ImageGadget, OpaquePictureAppearsExactlyOnTheScreen) {
   wchar_t text[16] = {};
   GetWindowTextW(control, text, 16);
   EXPECT_STREQ(text, L"WWWWWWWWWW");
-  HDC screen = GetDC(nullptr);
   int changed = 0;
   for (int y = 0; y < 20; y++)
-    for (int x = 0; x < 80; x++) {
-      POINT p = {30 + x, 20 + y};
-      ClientToScreen(window, &p);
-      changed += rgbOf(GetPixel(screen, p.x, p.y)) != (gradient(x, y) & 0xFFFFFF);
-    }
-  ReleaseDC(nullptr, screen);
+    for (int x = 0; x < 80; x++)
+      changed += screenPixel(window, 30 + x, 20 + y) != (gradient(x, y) & 0xFFFFFF);
   EXPECT_EQ(changed, 0);
 }
 
