@@ -3,8 +3,8 @@
 //
 // A pool is refilled with its values in order before every shuffle, so each draw is
 // independent of the previous one, and the values at its front are distinct by construction.
-// Every file name is built in the temporary string area and released as soon as Image_Load
-// returns. A slot always shows its drawn value: its picture, or a card with the value written
+// Every file name is built in the temporary string area and released as soon as the picture
+// is loaded. A slot always shows its drawn value: its picture, or a card with the value written
 // on it when the picture cannot be shown. Each slot's text, which is what a screen reader
 // reads, names the value too.
 #include "app/draw.h"
@@ -62,13 +62,7 @@ void show_value(const Group& group, int32_t slot, int32_t value) {
   intptr_t number = group.firstSlot + slot;
   int32_t x = group.firstX + SLOT_SPACING * slot;
 
-  int32_t start = TempString_Area().end;
-  TempString_Append(*group.path);
-  Number_AppendText((int64_t)value, TempString_Area().end);
-  TempString_Append(TEXT16(".png"));
-  TempString_Area().end += 2;  // the terminator belongs to the name
-  intptr_t loaded = Image_LoadWithin(number, TempString_Address(start), 0, SLOT_PICTURE_MAX_SIDE);
-  TempString_Area().end = start;
+  intptr_t loaded = Slot_LoadPicture(number, *group.path, &value);
 
   g_program.values[number] = value;
   g_program.drawn[number] = true;
@@ -105,6 +99,20 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
   }
   if (shows != SLOT_NONE) Gadget_Free(number);
   shows = SLOT_NONE;
+}
+
+void Slots_Show() {
+  static const Group* const kGroups[] = {&kBalls, &kStars};
+  for (const Group* group : kGroups) {
+    // A placeholder that can no longer be read goes: never one sized for another resolution.
+    if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr))
+      Image_Free(group->placeholder);
+    for (int32_t slot = 0; slot < group->slotCount; ++slot) {
+      intptr_t number = group->firstSlot + slot;
+      if (g_program.drawn[number]) show_value(*group, slot, g_program.values[number]);
+      else Slot_ShowPlaceholder(number, group->firstX + SLOT_SPACING * slot, group->placeholder);
+    }
+  }
 }
 
 void Draw_Balls() { draw(kBalls); }

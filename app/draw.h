@@ -48,6 +48,21 @@ extern ProgramState g_program;
 // placeholder is not loaded or the gadget cannot be made.
 void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder);
 
+// Loads the picture of `value` ("N.png"), or the placeholder ("vide.png") when value is null,
+// from `folder` into image `number`, at the size it is shown at the window's resolution: above
+// 100 % from the best of the files drawn for a scale ("N.scale-200.png"), resampled from that
+// file's own pixels. The image's handle, or 0 when no candidate file could be shown (image
+// `number` may then hold anything: the caller replaces it).
+intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* value);
+// The scale qualifiers tried at a display scale in percent, best first, the plain file (100)
+// last; their count.
+int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]);
+
+// Loads both placeholders and shows in every slot its drawn value, or the placeholder before
+// the slot's first draw: at start-up, and again whenever the display changed (resolution, font,
+// colours), so that pictures and cards are remade at once for it.
+void Slots_Show();
+
 // Makes image `number` a card showing `value` on the placeholder image (a plain card without
 // one); its handle, or 0 when it cannot be made.
 intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value);

@@ -29,17 +29,6 @@ const Char16 kTitle[] = TEXT16("Tirage Vorellis");
   ExitProcess(0);
 }
 
-// Loads "vide.png" of `path` into image `number`; builds the name in the string area.
-intptr_t load_placeholder(intptr_t number, const Char16* path) {
-  int32_t start = TempString_Area().end;
-  TempString_Append(path);
-  TempString_Append(TEXT16("vide.png"));
-  TempString_Area().end += 2;
-  intptr_t loaded = Image_LoadWithin(number, TempString_Address(start), 0, SLOT_PICTURE_MAX_SIDE);
-  TempString_Area().end = start;
-  return loaded;
-}
-
 void start_up() {
   // Before anything else: a corrupted heap ends the process instead of being used further, and
   // no library is looked up in the program's own folder or the current one.
@@ -72,13 +61,7 @@ void start_up() {
   }
   Dir_Finish(0);
 
-  if (load_placeholder(BALL_PLACEHOLDER, g_program.ballsPath))
-    for (intptr_t k = 1; k <= 5; ++k)
-      Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
-  if (load_placeholder(STAR_PLACEHOLDER, g_program.starsPath)) {
-    Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
-    Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
-  }
+  Slots_Show();
   Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage"));
   // The keyboard works from the first moment: Space presses the button that has the focus,
   // Enter draws as a dialog's default button does, Ctrl+C copies the draw.
@@ -99,6 +82,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   do {
     g_program.event = Event_Wait();
     if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) draw();
+    if (g_program.event == EVENT_DISPLAY_CHANGED) Slots_Show();
     if (g_program.event == EVENT_MENU_ITEM) {
       if (Event_Menu() == SHORTCUT_DRAW) draw();
       if (Event_Menu() == SHORTCUT_COPY) Draw_Copy();

@@ -4,6 +4,8 @@
 // card, so that a slot never goes on showing another draw's number.
 #include "app/draw.h"
 
+#include "gui/gadget.h"
+#include "gui/scaling.h"
 #include "image/alpha.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
@@ -11,7 +13,15 @@
 
 namespace {
 
-const int32_t kCardSide = 100;  // without a placeholder
+const int32_t kCardSide = 100;  // without a placeholder, in design units
+
+// In high contrast the card is the system's own window and text colours, nothing else.
+bool highContrast() {
+  HIGHCONTRASTW contrast = {};
+  contrast.cbSize = sizeof contrast;
+  return SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON);
+}
 
 // The placeholder as the slot would show it over the window's background.
 void drawPlaceholder(HDC dc, HANDLE picture) {
@@ -26,13 +36,11 @@ void drawPlaceholder(HDC dc, HANDLE picture) {
   DrawStateW(dc, nullptr, nullptr, (LPARAM)picture, 0, 0, 0, 0, 0, type);
 }
 
-// The interface's own font, bold, with digits about half the card high.
+// The interface's own font at the window's resolution, bold, with digits about half the card
+// high.
 HFONT numberFont(int32_t width, int32_t height) {
-  NONCLIENTMETRICSW metrics = {};
-  metrics.cbSize = sizeof metrics;
   LOGFONTW font = {};
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    font = metrics.lfMessageFont;
+  if (!Gadget_MessageFont(Scaling_Dpi(), &font)) font = LOGFONTW{};
   int32_t side = width < height ? width : height;
   font.lfHeight = -(side / 2);
   font.lfWidth = 0;
@@ -51,8 +59,9 @@ void drawNumber(HDC dc, RECT area, int32_t value) {
   const Char16* text = TempString_Address(start);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-  for (int dx = -2; dx <= 2; dx += 2)
-    for (int dy = -2; dy <= 2; dy += 2) {
+  int32_t r = Scale_X(2);
+  for (int dx = -r; dx <= r; dx += r)
+    for (int dy = -r; dy <= r; dy += r) {
       RECT rim = {area.left + dx, area.top + dy, area.right + dx, area.bottom + dy};
       DrawTextW(dc, text, -1, &rim, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     }
@@ -64,12 +73,14 @@ void drawNumber(HDC dc, RECT area, int32_t value) {
 }  // namespace
 
 intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value) {
-  HANDLE picture = (HANDLE)Image_Handle(placeholder);
-  int32_t width = picture ? Image_Width(placeholder) : kCardSide;
-  int32_t height = picture ? Image_Height(placeholder) : kCardSide;
+  HANDLE picture = highContrast() ? nullptr : (HANDLE)Image_Handle(placeholder);
+  // The placeholder is loaded at the window's resolution already.
+  int32_t width = picture ? Image_Width(placeholder) : Scale_X(kCardSide);
+  int32_t height = picture ? Image_Height(placeholder) : Scale_Y(kCardSide);
   if (width <= 0 || height <= 0) {
     picture = nullptr;
-    width = height = kCardSide;
+    width = Scale_X(kCardSide);
+    height = Scale_Y(kCardSide);
   }
   HANDLE card = (HANDLE)Image_Create(number, width, height);
   if (!card) return 0;

@@ -70,12 +70,8 @@ bool startUp() {
                    WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED))
     return false;
   double t2 = now();
-  if (!Image_Load(BALL_PLACEHOLDER, TEXT16("GFX\\Balls\\vide.png"), 0)) return false;
-  for (intptr_t k = 1; k <= 5; ++k)
-    Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
-  if (!Image_Load(STAR_PLACEHOLDER, TEXT16("GFX\\Stars\\vide.png"), 0)) return false;
-  Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
-  Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
+  Slots_Show();
+  if (!Image_Handle(BALL_PLACEHOLDER) || !Image_Handle(STAR_PLACEHOLDER)) return false;
   double t3 = now();
   bool ok = Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage")) != 0;
   double t4 = now();

@@ -65,6 +65,7 @@ intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, i
   if (!gadgets || number < OBJECT_DYNAMIC) return 0;
   fillKind();
   if (!text) text = L"";
+  const int32_t design[4] = {x, y, width, height};
   Scale_Rect(&x, &y, &width, &height);
 
   HWND control = CreateWindowExW(0, L"Button", text, flags | kButtonStyle, x, y, width, height,
@@ -78,7 +79,9 @@ intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, i
     gadget_detail::abandonControl(control);
     return 0;
   }
-  return Gadget_Register(number, record, control, &g_kind);
+  intptr_t result = Gadget_Register(number, record, control, &g_kind);
+  gadget_detail::keepDesignRect(record, design[0], design[1], design[2], design[3]);
+  return result;
 }
 
 intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,

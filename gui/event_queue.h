@@ -22,6 +22,9 @@ enum : int32_t {
   EVENT_CLOSE_WINDOW = 13116,
   EVENT_WINDOW_MOVED = 13117,
   EVENT_WINDOW_SIZED = 13118,
+  // The window's resolution, the system's font or colours, high contrast or the theme changed:
+  // whatever the program drew for the display (pictures at a size, cards in colours) is due again.
+  EVENT_DISPLAY_CHANGED = 13119,
 };
 
 const uint32_t EVENT_POST_FORCE = 1;

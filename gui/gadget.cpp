@@ -133,6 +133,13 @@ GadgetRecord* recordOf(HWND control) {
   return record && record->controlHandle == control ? record : nullptr;
 }
 
+void keepDesignRect(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height) {
+  record->designX = x;
+  record->designY = y;
+  record->designWidth = width;
+  record->designHeight = height;
+}
+
 void abandonControl(HWND control) {
   if (!control) return;
   DestroyWindow(control);
@@ -334,6 +341,91 @@ LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, 
   return CallWindowProcW(previousProc, window, message, wParam, lParam);
 }
 
+namespace {
+
+typedef BOOL(WINAPI* SystemParametersForDpiFn)(UINT, UINT, void*, UINT, UINT);
+
+// Windows 10 1607 and later; looked up so that the program still starts on Windows 7.
+SystemParametersForDpiFn parametersForDpi() {
+  static bool looked;
+  static SystemParametersForDpiFn found;
+  if (!looked) {
+    looked = true;
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (user32)
+      found = (SystemParametersForDpiFn)(void*)GetProcAddress(user32, "SystemParametersInfoForDpi");
+  }
+  return found;
+}
+
+struct RescaleWalk {
+  HFONT oldFont;
+  HFONT newFont;  // null when no font could be made: the gadgets keep theirs
+};
+
+BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
+  const RescaleWalk* walk = (const RescaleWalk*)walkParam;
+  GadgetRecord* record = gadget_detail::recordOf(child);
+  if (!record) return TRUE;
+  int32_t x = record->designX, y = record->designY;
+  int32_t width = record->designWidth, height = record->designHeight;
+  Scale_Rect(&x, &y, &width, &height);
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
+  // A picture decides its gadget's size; whoever gave it gives it again at the new resolution.
+  bool picture = record->kind && record->kind->kindId == GADGET_KIND_IMAGE &&
+                 SendMessageW(child, STM_GETIMAGE, 0, 0);
+  if (picture) flags |= SWP_NOSIZE;
+  SetWindowPos(child, nullptr, x, y, width, height, flags);
+  if (walk->newFont && (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
+    SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
+  return TRUE;
+}
+
+}  // namespace
+
+bool Gadget_MessageFont(int32_t dpi, LOGFONTW* font) {
+  NONCLIENTMETRICSW metrics;
+  ZeroMemory(&metrics, sizeof(metrics));
+  metrics.cbSize = sizeof(metrics);
+  SystemParametersForDpiFn forDpi = parametersForDpi();
+  if (forDpi && dpi > 0 &&
+      forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, (UINT)dpi)) {
+    *font = metrics.lfMessageFont;
+    return true;
+  }
+  // cbSize 500 is the structure without iPaddedBorderWidth, which systems before Vista reject;
+  // the message font is the same either way. It comes at the system's resolution.
+  ZeroMemory(&metrics, sizeof(metrics));
+  metrics.cbSize = 500;
+  if (!SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0)) return false;
+  *font = metrics.lfMessageFont;
+  HDC screen = GetDC(nullptr);
+  int32_t systemDpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+  if (screen) ReleaseDC(nullptr, screen);
+  if (dpi > 0 && systemDpi > 0) font->lfHeight = MulDiv(font->lfHeight, dpi, systemDpi);
+  return true;
+}
+
+void Gadget_Rescale(HWND window) {
+  RescaleWalk walk = {g_defaultFont, nullptr};
+  bool oldCreated = g_fontCreated;
+  LOGFONTW message;
+  if (Gadget_MessageFont(Scaling_Dpi(), &message)) walk.newFont = CreateFontIndirectW(&message);
+  if (walk.newFont) {
+    Account_Created(ACCOUNT_FONT);
+    g_defaultFont = walk.newFont;
+    g_fontCreated = true;
+    GadgetState* s = state();
+    if (s && s->font == walk.oldFont) s->font = walk.newFont;
+  }
+  EnumChildWindows(window, rescaleGadget, (LPARAM)&walk);
+  // No gadget uses the old font any more (a stock font is never deleted).
+  if (walk.newFont && oldCreated && walk.oldFont) {
+    DeleteObject(walk.oldFont);
+    Account_Deleted(ACCOUNT_FONT);
+  }
+}
+
 void GadgetLib_Start() {
   if (!g_lockReady) {
     InitializeCriticalSection(&g_lock);
@@ -342,18 +434,13 @@ void GadgetLib_Start() {
   if (!g_defaultFont) {
     g_defaultFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
     g_fontCreated = false;
-    // cbSize 500 is the structure without iPaddedBorderWidth, which systems before Vista
-    // reject; the message font is the same either way.
-    NONCLIENTMETRICSW metrics;
-    ZeroMemory(&metrics, sizeof(metrics));
-    metrics.cbSize = 500;
-    if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, 500, &metrics, 0)) {
-      HFONT font = CreateFontIndirectW(&metrics.lfMessageFont);
-      if (font) {
-        g_defaultFont = font;
-        g_fontCreated = true;
-        Account_Created(ACCOUNT_FONT);
-      }
+    LOGFONTW message;
+    HFONT font =
+        Gadget_MessageFont(Scaling_Dpi(), &message) ? CreateFontIndirectW(&message) : nullptr;
+    if (font) {
+      g_defaultFont = font;
+      g_fontCreated = true;
+      Account_Created(ACCOUNT_FONT);
     }
   }
   forgetSave();

@@ -61,11 +61,17 @@ struct GadgetRecord {
   GadgetKind* kind;
   WNDPROC previousProc;    // what Gadget_Procedure forwards to
   intptr_t kindFields[4];  // the kind's own fields (16 bytes on i686)
+  // Where the gadget was asked for, in design units: placed again from these when the window
+  // moves to a monitor of another resolution, so that no rounding builds up.
+  int32_t designX;
+  int32_t designY;
+  int32_t designWidth;
+  int32_t designHeight;
 };
 
 #if defined(_WIN32) && !defined(_WIN64)
 static_assert(sizeof(GadgetKind) == 164, "gadget kind table layout");
-static_assert(sizeof(GadgetRecord) == 28, "gadget record layout");
+static_assert(sizeof(GadgetRecord) == 44, "gadget record layout");
 #endif
 
 // Framework.
@@ -108,6 +114,14 @@ intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, i
                          const Char16* text, uint32_t flags);
 void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* height);
 
+// A window's resolution changed (or the system's message font did): every gadget of `window`
+// is placed again from its design rectangle at the resolution the conversions now use, and the
+// default gadget font is made again for it and given to the gadgets that used the old one.
+void Gadget_Rescale(HWND window);
+// The system's message font for `dpi` (SystemParametersInfoForDpi where the system has it, else
+// the system's own scaled to it); false when it cannot be read.
+bool Gadget_MessageFont(int32_t dpi, LOGFONTW* font);
+
 void GadgetLib_Start();
 void GadgetLib_End();
 void Controls_Start();
@@ -116,6 +130,8 @@ namespace gadget_detail {
 // Shared by the kinds' creation operations.
 ObjectRegistry* registry();
 HFONT defaultFont();
+// Keeps the design rectangle a kind's creation was given, for Gadget_Rescale.
+void keepDesignRect(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
 // A control made for a gadget that could not be registered: destroyed and uncounted.
 void abandonControl(HWND control);
 // The record of a registered gadget control, for the kinds' own procedures, which run on every

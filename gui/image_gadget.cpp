@@ -321,6 +321,7 @@ intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, in
   DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
   if (flags & IMAGE_BORDER_SUNKEN) exStyle = WS_EX_CLIENTEDGE;
   else if (flags & IMAGE_BORDER_RAISED) style |= WS_DLGFRAME;
+  const int32_t design[4] = {x, y, width, height};
   Scale_Rect(&x, &y, &width, &height);
 
   HWND control = CreateWindowExW(exStyle, L"STATIC", nullptr, style, x, y, width, height,
@@ -336,6 +337,7 @@ intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, in
     return 0;
   }
   intptr_t result = Gadget_Register(number, record, control, &g_kind);
+  gadget_detail::keepDesignRect(record, design[0], design[1], design[2], design[3]);
   SendMessageW(control, STM_SETIMAGE, 0, (LPARAM)image);
   return result;
 }

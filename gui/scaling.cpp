@@ -6,8 +6,8 @@
 
 namespace {
 
-// Build-time switch: 0 in this program, so design units are pixels.
-const int32_t kDpiAware = 0;
+// Build-time switch: the program draws itself at the desktop's resolution.
+const int32_t kDpiAware = 1;
 
 struct ScalingState {
   bool dpiAware = kDpiAware != 0;
@@ -19,10 +19,24 @@ struct ScalingState {
 
 ScalingState state;
 
+typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
+
+// Windows 10 1607 and later; looked up so that the program still starts on Windows 7.
+GetDpiForWindowFn getDpiForWindow() {
+  static bool looked;
+  static GetDpiForWindowFn found;
+  if (!looked) {
+    looked = true;
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    if (user32) found = (GetDpiForWindowFn)(void*)GetProcAddress(user32, "GetDpiForWindow");
+  }
+  return found;
+}
+
 }  // namespace
 
 void Scaling_Start() {
-  if (!state.dpiAware) return;
+  if (!kDpiAware) return;
   HDC dc = GetDC(nullptr);
   if (!dc) return;  // keep 96 dpi: better unscaled than scaled by nonsense
   int32_t x = GetDeviceCaps(dc, LOGPIXELSX);
@@ -50,6 +64,26 @@ int32_t Unscale_X(int32_t v) {
 double Scaling_FactorX() { return state.scaleX; }
 double Scaling_FactorY() { return state.scaleY; }
 
+int32_t Scaling_Dpi() { return state.dpiX; }
+
+int32_t Scaling_WindowDpi(HWND window) {
+  GetDpiForWindowFn forWindow = getDpiForWindow();
+  if (forWindow) {
+    int32_t dpi = (int32_t)forWindow(window);
+    if (dpi > 0) return dpi;
+  }
+  HDC dc = GetDC(window);
+  if (!dc) return 0;
+  int32_t dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(window, dc);
+  return dpi;
+}
+
+void Scaling_Use(int32_t dpi) {
+  // Monitors are square-pixelled: one resolution serves both directions.
+  if (state.dpiAware && dpi > 0) scaling_detail::configure(true, dpi, dpi);
+}
+
 void scaling_detail::configure(bool dpiAware, int32_t dpiX, int32_t dpiY) {
   state = ScalingState();
   state.dpiAware = false;
@@ -60,4 +94,9 @@ void scaling_detail::configure(bool dpiAware, int32_t dpiX, int32_t dpiY) {
   state.dpiY = dpiY;
   state.scaleX = dpiX / 96.0;
   state.scaleY = dpiY / 96.0;
+}
+
+void scaling_detail::reset() {
+  state = ScalingState();
+  Scaling_Start();
 }

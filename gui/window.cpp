@@ -27,6 +27,8 @@ const Char16 kMdiGadgetProperty[] = TEXT16("QZ_MDI_Gadget");
 // no-activate flags (WINDOW_KEEP_GADGET_LIST and WINDOW_HIDDEN are cleared before).
 const uint32_t kRuntimeStyleBits = 0x02000007;
 const uint32_t kStyleMinMax = WS_MINIMIZE | WS_MAXIMIZE;
+// WM_GETDPISCALEDSIZE (Windows 10 1703), which the headers give only to builds for that system.
+const UINT kGetDpiScaledSize = 0x02E4;
 
 ObjectRegistry* windows;
 HICON appIcon;
@@ -90,6 +92,51 @@ void post(int32_t code, intptr_t object, intptr_t number, int32_t type = 0) {
 BOOL CALLBACK sendSysColorChange(HWND child, LPARAM) {
   SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
   return TRUE;
+}
+
+void postDisplayChanged(intptr_t number) {
+  // One is enough however many changes came before the program looked.
+  Event_Purge(EVENT_DISPLAY_CHANGED, 0, number, 0);
+  post(EVENT_DISPLAY_CHANGED, 0, number);
+}
+
+typedef BOOL(WINAPI* AdjustForDpiFn)(RECT*, DWORD, BOOL, DWORD, UINT);
+
+// The outer size whose client area is the window's design size at `dpi`, with the frame as
+// Windows draws it at that resolution (where it can say; else the frame at the system's).
+SIZE outerSizeAt(HWND window, const WindowRecord* record, int32_t dpi) {
+  static AdjustForDpiFn adjustForDpi = (AdjustForDpiFn)(void*)GetProcAddress(
+      GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  RECT r = {0, 0, MulDiv(record->innerWidth, dpi, 96), MulDiv(record->innerHeight, dpi, 96)};
+  DWORD style = (DWORD)GetWindowLongPtrW(window, GWL_STYLE);
+  DWORD exStyle = (DWORD)GetWindowLongPtrW(window, GWL_EXSTYLE);
+  if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, exStyle, (UINT)dpi))
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  return SIZE{r.right - r.left, r.bottom - r.top};
+}
+
+// The window moved to a monitor of another resolution: it takes the rectangle Windows
+// suggests, its gadgets and their font follow, and the program is told to redraw its pictures.
+LRESULT onDpiChanged(HWND window, intptr_t number, WPARAM wParam, const RECT* suggested) {
+  Scaling_Use((int32_t)LOWORD(wParam));
+  if (suggested)
+    SetWindowPos(window, nullptr, suggested->left, suggested->top,
+                 suggested->right - suggested->left, suggested->bottom - suggested->top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  Gadget_Rescale(window);
+  postDisplayChanged(number);
+  return 0;
+}
+
+// Settings whose change alters what the program draws: the message font and other metrics,
+// high contrast, the resolution set for the session.
+bool affectsDisplay(WPARAM action, LPARAM area) {
+  const UINT kLogicalDpiOverride = 0x009F;
+  if (action == SPI_SETNONCLIENTMETRICS || action == SPI_SETHIGHCONTRAST ||
+      action == SPI_SETICONTITLELOGFONT || action == kLogicalDpiOverride)
+    return true;
+  const Char16* name = (const Char16*)area;
+  return action == 0 && name && lstrcmpiW(name, L"WindowMetrics") == 0;
 }
 
 void postSized(intptr_t number) {
@@ -170,7 +217,25 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND: post(EVENT_REPAINT, 0, owner.number()); return NOT_HANDLED;
     case WM_SYSCOLORCHANGE:
       if (owner.record()) EnumChildWindows(window, sendSysColorChange, 0);
+      if (owner.own()) postDisplayChanged(owner.number());
       return NOT_HANDLED;
+    case WM_SETTINGCHANGE:
+    case WM_THEMECHANGED:
+      if (!owner.own() || (message == WM_SETTINGCHANGE && !affectsDisplay(wParam, lParam)))
+        return NOT_HANDLED;
+      Gadget_Rescale(window);  // the message font may have changed
+      postDisplayChanged(owner.number());
+      return NOT_HANDLED;
+    case WM_DPICHANGED:
+      if (!owner.own()) return NOT_HANDLED;
+      return onDpiChanged(window, owner.number(), wParam, (const RECT*)lParam);
+    case kGetDpiScaledSize: {
+      // The client stays exactly the design size at the new resolution, not the old client
+      // scaled with its rounding.
+      if (!owner.own() || !lParam) return NOT_HANDLED;
+      *(SIZE*)lParam = outerSizeAt(window, owner.record(), (int32_t)wParam);
+      return TRUE;
+    }
     case WM_GETMINMAXINFO:
       if (!owner.record()) return NOT_HANDLED;
       if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
@@ -293,6 +358,22 @@ int showCommand(uint32_t style, bool noActivate) {
 
 }  // namespace
 
+namespace {
+
+// The window was sized at the desktop's resolution before it existed; on a monitor of another
+// one (the program started on a second screen) it takes that monitor's, as later moves do.
+void adoptResolution(HWND window, WindowRecord* record) {
+  int32_t dpi = Scaling_WindowDpi(window);
+  if (dpi <= 0 || dpi == Scaling_Dpi()) return;
+  Scaling_Use(dpi);
+  if (Scaling_Dpi() != dpi) return;  // scaling is off
+  SIZE outer = outerSizeAt(window, record, dpi);
+  SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+}  // namespace
+
 int32_t window_detail::frameOffset() {
   if (!composition.loaded) {
     composition.loaded = true;
@@ -408,6 +489,9 @@ intptr_t Window_OpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t in
     return 0;
 
   record->minMaxState = (style & kStyleMinMax) ? 1 : 0;
+  record->innerWidth = innerWidth;
+  record->innerHeight = innerHeight;
+  adoptResolution(window, record);
   makeAccelerators(record);
   if (makeCurrent) GadgetList_Use(window);
   record->created = 1;

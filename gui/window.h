@@ -36,6 +36,8 @@ struct WindowRecord {
   int32_t accelCount;
   int32_t minMaxState;  // 1 while minimised or maximised
   int32_t created;      // 1 once Window_Open is done; move and size events wait for it
+  int32_t innerWidth;   // the client size asked for, in design units
+  int32_t innerHeight;
 };
 
 intptr_t Window_Open(intptr_t number, int32_t x, int32_t y, int32_t innerWidth, int32_t innerHeight,

@@ -4,6 +4,7 @@
 // Platform-free.
 #include "image/image.h"
 
+#include "image/bitmap.h"
 #include "image/decoder.h"
 #include "image/icon.h"
 #include "image/record.h"
@@ -109,7 +110,7 @@ intptr_t Image_Create(intptr_t number, int32_t width, int32_t height) {
   ImageRecord* record = (ImageRecord*)Registry_Allocate(g_images, number);
   if (!record) return 0;
   intptr_t id = number == OBJECT_DYNAMIC ? (intptr_t)record : number;
-  HANDLE handle = image_detail::blankBitmap(width, height);
+  HANDLE handle = image_detail::blankBitmap(width, height, 24);
   if (!handle) {
     Registry_Release(g_images, id);
     return 0;
@@ -122,6 +123,21 @@ intptr_t Image_Create(intptr_t number, int32_t width, int32_t height) {
   record->frameCount = 1;
   record->handle = handle;
   return number == OBJECT_DYNAMIC ? id : (intptr_t)handle;
+}
+
+int Image_Resize(intptr_t number, int32_t width, int32_t height) {
+  ImageRecord* record = liveRecord(number);
+  if (!record) return 0;
+  BitmapView view;
+  if (Bitmap_Describe(record->handle, &view) && view.width == width && view.rows == height)
+    return 1;
+  HANDLE resized = image_detail::resizedBitmap(record->handle, width, height);
+  if (!resized) return 0;
+  image_detail::destroyHandle(record->handle);
+  record->handle = resized;
+  record->width = side16(width);
+  record->height = side16(height);
+  return 1;
 }
 
 const ImageRecord* Image_Record(intptr_t number) { return liveRecord(number); }

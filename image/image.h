@@ -10,6 +10,10 @@ intptr_t Image_LoadWithin(intptr_t number, const Char16* fileName, uint32_t flag
 // A new opaque 24-bit picture of width x height pixels, all black, for the caller to draw on;
 // the same results as Image_Load.
 intptr_t Image_Create(intptr_t number, int32_t width, int32_t height);
+// Resamples the picture to width x height pixels, smoothly, from its own pixels (a bitmap of 24
+// or 32 bits a pixel; alpha stays straight). 1 when it has that size now, 0 with the picture
+// unchanged when it cannot be resized (no such image, an icon, no memory).
+int Image_Resize(intptr_t number, int32_t width, int32_t height);
 intptr_t Image_Handle(intptr_t number);
 int32_t Image_Width(intptr_t number);
 int32_t Image_Height(intptr_t number);

@@ -121,8 +121,8 @@ MemoryBitmap* newMemoryBitmap(int32_t width, int32_t height, int32_t depth) {
 }
 }  // namespace
 
-HANDLE image_detail::blankBitmap(int32_t width, int32_t height) {
-  return newMemoryBitmap(width, height, 24);
+HANDLE image_detail::blankBitmap(int32_t width, int32_t height, int32_t depth) {
+  return newMemoryBitmap(width, height, depth);
 }
 
 HBITMAP Bitmap_FromDecoder() {

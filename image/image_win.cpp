@@ -137,9 +137,9 @@ HBITMAP newDibSection(int32_t width, int32_t height, int32_t depth, uint8_t** bi
 }
 }  // namespace
 
-HANDLE image_detail::blankBitmap(int32_t width, int32_t height) {
+HANDLE image_detail::blankBitmap(int32_t width, int32_t height, int32_t depth) {
   uint8_t* bits;
-  return newDibSection(width, height, 24, &bits);
+  return newDibSection(width, height, depth, &bits);
 }
 
 HBITMAP Bitmap_FromDecoder() {

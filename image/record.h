@@ -30,8 +30,12 @@ bool readWholeFile(const Char16* fileName, uint8_t** data, uint32_t* size);
 // Size and depth of an icon from its colour bitmap (a monochrome icon: its mask's upper
 // half, depth 1). False when the platform cannot describe it.
 bool describeIcon(HICON icon, int32_t* width, int32_t* height, int32_t* depth);
-// A zeroed bottom-up 24-bit bitmap; null when the size is refused or memory runs out.
-HANDLE blankBitmap(int32_t width, int32_t height);
+// A zeroed bottom-up bitmap of 24 or 32 bits a pixel; null when the size is refused or memory
+// runs out.
+HANDLE blankBitmap(int32_t width, int32_t height, int32_t depth);
+// A new bitmap of width x height resampled from a 24- or 32-bit bitmap (straight alpha kept
+// straight); null for any other handle, a size refused or memory that cannot be had.
+HANDLE resizedBitmap(HANDLE bitmap, int32_t width, int32_t height);
 // Destroys a bitmap or an icon, whichever the handle is.
 void destroyHandle(HANDLE handle);
 }  // namespace image_detail

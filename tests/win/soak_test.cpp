@@ -112,12 +112,9 @@ class Soak : public ::testing::Test {
     ASSERT_NE(Window_Open(0, 0, 0, 760, 140, TEXT16("Tirage Vorellis"),
                           WINDOW_SYSTEM_MENU | WINDOW_SCREEN_CENTERED),
               0);
-    ASSERT_NE(Image_Load(BALL_PLACEHOLDER, TEXT16("GFX\\Balls\\vide.png"), 0), 0);
-    for (intptr_t k = 1; k <= 5; ++k)
-      Slot_ShowPlaceholder(k, SLOT_SPACING * (int32_t)(k - 1), BALL_PLACEHOLDER);
-    ASSERT_NE(Image_Load(STAR_PLACEHOLDER, TEXT16("GFX\\Stars\\vide.png"), 0), 0);
-    Slot_ShowPlaceholder(7, 550, STAR_PLACEHOLDER);
-    Slot_ShowPlaceholder(8, 660, STAR_PLACEHOLDER);
+    Slots_Show();
+    ASSERT_NE(Image_Handle(BALL_PLACEHOLDER), 0);
+    ASSERT_NE(Image_Handle(STAR_PLACEHOLDER), 0);
     ASSERT_NE(Gadget_Button(DRAW_BUTTON, 5, 110, 750, 25, TEXT16("Lancer un tirage")), 0);
     EnumChildWindows(Window_Handle(0), findButton, (LPARAM)&button_);
     ASSERT_NE(button_, nullptr);
