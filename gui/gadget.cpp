@@ -15,6 +15,7 @@
 #include "gui/scaling.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
+#include "runtime/system_library.h"
 
 namespace {
 
@@ -345,18 +346,8 @@ namespace {
 
 typedef BOOL(WINAPI* SystemParametersForDpiFn)(UINT, UINT, void*, UINT, UINT);
 
-// Windows 10 1607 and later; looked up so that the program still starts on Windows 7.
-SystemParametersForDpiFn parametersForDpi() {
-  static bool looked;
-  static SystemParametersForDpiFn found;
-  if (!looked) {
-    looked = true;
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (user32)
-      found = (SystemParametersForDpiFn)(void*)GetProcAddress(user32, "SystemParametersInfoForDpi");
-  }
-  return found;
-}
+FARPROC g_parametersForDpi;
+bool g_lookedForParametersForDpi;
 
 struct RescaleWalk {
   HFONT oldFont;
@@ -387,7 +378,8 @@ bool Gadget_MessageFont(int32_t dpi, LOGFONTW* font) {
   NONCLIENTMETRICSW metrics;
   ZeroMemory(&metrics, sizeof(metrics));
   metrics.cbSize = sizeof(metrics);
-  SystemParametersForDpiFn forDpi = parametersForDpi();
+  SystemParametersForDpiFn forDpi = (SystemParametersForDpiFn)(void*)System_User32Function(
+      "SystemParametersInfoForDpi", &g_parametersForDpi, &g_lookedForParametersForDpi);
   if (forDpi && dpi > 0 &&
       forDpi(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0, (UINT)dpi)) {
     *font = metrics.lfMessageFont;

@@ -4,6 +4,8 @@
 
 #include <math.h>
 
+#include "runtime/system_library.h"
+
 namespace {
 
 // Build-time switch: the program draws itself at the desktop's resolution.
@@ -20,18 +22,8 @@ struct ScalingState {
 ScalingState state;
 
 typedef UINT(WINAPI* GetDpiForWindowFn)(HWND);
-
-// Windows 10 1607 and later; looked up so that the program still starts on Windows 7.
-GetDpiForWindowFn getDpiForWindow() {
-  static bool looked;
-  static GetDpiForWindowFn found;
-  if (!looked) {
-    looked = true;
-    HMODULE user32 = GetModuleHandleW(L"user32.dll");
-    if (user32) found = (GetDpiForWindowFn)(void*)GetProcAddress(user32, "GetDpiForWindow");
-  }
-  return found;
-}
+FARPROC g_getDpiForWindow;
+bool g_lookedForDpiForWindow;
 
 }  // namespace
 
@@ -67,7 +59,8 @@ double Scaling_FactorY() { return state.scaleY; }
 int32_t Scaling_Dpi() { return state.dpiX; }
 
 int32_t Scaling_WindowDpi(HWND window) {
-  GetDpiForWindowFn forWindow = getDpiForWindow();
+  GetDpiForWindowFn forWindow = (GetDpiForWindowFn)(void*)System_User32Function(
+      "GetDpiForWindow", &g_getDpiForWindow, &g_lookedForDpiForWindow);
   if (forWindow) {
     int32_t dpi = (int32_t)forWindow(window);
     if (dpi > 0) return dpi;

@@ -101,12 +101,14 @@ void postDisplayChanged(intptr_t number) {
 }
 
 typedef BOOL(WINAPI* AdjustForDpiFn)(RECT*, DWORD, BOOL, DWORD, UINT);
+FARPROC g_adjustForDpi;
+bool g_lookedForAdjustForDpi;
 
 // The outer size whose client area is the window's design size at `dpi`, with the frame as
 // Windows draws it at that resolution (where it can say; else the frame at the system's).
 SIZE outerSizeAt(HWND window, const WindowRecord* record, int32_t dpi) {
-  static AdjustForDpiFn adjustForDpi = (AdjustForDpiFn)(void*)GetProcAddress(
-      GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi");
+  AdjustForDpiFn adjustForDpi = (AdjustForDpiFn)(void*)System_User32Function(
+      "AdjustWindowRectExForDpi", &g_adjustForDpi, &g_lookedForAdjustForDpi);
   RECT r = {0, 0, MulDiv(record->innerWidth, dpi, 96), MulDiv(record->innerHeight, dpi, 96)};
   DWORD style = (DWORD)GetWindowLongPtrW(window, GWL_STYLE);
   DWORD exStyle = (DWORD)GetWindowLongPtrW(window, GWL_EXSTYLE);

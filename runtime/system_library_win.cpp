@@ -29,3 +29,13 @@ void System_RestrictLibrarySearch() {
   // Where that call is missing, this at least takes the current folder out of the search.
   SetDllDirectoryW(L"");
 }
+
+FARPROC System_User32Function(const char* name, FARPROC* cache, bool* looked) {
+  if (!*looked) {
+    *looked = true;
+    // user32 is linked in, so it is loaded already: no search is made.
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    *cache = user32 ? GetProcAddress(user32, name) : nullptr;
+  }
+  return *cache;
+}
