@@ -377,14 +377,6 @@ release_test() {
     grep -q " tirage-vorellis-$version-$arch-setup.exe\$" "$dist/SHA256SUMS"; then pass "$arch/sha256sums"
   else fail "$arch/sha256sums" "SHA256SUMS does not match the $arch artefacts"; fi
 
-  # The installer's pages scale themselves with the display (its manifest says so), rather
-  # than being stretched by Windows.
-  local manifest
-  manifest=$(wine "$probe" manifest "$(winepath -w "$setup" 2>/dev/null | tr -d '\r')" 2>/dev/null)
-  if grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$manifest" && grep -q '<dpiAwareness[^>]*>PerMonitorV2,System<' <<<"$manifest"; then
-    pass "$arch/installer_dpi_aware"
-  else fail "$arch/installer_dpi_aware" "the installer's manifest declares no per-monitor awareness"; fi
-
   # The zip: one top folder; the guide for Notepad (UTF-8 marked, CRLF, this version); run
   # from its own folder.
   unz=$work/unzip-$arch
@@ -400,6 +392,17 @@ release_test() {
     fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi
   run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
+
+  # The installer's pages and the program draw themselves at the display's scale (their
+  # manifests say so: per monitor, the system's where that is unknown), rather than being
+  # stretched by Windows.
+  local manifest what
+  for what in installer:"$setup" program:"$root/vorellis.exe"; do
+    manifest=$(wine "$probe" manifest "$(winepath -w "${what#*:}" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d ' ')
+    if grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$manifest" && grep -q '<dpiAwareness[^>]*>PerMonitorV2,System<' <<<"$manifest"; then
+      pass "$arch/${what%%:*}_dpi_aware"
+    else fail "$arch/${what%%:*}_dpi_aware" "the ${what%%:*}'s manifest declares no per-monitor awareness"; fi
+  done
   hardening_test "$arch" "$root"
 
   # The version resource, through the platform's version API.
