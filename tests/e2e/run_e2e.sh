@@ -583,6 +583,34 @@ case_corrupt_files() {
   else pass corrupt_file; fi
 }
 
+# detail FILE [OPTIONS]: how much of FILE (after OPTIONS) is finer than its 2:1 box shrink can
+# hold, as the RMSE between it and that shrink doubled back by pixels.
+detail() {
+  convert "$@" \( +clone -filter box -resize 50% -filter point -resize 200% \) -metric RMSE -compare \
+    -format '%[distortion]' info: 2>/dev/null
+}
+
+# demo_scale_200 DIR: the demo set's scale-200 files, one beside each picture, twice its size
+# each way. Shrunk 2:1, each is the plain picture (both softened first: the type falls on the
+# pixel grid differently at each size; RMSE 0.03 at most, 0.06 with the type left at its plain
+# size), and drawn at its size, not enlarged: 1.6 times the fine detail of a Catmull-Rom
+# enlargement of the plain file or more, where enlargements have at most 1.1 (doubling: 0).
+demo_scale_200() {
+  local dir=$1 f big plain want got same fine enlarged problems=""
+  local balls=("$dir"/GFX/Balls/*.scale-200.png) stars=("$dir"/GFX/Stars/*.scale-200.png)
+  [ "${#balls[@]}/${#stars[@]}" = 51/13 ] || problems+="${#balls[@]} and ${#stars[@]} files, not 51 and 13; "
+  for f in Balls/5 Stars/11 Stars/vide; do
+    big=$dir/GFX/$f.scale-200.png plain=$dir/GFX/$f.png
+    want=$(identify -format '%[fx:2*w]x%[fx:2*h]' "$plain") got=$(identify -format '%wx%h' "$big" 2>/dev/null)
+    same=$(convert "$big" -filter box -resize 50% -blur 0x1 \( "$plain" -blur 0x1 \) -metric RMSE -compare \
+      -format '%[distortion]' info: 2>/dev/null)
+    fine=$(detail "$big") enlarged=$(detail "$plain" -filter catrom -resize 200%)
+    [ "$got" = "$want" ] && awk -v s="$same" -v f="$fine" -v e="$enlarged" 'BEGIN { exit !(s < 0.05 && f > 1.3 * e) }' ||
+      problems+="$f: ${got:-no file} for $want, shrunk $same from the plain file, detail $fine against $enlarged enlarged; "
+  done
+  if [ -z "$problems" ]; then pass demo_scale_200; else fail demo_scale_200 "${problems%; }"; fi
+}
+
 # Pictures with soft edges (the demo set) repainted from outside: each slot invalidated alone
 # ten times, then the window covered and uncovered, gives the first paint's pixels exactly.
 # Then event messages forged from another process: the program ignores them and ends
@@ -590,6 +618,7 @@ case_corrupt_files() {
 case_repaint_and_forgery() {
   local dir=$work/demo id first again uncovered code alive
   "$pictures" "$dir" >/dev/null
+  demo_scale_200 "$dir"
   start "$dir"
   if ! id=$(window 760 140); then fail repaint_same_pixels "no window"; wait_exit "$dir" >/dev/null; return; fi
   click_button "$id"

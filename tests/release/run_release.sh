@@ -387,7 +387,7 @@ release_test() {
   top_entries=$(ls -A "$unz")
   if [ "$top_entries" != "Tirage Vorellis" ] || [ ! -f "$root/vorellis.exe" ] || [ ! -f "$root/Guide.txt" ] ||
     [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
-    [ "$(ls "$root/GFX/Balls" | wc -l)" != 51 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 13 ] ||
+    [ "$(ls "$root/GFX/Balls" | wc -l)" != 102 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 26 ] ||
     ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$'; then
     fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi

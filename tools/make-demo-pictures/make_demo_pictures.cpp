@@ -1,6 +1,6 @@
 // make-demo-pictures: writes a complete picture set for the draw program.
 //
-//   make-demo-pictures [--coded] DIR
+//   make-demo-pictures [--coded] [--scaled] DIR
 //
 // Writes DIR/GFX/Balls/0.png .. 49.png and vide.png, DIR/GFX/Stars/0.png .. 11.png and vide.png,
 // all 8-bit RGBA PNG files of 100 x 100 pixels (the slots are 110 pixels apart, so nothing
@@ -8,10 +8,18 @@
 // Sans Bold, drawn anti-aliased by cairo).
 //
 // The default set is the one a user sees: a coloured ball or a golden star on a transparent
-// ground. With --coded every picture is instead an opaque square whose colour stands for its
-// value (see picture_colour below), so that a screenshot of the program can be read back into
-// the values it shows; the placeholders are then 90 x 100, so a slot's size tells a
-// placeholder from a drawn picture too.
+// ground. Beside every file N.png it also writes N.scale-200.png (vide.scale-200.png for the
+// placeholder): the same picture for a display at 200 % scale, twice as many pixels each way
+// and drawn at that size (shapes, offsets and type all doubled), not an enlargement of the
+// 100-pixel file, so that it stays sharp on such a screen.
+//
+// With --coded every picture is instead an opaque square whose colour stands for its value
+// (see picture_colour below), so that a screenshot of the program can be read back into the
+// values it shows; the placeholders are then 90 x 100, so a slot's size tells a placeholder
+// from a drawn picture too. The coded set has scale-200 files only with --scaled: squares of
+// twice the size (placeholders 180 x 200) in the same red and green as the plain file but
+// another blue, so that a screenshot also tells which of the two files the program drew.
+// --scaled changes nothing in the default set, which always has them.
 //
 // Exit code 0 when every file was written, 1 when one could not be, 2 for a usage error.
 // Depends on libpng, cairo and the DejaVu fonts (scripts/setup installs them).
@@ -159,9 +167,12 @@ Rgba shaded(Rgba base, double x, double y, double cx, double cy, double radius) 
 
 const Rgba kInk{30, 30, 40, 255};
 
-Canvas demo_ball(int value) {  // value -1: the placeholder
-  Canvas c(100, 100);
-  const double cx = 50, cy = 50, r = 47;
+// The demo pictures are drawn for a scale (1 for the plain file, 2 for the scale-200 one):
+// every length below is in design pixels and multiplied by it, so that both files show the
+// same picture, each drawn at its own resolution.
+Canvas demo_ball(int value, int scale) {  // value -1: the placeholder
+  Canvas c(100 * scale, 100 * scale);
+  const double cx = 50 * scale, cy = 50 * scale, r = 47 * scale;
   auto disc = [&](double x, double y) {
     return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r;
   };
@@ -172,20 +183,20 @@ Canvas demo_ball(int value) {  // value -1: the placeholder
   // Neighbouring numbers get far-apart hues (golden-ratio steps), so no two look alike.
   Rgba base = hue_colour(value * 0.381966);
   fill_shape(c, disc, [&](double x, double y) { return shaded(base, x, y, cx, cy, r); });
-  const double face = 30;
+  const double face = 30 * scale;
   fill_shape(
       c,
       [&](double x, double y) { return (x - cx) * (x - cx) + (y - cy) * (y - cy) <= face * face; },
       [](double, double) {
         return Rgba{250, 250, 245, 255};
       });
-  draw_number(c, value, cx, cy, value < 10 ? 44 : 36, kInk);
+  draw_number(c, value, cx, cy, (value < 10 ? 44 : 36) * scale, kInk);
   return c;
 }
 
-Canvas demo_star(int value) {
-  Canvas c(100, 100);
-  const double cx = 50, cy = 54, outer = 50, inner = 24;
+Canvas demo_star(int value, int scale) {
+  Canvas c(100 * scale, 100 * scale);
+  const double cx = 50 * scale, cy = 54 * scale, outer = 50 * scale, inner = 24 * scale;
   auto star = [&](double x, double y) { return shapes::insideStar(x, y, cx, cy, outer, inner); };
   if (value < 0) {
     fill_shape(c, star, [](double, double) { return Rgba{160, 160, 170, 110}; });
@@ -194,24 +205,30 @@ Canvas demo_star(int value) {
   fill_shape(c, star, [&](double x, double y) {
     return shaded(Rgba{240, 190, 30, 255}, x, y, cx, cy, outer);
   });
-  draw_number(c, value, cx, cy + 3, value < 10 ? 34 : 26, kInk);
+  draw_number(c, value, cx, cy + 3 * scale, (value < 10 ? 34 : 26) * scale, kInk);
   return c;
 }
 
 // The colours of the coded set. Balls: (200, 20 + 4v, 40); stars: (40, 20 + 16v, 200);
 // ball placeholder (90, 90, 90), star placeholder (160, 160, 160). Every value is apart from
-// every other by at least 4 in one channel, which survives the screen unchanged.
-Rgba picture_colour(bool star, int value) {
-  if (value < 0) return star ? Rgba{160, 160, 160, 255} : Rgba{90, 90, 90, 255};
-  if (star) return Rgba{40, (uint8_t)(20 + 16 * value), 200, 255};
-  return Rgba{200, (uint8_t)(20 + 4 * value), 40, 255};
+// every other by at least 4 in one channel, which survives the screen unchanged. The
+// scale-200 files keep red and green (so the value reads back the same) and move blue by 60:
+// balls (200, 20 + 4v, 100), stars (40, 20 + 16v, 140), placeholders (90, 90, 150) and
+// (160, 160, 220).
+Rgba picture_colour(bool star, int value, int scale) {
+  const int shift = scale == 2 ? 60 : 0;  // stars move down: 200 + 60 would not fit a byte
+  if (value < 0)
+    return star ? Rgba{160, 160, (uint8_t)(160 + shift), 255}
+                : Rgba{90, 90, (uint8_t)(90 + shift), 255};
+  if (star) return Rgba{40, (uint8_t)(20 + 16 * value), (uint8_t)(200 - shift), 255};
+  return Rgba{200, (uint8_t)(20 + 4 * value), (uint8_t)(40 + shift), 255};
 }
 
-Canvas coded_picture(bool star, int value) {
-  Canvas c(value < 0 ? 90 : 100, 100);
-  Rgba colour = picture_colour(star, value);
+Canvas coded_picture(bool star, int value, int scale) {
+  Canvas c((value < 0 ? 90 : 100) * scale, 100 * scale);
+  Rgba colour = picture_colour(star, value, scale);
   for (Rgba& p : c.pixels) p = colour;
-  if (value >= 0) draw_number(c, value, 50, 50, 36, Rgba{0, 0, 0, 255});
+  if (value >= 0) draw_number(c, value, 50 * scale, 50 * scale, 36 * scale, Rgba{0, 0, 0, 255});
   return c;
 }
 
@@ -226,15 +243,16 @@ bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 |
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool coded = false;
+  bool coded = false, scaled = false;
   const char* dir = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--coded") == 0 && !coded) coded = true;
+    else if (std::strcmp(argv[i], "--scaled") == 0 && !scaled) scaled = true;
     else if (argv[i][0] != '-' && !dir) dir = argv[i];
     else dir = nullptr, argc = -1;
   }
   if (!dir || argc < 0) {
-    std::fprintf(stderr, "usage: make-demo-pictures [--coded] DIR\n");
+    std::fprintf(stderr, "usage: make-demo-pictures [--coded] [--scaled] DIR\n");
     return 2;
   }
   std::string gfx = std::string(dir) + "/GFX";
@@ -248,15 +266,19 @@ int main(int argc, char** argv) {
     bool star;
     int count;
   };
+  const int last_scale = coded && !scaled ? 1 : 2;
   for (Group group : {Group{"Balls", false, kBallCount}, Group{"Stars", true, kStarCount}}) {
     for (int value = -1; value < group.count; ++value) {
-      std::string name =
-          gfx + "/" + group.folder + "/" + (value < 0 ? "vide" : std::to_string(value)) + ".png";
-      Canvas picture = coded ? coded_picture(group.star, value)
-                             : (group.star ? demo_star(value) : demo_ball(value));
-      if (!write_png(name, picture)) {
-        std::fprintf(stderr, "make-demo-pictures: cannot write %s\n", name.c_str());
-        return 1;
+      for (int scale = 1; scale <= last_scale; ++scale) {
+        std::string name = gfx + "/" + group.folder + "/" +
+                           (value < 0 ? "vide" : std::to_string(value)) +
+                           (scale == 1 ? ".png" : ".scale-200.png");
+        Canvas picture = coded ? coded_picture(group.star, value, scale)
+                               : (group.star ? demo_star(value, scale) : demo_ball(value, scale));
+        if (!write_png(name, picture)) {
+          std::fprintf(stderr, "make-demo-pictures: cannot write %s\n", name.c_str());
+          return 1;
+        }
       }
     }
   }
