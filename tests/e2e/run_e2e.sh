@@ -39,6 +39,7 @@ program_pid=
 
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ "${dpi_set:-0}" = 1 ] && set_dpi 96
   [ "${unmanaged_on:-0}" = 1 ] && unmanaged off
   [ "${own_server:-0}" = 1 ] && wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -49,14 +50,16 @@ trap cleanup EXIT
 # --- display and Wine --------------------------------------------------------------------
 
 # Our own display, so that no other window with the program's title can be mistaken for ours.
+# Wide enough for the window at 200 % (1520 pixels), which Wine would squeeze onto a narrower one.
 . "$top/tests/support/xvfb.sh"
+screen=1600x1200x24
 if [ -n "${E2E_DISPLAY:-}" ]; then
-  Xvfb ":$E2E_DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  Xvfb ":$E2E_DISPLAY" -screen 0 $screen -nolisten tcp >/dev/null 2>&1 &
   xvfb_pid=$!
   export DISPLAY=":$E2E_DISPLAY"
   for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 else
-  start_xvfb || { echo "run_e2e: Xvfb did not start" >&2; exit 2; }
+  start_xvfb $screen || { echo "run_e2e: Xvfb did not start" >&2; exit 2; }
 fi
 
 # A prefix given by the caller may have its own persistent server, which stays; a prefix of our
@@ -119,20 +122,23 @@ probe() { wine "$probe" "$title" 2>/dev/null | tr -d '\r'; }
 # private_memory: the program's private bytes, as winprobe reads them from outside.
 private_memory() { wine "$probe" --memory "$title" 2>/dev/null | tr -d '\r' | sed -n 's/^private=//p'; }
 
-# clear_png FILE WIDTH HEIGHT: a fully clear RGBA PNG of that size, compressed row by row, so
-# that even a huge one is small on disk and in the writer's memory.
-clear_png() {
+# fill_png FILE WIDTH HEIGHT R,G,B,A [FILE ...]: RGBA PNGs of one colour, compressed row by
+# row, so that even a huge one is small on disk and in the writer's memory.
+fill_png() {
   python3 - "$@" <<'PY'
 import struct, sys, zlib
-w, h = int(sys.argv[2]), int(sys.argv[3])
 def chunk(kind, data):
     return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-packer, row = zlib.compressobj(9), bytes(1 + 4 * w)
-pixels = b"".join(packer.compress(row) for _ in range(h)) + packer.flush()
-header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
-open(sys.argv[1], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
+args = sys.argv[1:]
+for i in range(0, len(args), 4):
+    w, h, colour = int(args[i + 1]), int(args[i + 2]), bytes(map(int, args[i + 3].split(",")))
+    packer, row = zlib.compressobj(9), b"\0" + colour * w
+    pixels = b"".join(packer.compress(row) for _ in range(h)) + packer.flush()
+    header = struct.pack(">IIBBBBB", w, h, 8, 6, 0, 0, 0)
+    open(args[i], "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", pixels) + chunk(b"IEND", b""))
 PY
 }
+clear_png() { fill_png "$1" "$2" "$3" 0,0,0,0; }
 
 # main_window: the X window of the program's main window once it is up, whatever its size
 # (an unmanaged window's X window takes in the frame too), waiting up to 10 s for it.
@@ -165,8 +171,22 @@ near() {  # near R,G,B R,G,B: every channel within 2
     [ $((c - f)) -le 2 ] && [ $((f - c)) -le 2 ]
 }
 
-slot_x() { if [ "$1" -le 5 ]; then echo $((110 * ($1 - 1))); else echo $((550 + 110 * ($1 - 7))); fi; }
+# scaled V [DPI]: V design units in pixels at DPI (96 unless given), rounded as the program does.
+scaled() { echo $((($1 * ${2:-96} + 48) / 96)); }
+# slot_x K [DPI]: the left edge of slot K.
+slot_x() { scaled $((110 * ($1 - ($1 <= 5 ? 1 : 2)))) "${2:-96}"; }
 SLOTS="1 2 3 4 5 7 8"
+
+# layout DPI: winprobe's view of the window at start-up, with both placeholders there (without
+# the window's place on the screen).
+layout() {
+  local k
+  echo "window class=WindowClass_0 client=$(scaled 760 "$1")x$(scaled 140 "$1")"
+  for k in $SLOTS; do
+    echo "child class=Static id=$k x=$(slot_x $k "$1") y=0 w=$(scaled 90 "$1") h=$(scaled 100 "$1") visible=1 text=$([ $k -le 5 ] && echo Boule || echo Étoile) à tirer"
+  done
+  echo "child class=Button id=9 x=$(scaled 5 "$1") y=$(scaled 110 "$1") w=$(scaled 750 "$1") h=$(scaled 25 "$1") visible=1 text=Lancer un tirage"
+}
 
 # read_slots FILE: one token per slot 1-5, 7, 8: bN (ball N), sN (star N), P (the group's
 # placeholder), T (a value written as text, on the placeholder or on a white card), E (nothing
@@ -198,6 +218,36 @@ has_text() {
   local dark
   dark=$(convert "$1" -crop "90x100+$2+0" +repage -colorspace gray -threshold 15% -negate -format '%[fx:mean]' info:)
   awk -v d="$dark" 'BEGIN { exit !(d > 0.01) }'
+}
+
+# flat FILE X W H: "r,g,b" when the top and bottom quarters of the W x H slot at X (where a
+# coded picture has no digits) are that colour in every pixel, edges and corners too, else "mixed".
+flat() {
+  local q=$(($4 / 4))
+  convert "$1" \( -clone 0 -crop "$3x$q+$2+0" \) \( -clone 0 -crop "$3x$q+$2+$(($4 - q))" \) -delete 0 +repage \
+    -append -format '%k %[fx:int(255*p{0,0}.r+0.5)],%[fx:int(255*p{0,0}.g+0.5)],%[fx:int(255*p{0,0}.b+0.5)]' info: 2>/dev/null |
+    sed -E 's/^1 //; s/^[0-9]+ .*/mixed/'
+}
+
+# button_ink FILE X Y W H: "TOP BOTTOM FOCUS_TOP FOCUS_BOTTOM", the first and last rows of the
+# button's dark text and of its dotted focus rectangle (-1 when none), counted from the button's
+# top edge. Read between the focus rectangle's sides; in a dotted row, ink on the dots' gaps is
+# text.
+button_ink() {
+  convert "$1" -crop "$(($4 - 8))x$5+$(($2 + 4))+$3" +repage -colorspace gray -compress none pgm:- |
+    tr -s ' \n' '\n\n' | awk 'NR == 2 { w = $1 } NR == 3 { h = $1 } NR > 4 {
+      i = NR - 5; r = int(i / w)
+      if ($1 < 128) dark[r, i % 2]++ }
+    END {
+      t = b = ft = fb = -1
+      for (r = 1; r < h - 1; r++) {
+        ink = dark[r, 0] + dark[r, 1]
+        for (p = 0; p < 2; p++) if (dark[r, p] >= int(w / 2) - 1) {
+          ink = dark[r, 1 - p]; if (ft < 0) ft = r; fb = r
+        }
+        if (ink > 0) { if (t < 0) t = r; b = r }
+      }
+      print t, b, ft, fb }'
 }
 
 # read_names: the slots' accessible names as tokens, as read_slots gives them: "Boule N" is bN,
@@ -249,7 +299,7 @@ shoot() {
   echo "$file"
 }
 
-click_button() { xdotool mousemove --window "$1" 380 122 click 1; }
+click_button() { xdotool mousemove --window "$1" "$(scaled 380 "${2:-96}")" "$(scaled 122 "${2:-96}")" click 1; }
 close_window() { xdotool windowfocus "$1" 2>/dev/null; xdotool key alt+F4; }
 
 # valid_draw "TOKENS": five distinct balls in slots 1-5 and two distinct stars in 7, 8.
@@ -270,16 +320,8 @@ case_full_set() {
   start "$dir"
   if ! id=$(window 760 140); then fail startup_layout "no 760x140 window titled '$title'"; wait_exit "$dir" >/dev/null; return; fi
 
-  local want="window class=WindowClass_0 client=760x140
-child class=Static id=1 x=0 y=0 w=90 h=100 visible=1 text=Boule à tirer
-child class=Static id=2 x=110 y=0 w=90 h=100 visible=1 text=Boule à tirer
-child class=Static id=3 x=220 y=0 w=90 h=100 visible=1 text=Boule à tirer
-child class=Static id=4 x=330 y=0 w=90 h=100 visible=1 text=Boule à tirer
-child class=Static id=5 x=440 y=0 w=90 h=100 visible=1 text=Boule à tirer
-child class=Static id=7 x=550 y=0 w=90 h=100 visible=1 text=Étoile à tirer
-child class=Static id=8 x=660 y=0 w=90 h=100 visible=1 text=Étoile à tirer
-child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
-  local got
+  local want got
+  want=$(layout 96)
   got=$(probe | sed -E 's/ x=[0-9-]+ y=[0-9-]+ client=/ client=/')
   shot=$(shoot "$id" start)
   slots=$(read_slots "$shot")
@@ -292,6 +334,14 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   elif [ "$slots" != "P P P P P P P" ]; then fail startup_layout "slots show '$slots', expected placeholders"
   elif [ $button_ok = 0 ]; then fail startup_layout "button not at (5,110) 750x25 on screen: ${edge[*]}"
   else pass startup_layout; fi
+  # At 96 dpi the start screen is 1.0.0's to the pixel. The reference is 1.0.0's own: remade with
+  # E2E_KEEP=1 E2E_ONLY=case_full_set run on a folder whose bin/ holds 1.0.0's vorellis.exe and
+  # this build's winprobe.exe, by copying the kept start.png to tests/e2e/reference/.
+  local reference=$top/tests/e2e/reference/start-96-$name.png
+  [ -f "$reference" ] || reference=${reference%-*}-win32.png
+  got=$(compare -metric AE "$reference" "$shot" null: 2>&1)
+  if [ "$got" = 0 ]; then pass start_screen_as_1_0_0
+  else fail start_screen_as_1_0_0 "$got pixels differ from $(basename "$reference")"; fi
 
   # The keyboard from the first moment: Ctrl+C before any draw leaves the clipboard alone, and
   # Enter draws without a Tab first. What the slots show, their names and the copy agree.
@@ -353,6 +403,83 @@ child class=Button id=9 x=5 y=110 w=750 h=25 visible=1 text=Lancer un tirage"
   local code
   code=$(wait_exit "$dir")
   if [ "$code" = 0 ]; then pass alt_f4_after_draw; else fail alt_f4_after_draw "exit code $code"; fi
+}
+
+# set_dpi DPI: the prefix's resolution for the programs started from now on.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+  if [ "$1" = 96 ]; then dpi_set=0; else dpi_set=1; fi
+}
+
+# At 144 and 192 dpi: the window and its controls at the resolution's size; beside every ball
+# picture (and placeholder) the same at 125, 200 and 400 % in colours of their own (blue 160, 100
+# and 220), of which the program must choose the 200 % one, the smallest above the display's
+# scale; every star's scale-200 file is not a picture, so the plain one must be scaled up
+# instead. Each slot is filled to its edges with its picture's one colour. The button's text
+# stays clear of the button's edges and focus rectangle, which 1.0.0 cut at 192 dpi.
+case_high_dpi() {
+  local dir=$work/dpi dpi q v args=()
+  make_set "$dir"
+  for q in 125:160 200:100 400:220; do
+    args+=("$dir/GFX/Balls/vide.scale-${q%:*}.png" $((90 * ${q%:*} / 100)) "${q%:*}" "90,90,${q#*:},255")
+    for v in $(seq 0 49); do args+=("$dir/GFX/Balls/$v.scale-${q%:*}.png" "${q%:*}" "${q%:*}" "200,$((20 + 4 * v)),${q#*:},255"); done
+  done
+  fill_png "${args[@]}"
+  for v in vide $(seq 0 11); do printf 'not a picture\n' >"$dir/GFX/Stars/$v.scale-200.png"; done
+  for dpi in 144 192; do
+    set_dpi $dpi
+    high_dpi_run "$dir" $dpi
+    set_dpi 96  # whatever failed: the other cases run at 96 dpi
+  done
+}
+
+high_dpi_run() {
+  local dir=$1 dpi=$2 id shot got k x want side names code problem=""
+  start "$dir"
+  if ! id=$(main_window); then fail "dpi${dpi}_layout" "no window"; wait_exit "$dir" >/dev/null; return; fi
+  for _ in $(seq 50); do  # the button comes last in start-up
+    got=$(probe | sed -E 's/ x=[0-9-]+ y=[0-9-]+ client=/ client=/')
+    [[ $got = *Button* ]] && break
+    sleep 0.1
+  done
+  shot=$(shoot "$id" "dpi$dpi")
+  for k in $SLOTS; do
+    if [ "$k" -le 5 ]; then want=90,90,100; else want=160,160,160; fi
+    x=$(flat "$shot" "$(slot_x $k "$dpi")" "$(scaled 90 "$dpi")" "$(scaled 100 "$dpi")")
+    [ "$x" = "$want" ] || problem+=" slot $k shows $x, not $want;"
+  done
+  if [ "$got" != "$(layout "$dpi")" ]; then fail "dpi${dpi}_layout" "controls: expected [$(layout "$dpi")] got [$got]"
+  elif [ -n "$problem" ]; then fail "dpi${dpi}_layout" "placeholders:$problem"
+  else pass "dpi${dpi}_layout"; fi
+
+  # The button where it is, so that the text is judged even when the button is misplaced.
+  local button=($(sed -nE 's/^child class=Button id=9 x=([0-9]+) y=([0-9]+) w=([0-9]+) h=([0-9]+) .*/\1 \2 \3 \4/p' <<<"$got"))
+  local h=${button[3]:-0} ink
+  ink=($(button_ink "$shot" "${button[@]}"))
+  if [ "${ink[0]}" -ge 2 ] && [ "${ink[1]}" -lt $((h - 4)) ] &&
+    { [ "${ink[2]}" -lt 0 ] || { [ "${ink[0]}" -gt "${ink[2]}" ] && [ "${ink[1]}" -lt "${ink[3]}" ]; }; }; then
+    pass "dpi${dpi}_button_text"
+  else fail "dpi${dpi}_button_text" "text rows ${ink[0]}-${ink[1]}, focus rectangle rows ${ink[2]} and ${ink[3]} of a $h-row button"; fi
+
+  click_button "$id" "$dpi"
+  shot=$(shoot "$id" "dpi${dpi}draw")
+  names=($(read_names))
+  side=$(scaled 100 "$dpi")
+  got=$(probe | grep -c "^child class=Static id=[1-8] .* w=$side h=$side visible=1")
+  problem=""
+  valid_draw "${names[*]}" || problem=" names '${names[*]}';"
+  for k in 0 1 2 3 4 5 6; do
+    v=${names[k]:1}
+    if [ "$k" -lt 5 ]; then want=200,$((20 + 4 * v)),100; else want=40,$((20 + 16 * v)),200; fi
+    x=$(flat "$shot" "$(slot_x $((k < 5 ? k + 1 : k + 2)) "$dpi")" "$side" "$side")
+    [ "$x" = "$want" ] || problem+=" ${names[k]} shows $x, not $want;"
+  done
+  close_window "$id"
+  code=$(wait_exit "$dir")
+  if [ "$got" != 7 ]; then fail "dpi${dpi}_pictures" "$got of 7 slots sized ${side}x$side after a draw"
+  elif [ -n "$problem" ]; then fail "dpi${dpi}_pictures" "after a draw:$problem"
+  elif [ "$code" != 0 ]; then fail "dpi${dpi}_pictures" "exit code $code"
+  else pass "dpi${dpi}_pictures"; fi
 }
 
 case_close_at_start() {
@@ -667,7 +794,7 @@ case_huge_picture() {
   else pass huge_picture; fi
 }
 
-all_cases=(case_full_set case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
+all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
   case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture)
 # The last ones end the program in ways that need unmanaged windows; the session end comes last.
 ending_cases=(case_close_requests case_session_end)
