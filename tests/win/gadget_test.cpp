@@ -370,6 +370,11 @@ TEST_F(DisplayChange, ANewResolutionPlacesEveryGadgetAgainAndTheOldOneExactlyBac
 // Font, colours, high contrast and theme alter what the program draws; other settings do not.
 // However many came before the program looked, one event tells it.
 TEST_F(DisplayChange, SystemChangesThatAlterTheDrawingQueueOneEvent) {
+  // A gadget of another window shares the default font, which is made again for every change.
+  HWND other = (HWND)Window_Open(1, 0, 200, 200, 100, L"Other", WINDOW_KEEP_GADGET_LIST);
+  GadgetList_Use(other);
+  HWND elsewhere = (HWND)Gadget_Button(3, 0, 0, 50, 20, L"b");
+  GadgetList_Use(window);
   const int64_t fonts = Account_Live(ACCOUNT_FONT);
   struct Case {
     UINT message;
@@ -388,6 +393,8 @@ TEST_F(DisplayChange, SystemChangesThatAlterTheDrawingQueueOneEvent) {
     SendMessageW(window, c.message, c.action, (LPARAM)c.area);
     EXPECT_EQ(displayEvents(), c.events) << c.message << " " << c.action;
     EXPECT_EQ(Account_Live(ACCOUNT_FONT), fonts) << "a font made again replaces the old one";
+    EXPECT_EQ(GetObjectType((HGDIOBJ)SendMessageW(elsewhere, WM_GETFONT, 0, 0)), (DWORD)OBJ_FONT)
+        << c.message << " " << c.action << ": a gadget of another window kept a deleted font";
   }
 }
 
