@@ -354,8 +354,22 @@ struct RescaleWalk {
   HFONT newFont;  // null when no font could be made: the gadgets keep theirs
 };
 
-BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
+// A gadget that uses the old default font takes the new one.
+BOOL CALLBACK refontGadget(HWND child, LPARAM walkParam) {
   const RescaleWalk* walk = (const RescaleWalk*)walkParam;
+  if (walk->newFont && gadget_detail::recordOf(child) &&
+      (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
+    SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
+  return TRUE;
+}
+
+// The gadgets of the program's other windows share the default font, which is deleted after.
+BOOL CALLBACK refontWindow(HWND window, LPARAM walkParam) {
+  EnumChildWindows(window, refontGadget, walkParam);
+  return TRUE;
+}
+
+BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
   GadgetRecord* record = gadget_detail::recordOf(child);
   if (!record) return TRUE;
   int32_t x = record->designX, y = record->designY;
@@ -367,9 +381,7 @@ BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
                  SendMessageW(child, STM_GETIMAGE, 0, 0);
   if (picture) flags |= SWP_NOSIZE;
   SetWindowPos(child, nullptr, x, y, width, height, flags);
-  if (walk->newFont && (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
-    SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
-  return TRUE;
+  return refontGadget(child, walkParam);
 }
 
 }  // namespace
@@ -411,6 +423,7 @@ void Gadget_Rescale(HWND window) {
     if (s && s->font == walk.oldFont) s->font = walk.newFont;
   }
   EnumChildWindows(window, rescaleGadget, (LPARAM)&walk);
+  if (walk.newFont) EnumThreadWindows(GetCurrentThreadId(), refontWindow, (LPARAM)&walk);
   // No gadget uses the old font any more (a stock font is never deleted).
   if (walk.newFont && oldCreated && walk.oldFont) {
     DeleteObject(walk.oldFont);

@@ -271,6 +271,76 @@ TEST_F(LoaderTest, CreateMakesABlankOpaquePictureUnderTheNumber) {
   EXPECT_EQ(Image_Handle(4), 0);
 }
 
+// A 20 x 20 RGBA picture: an opaque square of `rgb` from 5 to 14 on a clear border whose hidden
+// colour is white, as drawing programs often leave it.
+Bytes squareOnClear(uint32_t rgb) {
+  testpics::PngSpec s;
+  s.width = s.height = 20;
+  s.colourType = 6;
+  for (int y = 0; y < 20; y++) {
+    Bytes row;
+    for (int x = 0; x < 20; x++) {
+      bool inside = x >= 5 && x < 15 && y >= 5 && y < 15;
+      if (inside)
+        row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb, 255});
+      else row.insert(row.end(), {255, 255, 255, 0});
+    }
+    s.rows.push_back(row);
+  }
+  return testpics::encodePng(s);
+}
+
+TEST_F(LoaderTest, ResizeResamplesWithoutAFringeAndKeepsAlphaStraight) {
+  const uint32_t colour = 0xC86432;
+  Bytes png = squareOnClear(colour);
+  ASSERT_NE(Image_LoadMemory(4, png.data(), (uint32_t)png.size()), 0);
+  ASSERT_EQ(pixelAt(viewOf(4), 0, 0), 0x00FFFFFFu) << "the clear border keeps its colour";
+  int64_t live = Account_Live(ACCOUNT_BITMAP);
+  ASSERT_EQ(Image_Resize(4, 40, 40), 1);
+  EXPECT_EQ(Account_Live(ACCOUNT_BITMAP), live) << "the old bitmap goes";
+  EXPECT_EQ(Image_Width(4) * 1000 + Image_Height(4), 40040);
+  BitmapView view = viewOf(4);
+  ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8, 40 * 1000 + 400 + 4);
+  int partial = 0;
+  for (int y = 0; y < 40; y++)
+    for (int x = 0; x < 40; x++) {
+      uint32_t p = pixelAt(view, x, y), alpha = p >> 24;
+      if (x >= 13 && x < 27 && y >= 13 && y < 27) {
+        EXPECT_EQ(p, 0xFF000000u | colour) << x << "," << y << " inside the square";
+      }
+      if (x < 6 || x >= 34 || y < 6 || y >= 34) { EXPECT_EQ(alpha, 0u) << x << "," << y; }
+      if (alpha < 64 || alpha == 255) continue;
+      // Partly covered: its straight colour is the square's, not darkened or lightened by
+      // what the clear pixels hide.
+      partial++;
+      for (int shift : {0, 8, 16})
+        EXPECT_NEAR((int)(p >> shift & 0xFF), (int)(colour >> shift & 0xFF), 4)
+            << x << "," << y << " alpha " << alpha;
+    }
+  EXPECT_GT(partial, 40) << "the edge is smooth";
+
+  // The size it has already: nothing made, the same bitmap.
+  intptr_t handle = Image_Handle(4);
+  int64_t made = Account_Created_Total(ACCOUNT_BITMAP);
+  EXPECT_EQ(Image_Resize(4, 40, 40), 1);
+  EXPECT_EQ(Image_Handle(4), handle);
+  EXPECT_EQ(Account_Created_Total(ACCOUNT_BITMAP), made);
+  // No size, no image: refused, the picture unchanged.
+  EXPECT_EQ(Image_Resize(4, 0, 40), 0);
+  EXPECT_EQ(Image_Handle(4), handle);
+  EXPECT_EQ(Image_Width(4), 40);
+  EXPECT_EQ(Image_Resize(9, 10, 10), 0);
+
+  // 24 bits a pixel: resized, a flat colour stays that colour.
+  Bytes bmp = smallBmp(3, 2);
+  ASSERT_NE(Image_LoadMemory(5, bmp.data(), (uint32_t)bmp.size()), 0);
+  ASSERT_EQ(Image_Resize(5, 6, 4), 1);
+  view = viewOf(5);
+  ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8, 6 * 1000 + 40 + 3);
+  for (int y = 0; y < 4; y++)
+    for (int x = 0; x < 6; x++) EXPECT_EQ(pixelAt(view, x, y), 0x404040u) << x << "," << y;
+}
+
 // ---- icon directory choice (platform-free) ----
 
 namespace {

@@ -1,8 +1,12 @@
 // Gadget framework: replacement under a used number, stale events, failed creation, dynamic
-// numbers, the default font and the current gadget list.
+// numbers, the default font, the current gadget list, and gadgets placed again and given the
+// font of another resolution when the display changes.
 #include "gui/gadget.h"
 
+#include <string>
+
 #include "gui/events.h"
+#include "gui/scaling.h"
 #include "gui/window.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
@@ -239,6 +243,159 @@ TEST_F(GadgetFramework, TextIsSetAndAnnouncedAndTheFocusGoesToTheGadgetAsked) {
   EXPECT_EQ(GetFocus(), one);
   Gadget_SetActive(42);
   EXPECT_EQ(GetFocus(), one);
+}
+
+WNDPROC runtimeProcedure;
+// Xvfb's screen is smaller than the window at 192 dpi, and the system keeps a window within the
+// screen's size; on a monitor of that resolution the window fits.
+LRESULT CALLBACK onLargeMonitor(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = CallWindowProcW(runtimeProcedure, window, message, wParam, lParam);
+  if (message == WM_GETMINMAXINFO) ((MINMAXINFO*)lParam)->ptMaxTrackSize = {4000, 4000};
+  return result;
+}
+
+// The window moved to a monitor of another resolution, or the system's font, colours or theme
+// changed. Window 0 is put back to 96 dpi and its first place whatever a test left.
+class DisplayChange : public GadgetTest {
+ protected:
+  void SetUp() override {
+    GadgetTest::SetUp();
+    GetWindowRect(window, &start);
+    runtimeProcedure = (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)onLargeMonitor);
+  }
+  void TearDown() override {
+    SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&start);
+    SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)runtimeProcedure);
+    scaling_detail::reset();
+    GadgetTest::TearDown();
+  }
+  int displayEvents() {
+    int n = 0;
+    for (const Event& e : takeEvents()) n += e.code == EVENT_DISPLAY_CHANGED && e.window == 0;
+    return n;
+  }
+  RECT start = {};
+};
+
+LOGFONTW fontOf(HWND control) {
+  LOGFONTW font = {};
+  GetObjectW((HFONT)SendMessageW(control, WM_GETFONT, 0, 0), sizeof(font), &font);
+  return font;
+}
+
+// The client area as the screen shows it, row by row.
+std::vector<uint32_t> clientPixels(HWND window) {
+  RECT r;
+  GetClientRect(window, &r);
+  POINT origin = {0, 0};
+  ClientToScreen(window, &origin);
+  std::vector<uint32_t> pixels((size_t)r.right * r.bottom);
+  HDC screen = GetDC(nullptr);
+  HDC dc = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, r.right, r.bottom);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  BitBlt(dc, 0, 0, r.right, r.bottom, screen, origin.x, origin.y, SRCCOPY);
+  SelectObject(dc, old);
+  BITMAPINFO info = {};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  GetDIBits(dc, bitmap, 0, (UINT)r.bottom, pixels.data(), &info, DIB_RGB_COLORS);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+std::string placeOf(HWND control) {
+  RECT r = rectInParent(control);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+         std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+}
+
+TEST_F(DisplayChange, ANewResolutionPlacesEveryGadgetAgainAndTheOldOneExactlyBack) {
+  HBITMAP picture =
+      makePicture(100, 100, 24, [](int x, int) { return x < 50 ? 0xC03020u : 0x2040C0u; });
+  HWND button = (HWND)Gadget_Button(1, 5, 110, 750, 25, L"Lancer un tirage");
+  HWND image = (HWND)Gadget_Image(2, 110, 0, 100, 100, picture);
+  ASSERT_TRUE(button && image);
+  pump(100);
+  const std::vector<uint32_t> before = clientPixels(window);
+  const LOGFONTW font96 = fontOf(button);
+  const HFONT old = (HFONT)SendMessageW(button, WM_GETFONT, 0, 0);
+  const int64_t fonts = Account_Live(ACCOUNT_FONT);
+  takeEvents();
+
+  // The size to suggest holds the design size at 192 dpi in the frame drawn at 192 dpi.
+  SIZE outer = {};
+  ASSERT_EQ(SendMessageW(window, 0x02E4 /* WM_GETDPISCALEDSIZE */, 192, (LPARAM)&outer), TRUE);
+  typedef BOOL(WINAPI * AdjustForDpi)(RECT*, DWORD, BOOL, DWORD, UINT);
+  AdjustForDpi forDpi = (AdjustForDpi)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"),
+                                                            "AdjustWindowRectExForDpi");
+  DWORD style = (DWORD)GetWindowLongPtrW(window, GWL_STYLE);
+  DWORD exStyle = (DWORD)GetWindowLongPtrW(window, GWL_EXSTYLE);
+  RECT at192 = {0, 0, 1520, 280}, suggested = at192;
+  forDpi ? forDpi(&at192, style, FALSE, exStyle, 192)
+         : AdjustWindowRectEx(&at192, style, FALSE, exStyle);
+  EXPECT_EQ(outer.cx * 10000 + outer.cy,
+            (at192.right - at192.left) * 10000 + at192.bottom - at192.top);
+  // What Windows suggests: that client in the frame the window has (Wine draws every frame at
+  // the system's resolution, Windows at the monitor's, which the answer above was for).
+  AdjustWindowRectEx(&suggested, style, FALSE, exStyle);
+  OffsetRect(&suggested, start.left - suggested.left, start.top - suggested.top);
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(192, 192), (LPARAM)&suggested);
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right * 10000 + client.bottom, 1520 * 10000 + 280);
+  EXPECT_EQ(placeOf(button), "10,220 1500x50");
+  EXPECT_EQ(placeOf(image), "220,0 100x100") << "moved; its picture decides its size";
+  EXPECT_NEAR(fontOf(button).lfHeight, 2 * font96.lfHeight, 1);
+  EXPECT_EQ(fontOf(image).lfHeight, fontOf(button).lfHeight) << "every gadget of the old font";
+  EXPECT_EQ(GetObjectType(old), 0u) << "the 96-dpi font is deleted";
+  EXPECT_EQ(Account_Live(ACCOUNT_FONT), fonts);
+  EXPECT_EQ(displayEvents(), 1);
+
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&start);
+  GetClientRect(window, &client);
+  EXPECT_EQ(client.right * 10000 + client.bottom, 760 * 10000 + 140);
+  EXPECT_EQ(placeOf(button), "5,110 750x25");
+  EXPECT_EQ(placeOf(image), "110,0 100x100");
+  EXPECT_EQ(fontOf(button).lfHeight, font96.lfHeight);
+  EXPECT_EQ(Account_Live(ACCOUNT_FONT), fonts);
+  EXPECT_EQ(displayEvents(), 1);
+  pump(100);
+  EXPECT_TRUE(clientPixels(window) == before) << "the window is drawn as it was at the start";
+  Gadget_Free(OBJECT_ALL);
+  DeleteObject(picture);
+}
+
+// Font, colours, high contrast and theme alter what the program draws; other settings do not.
+// However many came before the program looked, one event tells it.
+TEST_F(DisplayChange, SystemChangesThatAlterTheDrawingQueueOneEvent) {
+  // A gadget of another window shares the default font, which is made again for every change.
+  HWND other = (HWND)Window_Open(1, 0, 200, 200, 100, L"Other", WINDOW_KEEP_GADGET_LIST);
+  GadgetList_Use(other);
+  HWND elsewhere = (HWND)Gadget_Button(3, 0, 0, 50, 20, L"b");
+  GadgetList_Use(window);
+  const int64_t fonts = Account_Live(ACCOUNT_FONT);
+  struct Case {
+    UINT message;
+    WPARAM action;
+    const wchar_t* area;
+    int events;
+  } cases[] = {{WM_SYSCOLORCHANGE, 0, nullptr, 1},
+               {WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, nullptr, 1},
+               {WM_SETTINGCHANGE, 0, L"WindowMetrics", 1},
+               {WM_THEMECHANGED, 0, nullptr, 1},
+               {WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, nullptr, 0},
+               {WM_SETTINGCHANGE, 0, L"intl", 0}};
+  for (const Case& c : cases) {
+    SendMessageW(window, c.message, c.action, (LPARAM)c.area);
+    SendMessageW(window, WM_TIMER, 1, 0);  // an event between, which the queue cannot fold
+    SendMessageW(window, c.message, c.action, (LPARAM)c.area);
+    EXPECT_EQ(displayEvents(), c.events) << c.message << " " << c.action;
+    EXPECT_EQ(Account_Live(ACCOUNT_FONT), fonts) << "a font made again replaces the old one";
+    EXPECT_EQ(GetObjectType((HGDIOBJ)SendMessageW(elsewhere, WM_GETFONT, 0, 0)), (DWORD)OBJ_FONT)
+        << c.message << " " << c.action << ": a gadget of another window kept a deleted font";
+  }
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// Desktop scaling: the identity in this program, and MulDiv rounding when a build is DPI-aware.
+// Desktop scaling: the identity with the switch off, MulDiv rounding with it on, and the
+// resolution a window is shown at.
 #include <gtest/gtest.h>
 
 #include "gui/scaling.h"
@@ -6,7 +7,7 @@
 namespace {
 
 TEST(Scaling, IsTheIdentityWhenNotDpiAware) {
-  Scaling_Start();
+  scaling_detail::configure(false, 144, 144);
   for (int32_t v : {0, 1, 5, 760, 140, -1, -300, -65535, 2000000}) {
     EXPECT_EQ(Scale_X(v), v);
     EXPECT_EQ(Scale_Y(v), v);
@@ -19,6 +20,10 @@ TEST(Scaling, IsTheIdentityWhenNotDpiAware) {
   EXPECT_EQ(w, 750);
   EXPECT_EQ(h, -25);
   EXPECT_EQ(Scaling_FactorX(), 1.0);
+  EXPECT_EQ(Scaling_Dpi(), 96);
+  Scaling_Use(144);  // the switch is off: nothing to follow
+  EXPECT_EQ(Scale_X(760), 760);
+  scaling_detail::reset();
 }
 
 TEST(Scaling, RoundsToNearestWhenDpiAware) {
@@ -39,6 +44,36 @@ TEST(Scaling, RoundsToNearestWhenDpiAware) {
   EXPECT_EQ(Scale_X(760), 760);
   scaling_detail::configure(false, 96, 96);
   EXPECT_EQ(Scale_X(760), 760);
+  scaling_detail::reset();
+}
+
+// The build is DPI-aware: a window moved to another monitor makes its resolution the one every
+// conversion uses, in both directions; a resolution of nothing or less is no resolution.
+TEST(Scaling, TheBuildFollowsTheResolutionItIsGiven) {
+  scaling_detail::reset();
+  Scaling_Use(144);
+  EXPECT_EQ(Scaling_Dpi(), 144);
+  EXPECT_EQ(Scale_X(760), 1140);
+  EXPECT_EQ(Scale_Y(140), 210);
+  for (int32_t ignored : {0, -1, -96}) {
+    Scaling_Use(ignored);
+    EXPECT_EQ(Scaling_Dpi(), 144) << ignored;
+    EXPECT_EQ(Scale_X(760), 1140) << ignored;
+  }
+  scaling_detail::reset();
+}
+
+TEST(Scaling, AWindowsResolutionIsTheOneTheSystemGivesIt) {
+  HWND window = CreateWindowExW(0, L"STATIC", L"dpi", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(window, nullptr);
+  typedef UINT(WINAPI * ForWindow)(HWND);
+  ForWindow forWindow =
+      (ForWindow)(void*)GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow");
+  int32_t dpi = Scaling_WindowDpi(window);
+  EXPECT_GT(dpi, 0);
+  EXPECT_EQ(dpi, forWindow ? (int32_t)forWindow(window) : dpi);
+  DestroyWindow(window);
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "app/draw.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
+#include "gui/scaling.h"
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/accounting.h"
@@ -33,6 +34,7 @@
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
 #include "tests/support/bad_pictures.h"
+#include "tests/support/image_fixture.h"
 #include "tests/support/import_patch_win.h"
 #include "tests/support/pictures.h"
 #include "tests/support/soak_win.h"
@@ -481,6 +483,56 @@ TEST_F(Soak, CopyLeavesItsBlockToTheClipboardOrFreesIt) {
   EXPECT_EQ(g_globalFrees, 1) << "the block the clipboard did not take was not freed";
   patchImport("OpenClipboard", realOpen, "user32.dll");
   patchImport("GlobalFree", (void*)realGlobalFree);
+}
+
+// The files tried at a display scale: the smallest drawn at or above it, then the larger ones,
+// then the smaller ones from the largest, and the plain file last.
+TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
+  const std::vector<int32_t> cases[] = {{100, 100},
+                                        {125, 125, 150, 200, 300, 400, 100},
+                                        {150, 150, 200, 300, 400, 125, 100},
+                                        {175, 200, 300, 400, 150, 125, 100},
+                                        {500, 400, 300, 200, 150, 125, 100}};
+  for (const std::vector<int32_t>& c : cases) {  // the scale, then the order
+    int32_t order[6] = {};
+    int32_t count = Slot_ScaleOrder(c[0], order);
+    EXPECT_EQ(std::vector<int32_t>(order, order + count),
+              std::vector<int32_t>(c.begin() + 1, c.end()));
+  }
+}
+
+Bytes flatPng(int side, uint32_t rgb) {
+  PngSpec s;
+  s.width = s.height = side;
+  Bytes row;
+  for (int x = 0; x < side; x++)
+    row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb});
+  s.rows.assign((size_t)side, row);
+  return encodePng(s);
+}
+
+// A slot's picture at 200 %: the file drawn for it as it is, else (that file damaged) the plain
+// one resampled; at 150 % the plain one at one and a half times its size.
+TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
+  const std::string dir = folder_ + "GFX\\Scaled\\";
+  CreateDirectoryA(dir.c_str(), nullptr);
+  ASSERT_TRUE(writeFile(dir + "3.png", flatPng(100, 0x2040C0)));
+  ASSERT_TRUE(writeFile(dir + "3.scale-200.png", flatPng(200, 0xC04020)));
+  const int32_t three = 3, dpis[] = {192, 192, 144}, sides[] = {200, 200, 150};
+  const uint32_t colours[] = {0xC04020, 0x2040C0, 0x2040C0};
+  for (int i = 0; i < 3; i++) {
+    if (i == 1) writeFile(dir + "3.scale-200.png", Bytes(64, 'x'));
+    Scaling_Use(dpis[i]);
+    EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three), 0) << i;
+    EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), sides[i] * 1001) << i;
+    if (!Image_Handle(40)) continue;
+    EXPECT_EQ(pixelAt(viewOf(40), sides[i] / 2, sides[i] / 2) & 0xFFFFFF, colours[i]) << i;
+  }
+  scaling_detail::reset();
+  Image_Free(40);
+  DeleteFileA((dir + "3.png").c_str());
+  DeleteFileA((dir + "3.scale-200.png").c_str());
+  RemoveDirectoryA(dir.c_str());
 }
 
 }  // namespace
