@@ -197,8 +197,8 @@ bool loadFloor(wchar_t names[7][32]) {
 // Where a draw's loads spend their time at this resolution, in microseconds a draw (medians of
 // `rounds`): the seven Slot_LoadPicture calls of the last draw's values with each folder's
 // listing as the draw makes them, the opens of the qualifier names that loads without the
-// listing would try in vain before the file they read, and the plain reads and decodes of those
-// files. What is left of the loads is the listing, the resampling and its bitmap.
+// listing would try in vain before the file they read, and the reads and decodes of the files
+// read. What is left of the loads is the listing, the resampling and its bitmap.
 void loadPhases(int rounds) {
   wchar_t names[7][32];
   lastNames(names);
@@ -217,25 +217,29 @@ void loadPhases(int rounds) {
       if (k == 4 || k == 6) Slot_ForgetListing();
     }
     double t1 = now();
+    // Each name in the load's order, as a load without the listing tries them, each timed.
+    double vain = 0, read = 0;
     misses = 0;
     for (int k = 0; k < 7; k++)
-      for (int32_t i = 0; i < count && order[i] != 100; i++) {
-        wchar_t qualified[48];
-        swprintf(qualified, 48, L"%.*ls.scale-%d.png", (int)(wcslen(names[k]) - 4), names[k],
-                 (int)order[i]);
-        if (Image_LoadWithin(kFloorImages + k, qualified, 0, SLOT_PICTURE_MAX_SIDE)) break;
+      for (int32_t i = 0; i < count; i++) {
+        wchar_t name[48];
+        if (order[i] == 100) wcscpy(name, names[k]);
+        else
+          swprintf(name, 48, L"%.*ls.scale-%d.png", (int)(wcslen(names[k]) - 4), names[k],
+                   (int)order[i]);
+        double t = now();
+        bool found = Image_LoadWithin(kFloorImages + k, name, 0, SLOT_PICTURE_MAX_SIDE) != 0;
+        (found ? read : vain) += now() - t;
+        if (found) break;
         misses++;
       }
-    double t2 = now();
-    for (int k = 0; k < 7; k++) Image_LoadWithin(kFloorImages + k, names[k], 0, 1024);
-    double t3 = now();
     whole.push_back(t1 - t0);
-    missing.push_back(t2 - t1);
-    decode.push_back(t3 - t2);
+    missing.push_back(vain);
+    decode.push_back(read);
   }
   for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
   printf("loads of a draw: median %.1f us; names opened in vain without a listing (%d): %.1f us; "
-         "plain reads and decodes: %.1f us\n",
+         "reads and decodes of the files used: %.1f us\n",
          summarise(whole).median, misses, summarise(missing).median, summarise(decode).median);
 }
 
