@@ -1,6 +1,6 @@
 // One full draw against two floors, under Wine.
 //
-//   bench_draw FOLDER [DRAWS]
+//   bench_draw FOLDER [DRAWS [program]]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
@@ -19,10 +19,18 @@
 // load from elsewhere falls on all alike. Times are wall-clock (QueryPerformanceCounter):
 // painting happens partly in the X server, which no thread time of this process would see.
 // Prints one line per side with the median and the quartiles in microseconds, then the ratios.
+//
+// With "program" after DRAWS only the program runs, at the resolution the prefix gives it
+// (scripts/bench sets LogPixels before each run): the floor draws at 96 dpi whatever the
+// display, so neither it nor the pixel check has a part there. Each draw's time is printed too,
+// so that runs at two resolutions taken in turn can be pooled, with the resolution, the client
+// size and the first slot's picture size the program ended with, which tell that the run was
+// really at that resolution.
 #include <windows.h>
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <algorithm>
 #include <vector>
@@ -32,6 +40,7 @@
 #include "bench/summary.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
+#include "gui/scaling.h"
 #include "gui/window.h"
 #include "image/image.h"
 #include "runtime/memory.h"
@@ -185,11 +194,103 @@ bool loadFloor(wchar_t names[7][32]) {
   return ok;
 }
 
+// Where a draw's loads spend their time at this resolution, in microseconds a draw (medians of
+// `rounds`): the seven Slot_LoadPicture calls of the last draw's values with each folder's
+// listing as the draw makes them, the opens of the qualifier names that loads without the
+// listing would try in vain before the file they read, and the reads and decodes of the files
+// read. What is left of the loads is the listing, the resampling and its bitmap.
+void loadPhases(int rounds) {
+  wchar_t names[7][32];
+  lastNames(names);
+  int values[7];
+  lastValues(values);
+  int32_t order[6];
+  int32_t count = Slot_ScaleOrder(MulDiv(Scaling_Dpi(), 100, 96), order);
+  std::vector<double> whole, missing, decode;
+  int misses = 0;
+  for (int r = 0; r < rounds; r++) {
+    double t0 = now();
+    for (int k = 0; k < 7; k++) {
+      const Char16* folder = k < 5 ? g_program.ballsPath : g_program.starsPath;
+      if (k == 0 || k == 5) Slot_ListFolder(folder);
+      Slot_LoadPicture(kFloorImages + k, folder, &values[k]);
+      if (k == 4 || k == 6) Slot_ForgetListing();
+    }
+    double t1 = now();
+    // Each name in the load's order, as a load without the listing tries them, each timed.
+    double vain = 0, read = 0;
+    misses = 0;
+    for (int k = 0; k < 7; k++)
+      for (int32_t i = 0; i < count; i++) {
+        wchar_t name[48];
+        if (order[i] == 100) wcscpy(name, names[k]);
+        else
+          swprintf(name, 48, L"%.*ls.scale-%d.png", (int)(wcslen(names[k]) - 4), names[k],
+                   (int)order[i]);
+        double t = now();
+        bool found = Image_LoadWithin(kFloorImages + k, name, 0, SLOT_PICTURE_MAX_SIDE) != 0;
+        (found ? read : vain) += now() - t;
+        if (found) break;
+        misses++;
+      }
+    whole.push_back(t1 - t0);
+    missing.push_back(vain);
+    decode.push_back(read);
+  }
+  for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
+  printf("loads of a draw: median %.1f us; names opened in vain without a listing (%d): %.1f us; "
+         "reads and decodes of the files used: %.1f us\n",
+         summarise(whole).median, misses, summarise(missing).median, summarise(decode).median);
+}
+
+// The program's draws alone, at the prefix's resolution.
+int programOnly(int draws) {
+  for (int i = 0; i < 5; i++) {  // warm-up, as below
+    Draw_Balls();
+    Draw_Stars();
+    settle();
+  }
+  std::vector<double> drawTimes, procedureTimes;
+  for (int i = 0; i < draws; i++) {
+    double t0 = now();
+    Draw_Balls();
+    Draw_Stars();
+    double tm = now();
+    settle();
+    procedureTimes.push_back(tm - t0);
+    drawTimes.push_back(now() - t0);
+  }
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    if (g_program.slots[slot] != SLOT_PICTURE) {
+      fprintf(stderr, "bench_draw: slot %d shows no drawn picture\n", (int)slot);
+      return 1;
+    }
+  loadPhases(draws < 40 ? draws : 40);
+  RECT client;
+  GetClientRect(Window_Handle(0), &client);
+  printf("dpi %d, client %ld x %ld, slot picture %d x %d\n", (int)Scaling_Dpi(), client.right,
+         client.bottom, (int)Image_Width(1), (int)Image_Height(1));
+  Summary d = summarise(drawTimes), p = summarise(procedureTimes);
+  printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, d.median, d.q1, d.q3);
+  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
+         p.median);
+  printf("samples");
+  for (double t : drawTimes) printf(" %.1f", t);
+  printf("\nprocedure samples");
+  for (double t : procedureTimes) printf(" %.1f", t);
+  printf("\n");
+  fflush(stdout);
+  Runtime_End();
+  TempString_End();
+  HeapDestroy(g_programHeap);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS]\n");
+    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program]]\n");
     return 2;
   }
   int draws = argc > 2 ? atoi(argv[2]) : 200;
@@ -203,6 +304,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   settle();
+  if (argc > 3 && strcmp(argv[3], "program") == 0) return programOnly(draws);
   if (!Floor_Start(GetModuleHandleW(nullptr), false)) {
     fprintf(stderr, "bench_draw: the floor's start-up failed\n");
     return 1;

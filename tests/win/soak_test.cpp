@@ -235,6 +235,41 @@ TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
                                               L"GFX\\Balls\\6.png"}));
 }
 
+// At 150 % a draw opens only the scaled files its folder holds, and after one that cannot be
+// read the plain file; from a folder that holds none, the plain files straight away. Every
+// slot then shows its picture at 150 pixels.
+TEST_F(Soak, AtAScaleADrawOpensOnlyTheScaledFilesThatAreThere) {
+  const std::string balls = folder_ + "GFX\\Balls\\";
+  for (int v = 0; v < 50; v++)
+    ASSERT_TRUE(writeFile(balls + std::to_string(v) + ".scale-200.png",
+                          samplePng(6, 8, false, false, 200, 200)));
+  ASSERT_TRUE(writeFile(balls + "9.scale-200.png", Bytes{'n', 'o', 't'}));
+  scaling_detail::configure(true, 144, 144);
+  realCreateFile = (CreateFileFn)patchImport("CreateFileW", (void*)observedCreateFile);
+  ASSERT_NE(realCreateFile, nullptr);
+  ReferenceGenerator reference;
+  reference.seed(0);
+  Random_Seed(0);
+  g_opened.clear();
+  bool drawn = drawOnce();
+  patchImport("CreateFileW", (void*)realCreateFile);
+  std::vector<std::wstring> plain, expected;
+  reference.drawNames("GFX\\Balls\\", 50, 5, &plain);  // 33, 16, 9, 8, 6
+  for (const std::wstring& name : plain) {
+    expected.push_back(name.substr(0, name.size() - 4) + L".scale-200.png");
+    if (name == L"GFX\\Balls\\9.png") expected.push_back(name);
+  }
+  reference.drawNames("GFX\\Stars\\", 12, 2, &expected);
+  EXPECT_TRUE(drawn);
+  EXPECT_EQ(g_opened, expected);
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
+    EXPECT_EQ(Image_Width(slot), 150) << slot;
+  }
+  scaling_detail::reset();
+  for (int v = 0; v < 50; v++) DeleteFileA((balls + std::to_string(v) + ".scale-200.png").c_str());
+}
+
 size_t otherHeapBytes() { return sample(0).otherHeapBytes; }
 
 // Wine's STATIC control keeps a 12-byte block on the process heap for every control that is
