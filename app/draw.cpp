@@ -85,9 +85,7 @@ void draw(const Group& group) {
   if (!pool) return;  // its allocation failed at start-up: there is nothing to draw from
   for (int32_t i = 0; i < group.poolSize; ++i) pool[i] = i;
   Array_Shuffle(pool);
-  Slot_ListFolder(*group.path);
   for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, pool[slot]);
-  Slot_ForgetListing();
 }
 
 }  // namespace
@@ -106,7 +104,6 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
 void Slots_Show() {
   static const Group* const kGroups[] = {&kBalls, &kStars};
   for (const Group* group : kGroups) {
-    Slot_ListFolder(*group->path);
     // A placeholder that can no longer be read goes: never one sized for another resolution.
     if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr))
       Image_Free(group->placeholder);
@@ -115,7 +112,6 @@ void Slots_Show() {
       if (g_program.drawn[number]) show_value(*group, slot, g_program.values[number]);
       else Slot_ShowPlaceholder(number, group->firstX + SLOT_SPACING * slot, group->placeholder);
     }
-    Slot_ForgetListing();
   }
 }
 

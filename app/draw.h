@@ -58,13 +58,6 @@ intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* 
 // last; their count.
 int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]);
 
-// Lists the files drawn for a scale in `folder` once, for a group of loads made together: until
-// Slot_ForgetListing, loads from that folder try only the scaled names it found (a name that is
-// not there costs a failed open each). Nothing at 100 % or below, where only the plain file is
-// tried; a folder that cannot be listed leaves every name to be tried.
-void Slot_ListFolder(const Char16* folder);
-void Slot_ForgetListing();
-
 // Loads both placeholders and shows in every slot its drawn value, or the placeholder before
 // the slot's first draw: at start-up, and again whenever the display changed (resolution, font,
 // colours), so that pictures and cards are remade at once for it.

@@ -195,10 +195,9 @@ bool loadFloor(wchar_t names[7][32]) {
 }
 
 // Where a draw's loads spend their time at this resolution, in microseconds a draw (medians of
-// `rounds`): the seven Slot_LoadPicture calls of the last draw's values with each folder's
-// listing as the draw makes them, the opens of the qualifier names that loads without the
-// listing would try in vain before the file they read, and the reads and decodes of the files
-// read. What is left of the loads is the listing, the resampling and its bitmap.
+// `rounds`): the seven Slot_LoadPicture calls of the last draw's values, the opens of the
+// qualifier names they try in vain before the file they read, and the reads and decodes of the
+// files read. What is left of the loads is the resampling and its bitmap.
 void loadPhases(int rounds) {
   wchar_t names[7][32];
   lastNames(names);
@@ -212,12 +211,10 @@ void loadPhases(int rounds) {
     double t0 = now();
     for (int k = 0; k < 7; k++) {
       const Char16* folder = k < 5 ? g_program.ballsPath : g_program.starsPath;
-      if (k == 0 || k == 5) Slot_ListFolder(folder);
       Slot_LoadPicture(kFloorImages + k, folder, &values[k]);
-      if (k == 4 || k == 6) Slot_ForgetListing();
     }
     double t1 = now();
-    // Each name in the load's order, as a load without the listing tries them, each timed.
+    // Each name in the load's order, as the load tries them, each timed.
     double vain = 0, read = 0;
     misses = 0;
     for (int k = 0; k < 7; k++)
@@ -238,7 +235,7 @@ void loadPhases(int rounds) {
     decode.push_back(read);
   }
   for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
-  printf("loads of a draw: median %.1f us; names opened in vain without a listing (%d): %.1f us; "
+  printf("loads of a draw: median %.1f us; names opened in vain (%d): %.1f us; "
          "reads and decodes of the files used: %.1f us\n",
          summarise(whole).median, misses, summarise(missing).median, summarise(decode).median);
 }

@@ -235,10 +235,10 @@ TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
                                               L"GFX\\Balls\\6.png"}));
 }
 
-// At 150 % a draw opens only the scaled files its folder holds, and after one that cannot be
-// read the plain file; from a folder that holds none, the plain files straight away. Every
-// slot then shows its picture at 150 pixels.
-TEST_F(Soak, AtAScaleADrawOpensOnlyTheScaledFilesThatAreThere) {
+// At 150 % a draw tries the scaled names best first and stops at the first file it can read;
+// after one that cannot be read it goes on to the next, the plain file last. Every slot then
+// shows its picture at 150 pixels.
+TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   const std::string balls = folder_ + "GFX\\Balls\\";
   for (int v = 0; v < 50; v++)
     ASSERT_TRUE(writeFile(balls + std::to_string(v) + ".scale-200.png",
@@ -253,13 +253,20 @@ TEST_F(Soak, AtAScaleADrawOpensOnlyTheScaledFilesThatAreThere) {
   g_opened.clear();
   bool drawn = drawOnce();
   patchImport("CreateFileW", (void*)realCreateFile);
+  // At 150 %: 150 (not there), then 200, which only 9 cannot read; every star has the plain file
+  // alone, found after every qualifier was tried.
   std::vector<std::wstring> plain, expected;
   reference.drawNames("GFX\\Balls\\", 50, 5, &plain);  // 33, 16, 9, 8, 6
+  reference.drawNames("GFX\\Stars\\", 12, 2, &plain);
   for (const std::wstring& name : plain) {
-    expected.push_back(name.substr(0, name.size() - 4) + L".scale-200.png");
-    if (name == L"GFX\\Balls\\9.png") expected.push_back(name);
+    std::wstring stem = name.substr(0, name.size() - 4);
+    bool sharp = name.find(L"Balls") != std::wstring::npos && name != L"GFX\\Balls\\9.png";
+    for (const wchar_t* q : {L"150", L"200", L"300", L"400", L"125"}) {
+      expected.push_back(stem + L".scale-" + q + L".png");
+      if (sharp && q[0] == L'2') break;
+    }
+    if (!sharp) expected.push_back(name);
   }
-  reference.drawNames("GFX\\Stars\\", 12, 2, &expected);
   EXPECT_TRUE(drawn);
   EXPECT_EQ(g_opened, expected);
   for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
