@@ -10,6 +10,7 @@
 #include "app/draw.h"
 
 #include "gui/gadget.h"
+#include "gui/scaling.h"
 #include "image/image.h"
 #include "runtime/random.h"
 #include "runtime/tempstring.h"
@@ -55,7 +56,10 @@ intptr_t show_image(intptr_t number, int32_t x, intptr_t image) {
   HANDLE handle = (HANDLE)Image_Handle(image);
   int32_t height = Image_Height(image);
   int32_t width = Image_Width(image);
-  return Gadget_Image(number, x, 0, width, height, handle);
+  // The picture is loaded at the window's resolution already: its size in design units, so
+  // that the control is made at the size it keeps and covers no neighbour in between.
+  int32_t dpi = Scaling_Dpi();
+  return Gadget_Image(number, x, 0, MulDiv(width, 96, dpi), MulDiv(height, 96, dpi), handle);
 }
 
 void show_value(const Group& group, int32_t slot, int32_t value) {
