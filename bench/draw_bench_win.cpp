@@ -240,6 +240,41 @@ void loadPhases(int rounds) {
          summarise(whole).median, misses, summarise(missing).median, summarise(decode).median);
 }
 
+// One timed draw of the program: the whole step, and the draw procedures alone.
+void timeDraw(std::vector<double>* drawTimes, std::vector<double>* procedureTimes) {
+  double t0 = now();
+  Draw_Balls();
+  Draw_Stars();
+  double tm = now();
+  settle();
+  procedureTimes->push_back(tm - t0);
+  drawTimes->push_back(now() - t0);
+}
+
+// After the timed draws every slot must show a drawn picture, or nothing was measured.
+bool everySlotDrawn() {
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
+    if (g_program.slots[slot] != SLOT_PICTURE) {
+      fprintf(stderr, "bench_draw: slot %d shows no drawn picture\n", (int)slot);
+      return false;
+    }
+  return true;
+}
+
+void printDraws(const std::vector<double>& drawTimes, const std::vector<double>& procedureTimes) {
+  Summary d = summarise(drawTimes), p = summarise(procedureTimes);
+  printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", (int)drawTimes.size(), d.median,
+         d.q1, d.q3);
+  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
+         p.median);
+}
+
+void endRuntime() {
+  Runtime_End();
+  TempString_End();
+  HeapDestroy(g_programHeap);
+}
+
 // The program's draws alone, at the prefix's resolution.
 int programOnly(int draws) {
   for (int i = 0; i < 5; i++) {  // warm-up, as below
@@ -248,38 +283,21 @@ int programOnly(int draws) {
     settle();
   }
   std::vector<double> drawTimes, procedureTimes;
-  for (int i = 0; i < draws; i++) {
-    double t0 = now();
-    Draw_Balls();
-    Draw_Stars();
-    double tm = now();
-    settle();
-    procedureTimes.push_back(tm - t0);
-    drawTimes.push_back(now() - t0);
-  }
-  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
-    if (g_program.slots[slot] != SLOT_PICTURE) {
-      fprintf(stderr, "bench_draw: slot %d shows no drawn picture\n", (int)slot);
-      return 1;
-    }
+  for (int i = 0; i < draws; i++) timeDraw(&drawTimes, &procedureTimes);
+  if (!everySlotDrawn()) return 1;
   loadPhases(draws < 40 ? draws : 40);
   RECT client;
   GetClientRect(Window_Handle(0), &client);
   printf("dpi %d, client %ld x %ld, slot picture %d x %d\n", (int)Scaling_Dpi(), client.right,
          client.bottom, (int)Image_Width(1), (int)Image_Height(1));
-  Summary d = summarise(drawTimes), p = summarise(procedureTimes);
-  printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, d.median, d.q1, d.q3);
-  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
-         p.median);
+  printDraws(drawTimes, procedureTimes);
   printf("samples");
   for (double t : drawTimes) printf(" %.1f", t);
   printf("\nprocedure samples");
   for (double t : procedureTimes) printf(" %.1f", t);
   printf("\n");
   fflush(stdout);
-  Runtime_End();
-  TempString_End();
-  HeapDestroy(g_programHeap);
+  endRuntime();
   return 0;
 }
 
@@ -334,12 +352,7 @@ int main(int argc, char** argv) {
       mark(side);
       double t0 = now();
       if (side == 0) {
-        Draw_Balls();
-        Draw_Stars();
-        double tm = now();
-        settle();
-        procedureTimes.push_back(tm - t0);
-        drawTimes.push_back(now() - t0);
+        timeDraw(&drawTimes, &procedureTimes);
       } else if (side == 1) {
         bareDraw();
         bareTimes.push_back(now() - t0);
@@ -351,21 +364,14 @@ int main(int argc, char** argv) {
       }
     }
   }
-  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8})
-    if (g_program.slots[slot] != SLOT_PICTURE) {
-      fprintf(stderr, "bench_draw: slot %d shows no drawn picture\n", (int)slot);
-      return 1;
-    }
+  if (!everySlotDrawn()) return 1;
 
   mark(3);
   bareDraw();  // the last round may have ended with the program's draw
   if (!sameScreens("the timed draws")) return 1;
 
-  Summary d = summarise(drawTimes), p = summarise(procedureTimes), f = summarise(floorTimes);
-  Summary b = summarise(bareTimes);
-  printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, d.median, d.q1, d.q3);
-  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
-         p.median);
+  Summary d = summarise(drawTimes), f = summarise(floorTimes), b = summarise(bareTimes);
+  printDraws(drawTimes, procedureTimes);
   printf("bare  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, b.median, b.q1, b.q3);
   printf("floor %d runs: median %.1f us (quartiles %.1f, %.1f)\n", draws, f.median, f.q1, f.q3);
   printf("ratio to the bare program %.3f\n", d.median / b.median);
@@ -374,8 +380,6 @@ int main(int argc, char** argv) {
 
   Floor_End();
   for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
-  Runtime_End();
-  TempString_End();
-  HeapDestroy(g_programHeap);
+  endRuntime();
   return 0;
 }
