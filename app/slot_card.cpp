@@ -39,8 +39,8 @@ void drawPlaceholder(HDC dc, HANDLE picture) {
 // The interface's own font at the window's resolution, bold, with digits about half the card
 // high.
 HFONT numberFont(int32_t width, int32_t height) {
-  LOGFONTW font = {};
-  if (!Gadget_MessageFont(Scaling_Dpi(), &font)) font = LOGFONTW{};
+  LOGFONTW font = {};  // unread, the system's default face
+  Gadget_MessageFont(Scaling_Dpi(), &font);
   int32_t side = width < height ? width : height;
   font.lfHeight = -(side / 2);
   font.lfWidth = 0;

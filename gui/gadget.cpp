@@ -357,19 +357,18 @@ struct RescaleWalk {
 // A gadget that uses the old default font takes the new one.
 BOOL CALLBACK refontGadget(HWND child, LPARAM walkParam) {
   const RescaleWalk* walk = (const RescaleWalk*)walkParam;
-  if (walk->newFont && gadget_detail::recordOf(child) &&
+  if (gadget_detail::recordOf(child) &&
       (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
     SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
   return TRUE;
 }
 
-// The gadgets of the program's other windows share the default font, which is deleted after.
 BOOL CALLBACK refontWindow(HWND window, LPARAM walkParam) {
   EnumChildWindows(window, refontGadget, walkParam);
   return TRUE;
 }
 
-BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
+BOOL CALLBACK rescaleGadget(HWND child, LPARAM) {
   GadgetRecord* record = gadget_detail::recordOf(child);
   if (!record) return TRUE;
   int32_t x = record->designX, y = record->designY;
@@ -381,7 +380,7 @@ BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
                  SendMessageW(child, STM_GETIMAGE, 0, 0);
   if (picture) flags |= SWP_NOSIZE;
   SetWindowPos(child, nullptr, x, y, width, height, flags);
-  return refontGadget(child, walkParam);
+  return TRUE;
 }
 
 }  // namespace
@@ -422,7 +421,8 @@ void Gadget_Rescale(HWND window) {
     GadgetState* s = state();
     if (s && s->font == walk.oldFont) s->font = walk.newFont;
   }
-  EnumChildWindows(window, rescaleGadget, (LPARAM)&walk);
+  EnumChildWindows(window, rescaleGadget, 0);
+  // The default font is shared by the gadgets of every window of the program.
   if (walk.newFont) EnumThreadWindows(GetCurrentThreadId(), refontWindow, (LPARAM)&walk);
   // No gadget uses the old font any more (a stock font is never deleted).
   if (walk.newFont && oldCreated && walk.oldFont) {

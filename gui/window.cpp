@@ -117,17 +117,34 @@ SIZE outerSizeAt(HWND window, const WindowRecord* record, int32_t dpi) {
   return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
-// The window moved to a monitor of another resolution: it takes the rectangle Windows
-// suggests, its gadgets and their font follow, and the program is told to redraw its pictures.
+// The gadgets and their font follow the resolution and the message font, and the program is
+// told to redraw its pictures.
+void followDisplay(HWND window, intptr_t number) {
+  Gadget_Rescale(window);
+  postDisplayChanged(number);
+}
+
+// The window moved to a monitor of another resolution: it takes the rectangle Windows suggests.
 LRESULT onDpiChanged(HWND window, intptr_t number, WPARAM wParam, const RECT* suggested) {
   Scaling_Use((int32_t)LOWORD(wParam));
   if (suggested)
     SetWindowPos(window, nullptr, suggested->left, suggested->top,
                  suggested->right - suggested->left, suggested->bottom - suggested->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  Gadget_Rescale(window);
-  postDisplayChanged(number);
+  followDisplay(window, number);
   return 0;
+}
+
+// The window was sized at the desktop's resolution before it existed; on a monitor of another
+// one (the program started on a second screen) it takes that monitor's, as later moves do.
+void adoptResolution(HWND window, WindowRecord* record) {
+  int32_t dpi = Scaling_WindowDpi(window);
+  if (dpi <= 0 || dpi == Scaling_Dpi()) return;
+  Scaling_Use(dpi);
+  if (Scaling_Dpi() != dpi) return;  // scaling is off
+  SIZE outer = outerSizeAt(window, record, dpi);
+  SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // Settings whose change alters what the program draws: the message font and other metrics,
@@ -225,8 +242,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_THEMECHANGED:
       if (!owner.own() || (message == WM_SETTINGCHANGE && !affectsDisplay(wParam, lParam)))
         return NOT_HANDLED;
-      Gadget_Rescale(window);  // the message font may have changed
-      postDisplayChanged(owner.number());
+      followDisplay(window, owner.number());  // the message font may have changed
       return NOT_HANDLED;
     case WM_DPICHANGED:
       if (!owner.own()) return NOT_HANDLED;
@@ -356,22 +372,6 @@ int showCommand(uint32_t style, bool noActivate) {
   if (style & WS_MAXIMIZE) return noActivate ? SW_SHOWNA : SW_SHOWMAXIMIZED;
   if (style & WS_MINIMIZE) return noActivate ? SW_SHOWMINNOACTIVE : SW_SHOWMINIMIZED;
   return noActivate ? SW_SHOWNOACTIVATE : SW_SHOWNORMAL;
-}
-
-}  // namespace
-
-namespace {
-
-// The window was sized at the desktop's resolution before it existed; on a monitor of another
-// one (the program started on a second screen) it takes that monitor's, as later moves do.
-void adoptResolution(HWND window, WindowRecord* record) {
-  int32_t dpi = Scaling_WindowDpi(window);
-  if (dpi <= 0 || dpi == Scaling_Dpi()) return;
-  Scaling_Use(dpi);
-  if (Scaling_Dpi() != dpi) return;  // scaling is off
-  SIZE outer = outerSizeAt(window, record, dpi);
-  SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 }  // namespace
