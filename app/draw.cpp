@@ -107,6 +107,7 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
 
 void Slots_Show() {
   static const Group* const kGroups[] = {&kBalls, &kStars};
+  Slot_ForgetPictures();  // they were made for the display as it was
   for (const Group* group : kGroups) {
     // A placeholder that can no longer be read goes: never one sized for another resolution.
     if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr))

@@ -8,6 +8,8 @@
 
 #include "runtime/platform.h"
 
+struct HashMap;
+
 // What an image slot's gadget is showing.
 enum SlotContent : int32_t {
   SLOT_NONE = 0,         // no gadget under the slot's number
@@ -40,6 +42,8 @@ struct ProgramState {
   SlotContent slots[9];  // by gadget number; 0, 6 and 9 are not image slots
   int32_t values[9];     // the value each slot was last given by a draw
   bool drawn[9];         // whether it was given one yet
+  HashMap* keptPictures;  // pictures resampled for the resolution, by file name
+  int32_t keptBytes;      // their pixels' bytes
 };
 
 extern ProgramState g_program;
@@ -54,6 +58,8 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder);
 // file's own pixels. The image's handle, or 0 when no candidate file could be shown (image
 // `number` may then hold anything: the caller replaces it).
 intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* value);
+// Forgets every picture kept at its resampled size (the resolution changed).
+void Slot_ForgetPictures();
 // The scale qualifiers tried at a display scale in percent, best first, the plain file (100)
 // last; their count.
 int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]);

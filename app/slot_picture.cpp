@@ -4,16 +4,34 @@
 // for a display scale and named as Windows names scaled resources: "12.scale-200.png" is the
 // picture of 12 drawn at twice the size. The best file for the scale is tried first; one that
 // cannot be read gives way to the next, then to the plain file.
+//
+// Resampling costs a millisecond or two a picture, more than the rest of its slot's draw, so a
+// resampled picture is kept under its file's name and a later draw of the same value copies it.
+// A kept picture stands only while its file keeps the size and the time of last writing it was
+// read with, and only at the resolution it was made for: a picture changed on disk shows at the
+// next draw, and every picture comes from its file's own pixels. At 96 dpi the files are shown
+// as they are and nothing is kept.
 #include "app/draw.h"
 
 #include "gui/scaling.h"
 #include "image/image.h"
+#include "runtime/registry.h"
 #include "runtime/tempstring.h"
 
 namespace {
 
 const int32_t kQualifiers[] = {125, 150, 200, 300, 400};
 const int32_t kQualifierCount = 5;
+// Enough for every value at 300 % (62 pictures of 300 x 300): beyond it pictures are not kept.
+const int32_t kKeptBytesMax = 24 << 20;
+
+struct KeptPicture {
+  intptr_t image;  // a dynamic image, the picture at the slot's size
+  int32_t dpi;
+  int32_t bytes;
+  DWORD sizeHigh, sizeLow;
+  FILETIME written;
+};
 
 // "GFX\Balls\12.scale-200.png", or "...\vide.png", in the string area from `start`.
 const Char16* fileName(int32_t start, const Char16* folder, const int32_t* value,
@@ -35,7 +53,69 @@ int32_t shownSize(int32_t pixels, int32_t dpi, int32_t qualifier) {
   return MulDiv(pixels, dpi * 100, qualifier * 96);
 }
 
+bool sameFile(const KeptPicture& kept, const WIN32_FILE_ATTRIBUTE_DATA& file, int32_t dpi) {
+  return kept.dpi == dpi && kept.sizeHigh == file.nFileSizeHigh &&
+         kept.sizeLow == file.nFileSizeLow &&
+         CompareFileTime(&kept.written, &file.ftLastWriteTime) == 0;
+}
+
+// Keeps image `number`, just resampled from file `name`, in place of what that name kept.
+void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& file,
+          int32_t dpi) {
+  HashMap*& kept = g_program.keptPictures;
+  if (!kept && !Map_Create(sizeof(KeptPicture), 0, nullptr, &kept, 64)) return;
+  if (KeptPicture* old = (KeptPicture*)Map_Find(kept, name)) {
+    Image_Free(old->image);
+    g_program.keptBytes -= old->bytes;
+    Map_DeleteCurrent(kept);
+  }
+  int32_t bytes = Image_Width(number) * Image_Height(number) * 4;
+  if (bytes > kKeptBytesMax - g_program.keptBytes) return;
+  intptr_t image = Image_Copy(OBJECT_DYNAMIC, number);
+  if (!image) return;
+  KeptPicture* entry = (KeptPicture*)Map_Add(kept, name, 0);
+  if (!entry) {
+    Image_Free(image);
+    return;
+  }
+  *entry = {image, dpi, bytes, file.nFileSizeHigh, file.nFileSizeLow, file.ftLastWriteTime};
+  g_program.keptBytes += bytes;
+}
+
+// Image `number` from file `name`, drawn for `qualifier` percent, at its size at `dpi`: kept
+// or read, resampled when its size differs. Its handle, or 0 when the file cannot be shown.
+intptr_t loadAt(intptr_t number, const Char16* name, int32_t dpi, int32_t qualifier) {
+  if (dpi == 96) return Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
+  WIN32_FILE_ATTRIBUTE_DATA file;
+  if (!GetFileAttributesExW(name, GetFileExInfoStandard, &file) ||
+      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return 0;
+  KeptPicture* kept = (KeptPicture*)Map_Find(g_program.keptPictures, name);
+  if (kept && sameFile(*kept, file, dpi) && Image_Copy(number, kept->image))
+    return Image_Handle(number);
+  intptr_t loaded = Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
+  if (!loaded) return 0;
+  int32_t width = Image_Width(number);
+  int32_t height = Image_Height(number);
+  if (height < 0) height = -height;  // a top-down BMP
+  int32_t shownWidth = shownSize(width, dpi, qualifier);
+  int32_t shownHeight = shownSize(height, dpi, qualifier);
+  if (shownWidth == width && shownHeight == height) return loaded;
+  if (shownWidth <= 0 || shownHeight <= 0 || !Image_Resize(number, shownWidth, shownHeight))
+    return 0;
+  keep(number, name, file, dpi);
+  return Image_Handle(number);
+}
+
 }  // namespace
+
+void Slot_ForgetPictures() {
+  HashMap*& kept = g_program.keptPictures;
+  Map_Rewind(kept);
+  while (KeptPicture* picture = (KeptPicture*)Map_Next(kept)) Image_Free(picture->image);
+  Map_Free(&kept);
+  g_program.keptBytes = 0;
+}
 
 int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]) {
   int32_t count = 0;
@@ -57,17 +137,9 @@ intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* 
   for (int32_t i = 0; i < count; i++) {
     int32_t start = TempString_Area().end;
     const Char16* name = fileName(start, folder, value, order[i]);
-    intptr_t loaded = Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
+    intptr_t loaded = loadAt(number, name, dpi, order[i]);
     TempString_Area().end = start;
-    if (!loaded) continue;
-    int32_t width = Image_Width(number);
-    int32_t height = Image_Height(number);
-    if (height < 0) height = -height;  // a top-down BMP
-    int32_t shownWidth = shownSize(width, dpi, order[i]);
-    int32_t shownHeight = shownSize(height, dpi, order[i]);
-    if (shownWidth == width && shownHeight == height) return loaded;
-    if (shownWidth > 0 && shownHeight > 0 && Image_Resize(number, shownWidth, shownHeight))
-      return Image_Handle(number);
+    if (loaded) return loaded;
   }
   return 0;
 }

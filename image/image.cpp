@@ -140,6 +140,25 @@ int Image_Resize(intptr_t number, int32_t width, int32_t height) {
   return 1;
 }
 
+intptr_t Image_Copy(intptr_t number, intptr_t from) {
+  ImageRecord* source = liveRecord(from);
+  if (!g_images || !source) return 0;
+  HANDLE copy = image_detail::copiedBitmap(source->handle);
+  if (!copy) return 0;
+  // Read before the number's old image goes: it may be the source itself.
+  ImageRecord made = *source;
+  ImageRecord* record = (ImageRecord*)Registry_Allocate(g_images, number);
+  if (!record) {
+    image_detail::destroyHandle(copy);
+    return 0;
+  }
+  made.handle = nullptr;
+  if (made.height < 0) made.height = (int16_t)-made.height;  // the copy is bottom-up
+  *record = made;
+  record->handle = copy;  // stored last, as at loading
+  return number == OBJECT_DYNAMIC ? (intptr_t)record : (intptr_t)copy;
+}
+
 const ImageRecord* Image_Record(intptr_t number) { return liveRecord(number); }
 
 intptr_t Image_Handle(intptr_t number) {

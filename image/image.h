@@ -14,6 +14,9 @@ intptr_t Image_Create(intptr_t number, int32_t width, int32_t height);
 // or 32 bits a pixel; alpha stays straight). 1 when it has that size now, 0 with the picture
 // unchanged when it cannot be resized (no such image, an icon, no memory).
 int Image_Resize(intptr_t number, int32_t width, int32_t height);
+// A new image `number` (OBJECT_DYNAMIC: a number made up) holding a copy of bitmap image
+// `from`, which may be `number` itself; the same results as Image_Create, 0 for an icon.
+intptr_t Image_Copy(intptr_t number, intptr_t from);
 intptr_t Image_Handle(intptr_t number);
 int32_t Image_Width(intptr_t number);
 int32_t Image_Height(intptr_t number);

@@ -1,4 +1,4 @@
-// Resizing a decoded picture's bitmap, for drawing it at the desktop's scale. The filter works
+// Resizing a decoded picture's bitmap, for drawing it at the desktop's scale, and copying one. The filter works
 // on premultiplied colours (a straight-alpha colour under a clear pixel would bleed into its
 // neighbours as a dark fringe), so a picture with alpha is premultiplied in a working copy and
 // its result made straight again: the image gadget premultiplies what it shows itself.
@@ -69,6 +69,21 @@ void flipRows(const BitmapView& view) {
 }
 
 }  // namespace
+
+HANDLE image_detail::copiedBitmap(HANDLE bitmap) {
+  BitmapView from, to;
+  if (!Bitmap_Describe(bitmap, &from) || (from.bitCount != 24 && from.bitCount != 32))
+    return nullptr;
+  HANDLE made = blankBitmap(from.width, from.rows, from.bitCount);
+  if (!made) return nullptr;
+  if (!Bitmap_Describe(made, &to) || to.pitch != from.pitch) {
+    destroyHandle(made);
+    return nullptr;
+  }
+  for (int32_t y = 0; y < from.rows; y++)
+    memcpy(BitmapView_Row(to, y), BitmapView_Row(from, y), (size_t)from.pitch);
+  return made;
+}
 
 HANDLE image_detail::resizedBitmap(HANDLE bitmap, int32_t width, int32_t height) {
   BitmapView from, to;

@@ -36,6 +36,9 @@ HANDLE blankBitmap(int32_t width, int32_t height, int32_t depth);
 // A new bitmap of width x height resampled from a 24- or 32-bit bitmap (straight alpha kept
 // straight); null for any other handle, a size refused or memory that cannot be had.
 HANDLE resizedBitmap(HANDLE bitmap, int32_t width, int32_t height);
+// A new bitmap with the same pixels as a described one; null for an icon or when memory runs
+// out.
+HANDLE copiedBitmap(HANDLE bitmap);
 // Destroys a bitmap or an icon, whichever the handle is.
 void destroyHandle(HANDLE handle);
 }  // namespace image_detail

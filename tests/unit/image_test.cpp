@@ -2,7 +2,9 @@
 // files, numbers in use, dynamic numbers, freeing, and the icon directory choice.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "image/bitmap.h"
 #include "image/decoder.h"
@@ -339,6 +341,41 @@ TEST_F(LoaderTest, ResizeResamplesWithoutAFringeAndKeepsAlphaStraight) {
   ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8, 6 * 1000 + 40 + 3);
   for (int y = 0; y < 4; y++)
     for (int x = 0; x < 6; x++) EXPECT_EQ(pixelAt(view, x, y), 0x404040u) << x << "," << y;
+}
+
+// A copy is a bitmap of its own with the same picture, rows in their order (a top-down one's
+// copy is bottom-up, its height positive), outlives its source, and an image copied onto itself
+// keeps its picture.
+TEST_F(LoaderTest, CopyHoldsTheSamePictureInABitmapOfItsOwn) {
+  BmpSpec spec;
+  spec.width = 3;
+  spec.height = 2;
+  spec.pixels = Bytes((size_t)Bitmap_RowBytes(3, 24) * 2, 0x40);
+  std::fill(spec.pixels.begin(), spec.pixels.begin() + 9, 0x90);  // the bottom row
+  Bytes png = squareOnClear(0xC86432), bmp = encodeBmp(spec), topDown = smallBmp(3, -2);
+  ASSERT_NE(Image_LoadMemory(4, png.data(), (uint32_t)png.size()), 0);
+  ASSERT_NE(Image_LoadMemory(5, bmp.data(), (uint32_t)bmp.size()), 0);
+  ASSERT_NE(Image_LoadMemory(7, topDown.data(), (uint32_t)topDown.size()), 0);
+  for (intptr_t from : {4, 5, 7}) {
+    BitmapView source = viewOf(from);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < source.rows; y++)
+      for (int x = 0; x < source.width; x++) pixels.push_back(pixelAt(source, x, y));
+    intptr_t copy = Image_Copy(OBJECT_DYNAMIC, from);
+    ASSERT_NE(copy, 0) << from;
+    EXPECT_NE(Image_Handle(copy), Image_Handle(from));
+    Image_Free(from);
+    ASSERT_NE(Image_Copy(6, copy), 0) << from;
+    Image_Free(copy);
+    ASSERT_NE(Image_Copy(6, 6), 0) << from;
+    BitmapView view = viewOf(6);
+    EXPECT_EQ(Image_Width(6) * 1000 + Image_Height(6), view.width * 1000 + view.rows);
+    ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8,
+              source.width * 1000 + source.rows * 10 + source.bitCount / 8);
+    for (int y = 0, i = 0; y < view.rows; y++)
+      for (int x = 0; x < view.width; x++, i++)
+        EXPECT_EQ(pixelAt(view, x, y), pixels[i]) << from << ": " << x << "," << y;
+  }
 }
 
 // ---- icon directory choice (platform-free) ----

@@ -235,9 +235,29 @@ TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
                                               L"GFX\\Balls\\6.png"}));
 }
 
-// At 150 % a draw tries the scaled names best first and stops at the first file it can read;
-// after one that cannot be read it goes on to the next, the plain file last. Every slot then
-// shows its picture at 150 pixels.
+Bytes flatPng(int side, uint32_t rgb) {
+  PngSpec s;
+  s.width = s.height = side;
+  Bytes row;
+  for (int x = 0; x < side; x++)
+    row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb});
+  s.rows.assign((size_t)side, row);
+  return encodePng(s);
+}
+
+typedef BOOL(WINAPI* AttributesFn)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
+AttributesFn realAttributes;
+std::vector<std::wstring> g_asked;  // every file name a draw looked for, in order
+
+BOOL WINAPI observedAttributes(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOID data) {
+  g_asked.push_back(name);
+  return realAttributes(name, level, data);
+}
+
+// At 150 % a draw looks for the scaled names best first and stops at the first file it can
+// read; after one that cannot be read it goes on to the next, the plain file last. Every slot
+// then shows its picture at 150 pixels. The same values drawn again read no file but the
+// damaged one, which may have been mended; a file rewritten since is read again.
 TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   const std::string balls = folder_ + "GFX\\Balls\\";
   for (int v = 0; v < 50; v++)
@@ -246,34 +266,48 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   ASSERT_TRUE(writeFile(balls + "9.scale-200.png", Bytes{'n', 'o', 't'}));
   scaling_detail::configure(true, 144, 144);
   realCreateFile = (CreateFileFn)patchImport("CreateFileW", (void*)observedCreateFile);
+  realAttributes = (AttributesFn)patchImport("GetFileAttributesExW", (void*)observedAttributes);
   ASSERT_NE(realCreateFile, nullptr);
+  ASSERT_NE(realAttributes, nullptr);
+  // At 150 %: 150 (not there), then 200, which only 9 cannot read; every star has the plain file
+  // alone, found after every qualifier was looked for.
   ReferenceGenerator reference;
   reference.seed(0);
-  Random_Seed(0);
-  g_opened.clear();
-  bool drawn = drawOnce();
-  patchImport("CreateFileW", (void*)realCreateFile);
-  // At 150 %: 150 (not there), then 200, which only 9 cannot read; every star has the plain file
-  // alone, found after every qualifier was tried.
-  std::vector<std::wstring> plain, expected;
+  std::vector<std::wstring> plain, asked, read;
   reference.drawNames("GFX\\Balls\\", 50, 5, &plain);  // 33, 16, 9, 8, 6
   reference.drawNames("GFX\\Stars\\", 12, 2, &plain);
   for (const std::wstring& name : plain) {
     std::wstring stem = name.substr(0, name.size() - 4);
-    bool sharp = name.find(L"Balls") != std::wstring::npos && name != L"GFX\\Balls\\9.png";
+    bool ball = name.find(L"Balls") != std::wstring::npos;
+    bool sharp = ball && name != L"GFX\\Balls\\9.png";
     for (const wchar_t* q : {L"150", L"200", L"300", L"400", L"125"}) {
-      expected.push_back(stem + L".scale-" + q + L".png");
+      asked.push_back(stem + L".scale-" + q + L".png");
+      if (ball && q[0] == L'2') read.push_back(asked.back());
       if (sharp && q[0] == L'2') break;
     }
-    if (!sharp) expected.push_back(name);
+    if (!sharp) asked.push_back(name), read.push_back(name);
   }
-  EXPECT_TRUE(drawn);
-  EXPECT_EQ(g_opened, expected);
-  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
-    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
-    EXPECT_EQ(Image_Width(slot), 150) << slot;
+  const std::vector<std::wstring> damaged = {L"GFX\\Balls\\9.scale-200.png"};
+  const std::vector<std::wstring> reads[3] = {
+      read, damaged, {L"GFX\\Balls\\33.scale-200.png", damaged[0]}};
+  for (int draw = 0; draw < 3; draw++) {
+    if (draw == 2) writeFile(balls + "33.scale-200.png", flatPng(200, 0x308050));
+    Random_Seed(0);
+    g_asked.clear();
+    g_opened.clear();
+    EXPECT_TRUE(drawOnce()) << draw;
+    EXPECT_EQ(g_asked, asked) << draw;
+    EXPECT_EQ(g_opened, reads[draw]) << draw;
+    for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+      EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
+      EXPECT_EQ(Image_Width(slot), 150) << slot;
+    }
   }
+  EXPECT_EQ(pixelAt(viewOf(1), 75, 75) & 0xFFFFFF, 0x308050u) << "33 as rewritten";
+  patchImport("CreateFileW", (void*)realCreateFile);
+  patchImport("GetFileAttributesExW", (void*)realAttributes);
   scaling_detail::reset();
+  Slot_ForgetPictures();
   for (int v = 0; v < 50; v++) DeleteFileA((balls + std::to_string(v) + ".scale-200.png").c_str());
 }
 
@@ -543,15 +577,6 @@ TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   }
 }
 
-Bytes flatPng(int side, uint32_t rgb) {
-  PngSpec s;
-  s.width = s.height = side;
-  Bytes row;
-  for (int x = 0; x < side; x++)
-    row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb});
-  s.rows.assign((size_t)side, row);
-  return encodePng(s);
-}
 
 // A slot's picture at 200 %: the file drawn for it as it is, else (that file damaged) the plain
 // one resampled; at 150 % the plain one at one and a half times its size.
