@@ -33,15 +33,15 @@ const uint16_t SHORTCUT_COPY = 2;  // Ctrl+C
 // Process-wide, zero when the entry point begins. The program heap and the module instance
 // are the runtime's own variables, g_programHeap and g_instance (runtime/memory.h).
 struct ProgramState {
-  int32_t event;         // last result of Event_Wait
-  intptr_t folderCheck;  // result of the start-up Dir_Examine of the balls folder
-  Char16* ballsPath;     // "GFX\Balls\"
-  Char16* starsPath;     // "GFX\Stars\"
-  int32_t* ballPool;     // 50 values, array of type code 21
-  int32_t* starPool;     // 12 values, array of type code 21
-  SlotContent slots[9];  // by gadget number; 0, 6 and 9 are not image slots
-  int32_t values[9];     // the value each slot was last given by a draw
-  bool drawn[9];         // whether it was given one yet
+  int32_t event;          // last result of Event_Wait
+  intptr_t folderCheck;   // result of the start-up Dir_Examine of the balls folder
+  Char16* ballsPath;      // "GFX\Balls\"
+  Char16* starsPath;      // "GFX\Stars\"
+  int32_t* ballPool;      // 50 values, array of type code 21
+  int32_t* starPool;      // 12 values, array of type code 21
+  SlotContent slots[9];   // by gadget number; 0, 6 and 9 are not image slots
+  int32_t values[9];      // the value each slot was last given by a draw
+  bool drawn[9];          // whether it was given one yet
   HashMap* keptPictures;  // pictures resampled for the resolution, by file name
   int32_t keptBytes;      // their pixels' bytes
 };

@@ -60,8 +60,7 @@ bool sameFile(const KeptPicture& kept, const WIN32_FILE_ATTRIBUTE_DATA& file, in
 }
 
 // Keeps image `number`, just resampled from file `name`, in place of what that name kept.
-void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& file,
-          int32_t dpi) {
+void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& file, int32_t dpi) {
   HashMap*& kept = g_program.keptPictures;
   if (!kept && !Map_Create(sizeof(KeptPicture), 0, nullptr, &kept, 64)) return;
   if (KeptPicture* old = (KeptPicture*)Map_Find(kept, name)) {

@@ -1,7 +1,7 @@
-// Resizing a decoded picture's bitmap, for drawing it at the desktop's scale, and copying one. The filter works
-// on premultiplied colours (a straight-alpha colour under a clear pixel would bleed into its
-// neighbours as a dark fringe), so a picture with alpha is premultiplied in a working copy and
-// its result made straight again: the image gadget premultiplies what it shows itself.
+// Resizing a decoded picture's bitmap, for drawing it at the desktop's scale, and copying one. The
+// filter works on premultiplied colours (a straight-alpha colour under a clear pixel would bleed
+// into its neighbours as a dark fringe), so a picture with alpha is premultiplied in a working copy
+// and its result made straight again: the image gadget premultiplies what it shows itself.
 // Platform-free.
 #include "image/alpha.h"
 #include "image/bitmap.h"

@@ -577,7 +577,6 @@ TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   }
 }
 
-
 // A slot's picture at 200 %: the file drawn for it as it is, else (that file damaged) the plain
 // one resampled; at 150 % the plain one at one and a half times its size.
 TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
