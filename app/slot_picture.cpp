@@ -68,8 +68,9 @@ void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& 
     g_program.keptBytes -= old->bytes;
     Map_DeleteCurrent(kept);
   }
-  int32_t bytes = Image_Width(number) * Image_Height(number) * 4;
-  if (bytes > kKeptBytesMax - g_program.keptBytes) return;
+  int64_t size = (int64_t)Image_Width(number) * Image_Height(number) * 4;
+  if (size > kKeptBytesMax - g_program.keptBytes) return;
+  int32_t bytes = (int32_t)size;  // within the bound
   intptr_t image = Image_Copy(OBJECT_DYNAMIC, number);
   if (!image) return;
   KeptPicture* entry = (KeptPicture*)Map_Add(kept, name, 0);
