@@ -87,9 +87,7 @@ void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& 
 intptr_t loadAt(intptr_t number, const Char16* name, int32_t dpi, int32_t qualifier) {
   if (dpi == 96) return Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
   WIN32_FILE_ATTRIBUTE_DATA file;
-  if (!GetFileAttributesExW(name, GetFileExInfoStandard, &file) ||
-      (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return 0;
+  if (!GetFileAttributesExW(name, GetFileExInfoStandard, &file)) return 0;
   KeptPicture* kept = (KeptPicture*)Map_Find(g_program.keptPictures, name);
   if (kept && sameFile(*kept, file, dpi) && Image_Copy(number, kept->image))
     return Image_Handle(number);

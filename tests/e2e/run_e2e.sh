@@ -474,12 +474,35 @@ high_dpi_run() {
     x=$(flat "$shot" "$(slot_x $((k < 5 ? k + 1 : k + 2)) "$dpi")" "$side" "$side")
     [ "$x" = "$want" ] || problem+=" ${names[k]} shows $x, not $want;"
   done
+  settings_change "$dir" "$id" "$dpi" "${names[@]:0:5}"
   close_window "$id"
   code=$(wait_exit "$dir")
   if [ "$got" != 7 ]; then fail "dpi${dpi}_pictures" "$got of 7 slots sized ${side}x$side after a draw"
   elif [ -n "$problem" ]; then fail "dpi${dpi}_pictures" "after a draw:$problem"
   elif [ "$code" != 0 ]; then fail "dpi${dpi}_pictures" "exit code $code"
   else pass "dpi${dpi}_pictures"; fi
+}
+
+# settings_change DIR ID DPI BALL...: the drawn balls' files rewritten in another colour show at
+# once when the system's settings change, without a draw; the files are then put back.
+settings_change() {
+  local dir=$1 id=$2 dpi=$3 side k v x problem="" files=() back=()
+  shift 3
+  side=$(scaled 100 "$dpi")
+  for v in "${@#b}"; do
+    files+=("$dir/GFX/Balls/$v.scale-200.png" 200 200 10,200,30,255)
+    back+=("$dir/GFX/Balls/$v.scale-200.png" 200 200 "200,$((20 + 4 * v)),100,255")
+  done
+  fill_png "${files[@]}"
+  wine "$probe" --ask settings "$title" >/dev/null 2>&1
+  local shot=$(shoot "$id" "dpi${dpi}settings")
+  for k in 1 2 3 4 5; do
+    x=$(flat "$shot" "$(slot_x $k "$dpi")" "$side" "$side")
+    [ "$x" = 10,200,30 ] || problem+=" slot $k shows $x;"
+  done
+  fill_png "${back[@]}"
+  if [ -z "$problem" ]; then pass "dpi${dpi}_settings_change"
+  else fail "dpi${dpi}_settings_change" "rewritten pictures not shown:$problem"; fi
 }
 
 case_close_at_start() {

@@ -341,6 +341,42 @@ TEST_F(LoaderTest, ResizeResamplesWithoutAFringeAndKeepsAlphaStraight) {
   ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8, 6 * 1000 + 40 + 3);
   for (int y = 0; y < 4; y++)
     for (int x = 0; x < 6; x++) EXPECT_EQ(pixelAt(view, x, y), 0x404040u) << x << "," << y;
+
+  // Flat with alpha: half clear, exactly itself again (129 and 2 at alpha 128 need the rounding
+  // of both the premultiplication and its undoing), and clear everywhere, which is shown opaque
+  // and so resampled, its alpha given back as 0.
+  for (uint32_t argb : {0x80810281u, 0x000AC81Eu}) {
+    testpics::PngSpec flat;
+    flat.width = flat.height = 4;
+    flat.colourType = 6;
+    Bytes pixel = {(uint8_t)(argb >> 16), (uint8_t)(argb >> 8), (uint8_t)argb,
+                   (uint8_t)(argb >> 24)};
+    flat.rows.assign(4, Bytes());
+    for (Bytes& row : flat.rows)
+      for (int x = 0; x < 4; x++) row.insert(row.end(), pixel.begin(), pixel.end());
+    Bytes png = testpics::encodePng(flat);
+    ASSERT_NE(Image_LoadMemory(6, png.data(), (uint32_t)png.size()), 0);
+    ASSERT_EQ(Image_Resize(6, 10, 7), 1);
+    view = viewOf(6);
+    for (int y = 0; y < 7; y++)
+      for (int x = 0; x < 10; x++) EXPECT_EQ(pixelAt(view, x, y), argb) << x << "," << y;
+  }
+
+  // A top-down picture (RLE8 of negative height: red over black) stays the right way up.
+  BmpSpec rle;
+  rle.width = 2;
+  rle.height = -4;
+  rle.bitCount = 8;
+  rle.compression = 1;
+  rle.colourTable = {0, 0xFF0000};
+  rle.pixels = {2, 1, 0, 0, 2, 1, 0, 1};
+  bmp = encodeBmp(rle);
+  ASSERT_NE(Image_LoadMemory(7, bmp.data(), (uint32_t)bmp.size()), 0);
+  ASSERT_EQ(Image_Resize(7, 4, 8), 1);
+  view = viewOf(7);
+  EXPECT_EQ(Image_Height(7), 8);
+  EXPECT_EQ(pixelAt(view, 0, 0), 0xFF0000u);
+  EXPECT_EQ(pixelAt(view, 0, 7), 0u);
 }
 
 // A copy is a bitmap of its own with the same picture, rows in their order (a top-down one's

@@ -383,6 +383,7 @@ TEST_F(DisplayChange, SystemChangesThatAlterTheDrawingQueueOneEvent) {
     int events;
   } cases[] = {{WM_SYSCOLORCHANGE, 0, nullptr, 1},
                {WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, nullptr, 1},
+               {WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, nullptr, 1},
                {WM_SETTINGCHANGE, 0, L"WindowMetrics", 1},
                {WM_THEMECHANGED, 0, nullptr, 1},
                {WM_SETTINGCHANGE, SPI_SETDESKWALLPAPER, nullptr, 0},

@@ -28,9 +28,11 @@
 #include "gui/scaling.h"
 #include "gui/window.h"
 #include "image/image.h"
+#include "image/record.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
 #include "runtime/random.h"
+#include "runtime/registry.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
 #include "tests/support/bad_pictures.h"
@@ -306,8 +308,22 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   EXPECT_EQ(pixelAt(viewOf(1), 75, 75) & 0xFFFFFF, 0x308050u) << "33 as rewritten";
   patchImport("CreateFileW", (void*)realCreateFile);
   patchImport("GetFileAttributesExW", (void*)realAttributes);
+  // Moved to 200 %: every slot shows its value again, from its file, and only what was
+  // resampled for 200 % is kept (9, the two stars and the balls' placeholder).
+  // A placeholder that can no longer be read goes rather than stay at 150 %.
+  const std::string vide = folder_ + "GFX\\Stars\\vide.png";
+  ASSERT_TRUE(MoveFileA(vide.c_str(), (vide + ".away").c_str()));
+  Scaling_Use(192);
+  Slots_Show();
+  MoveFileA((vide + ".away").c_str(), vide.c_str());
+  EXPECT_EQ(Image_Handle(STAR_PLACEHOLDER), 0);
+  for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
+    EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
+    EXPECT_EQ(Image_Width(slot), 200) << slot;
+  }
+  EXPECT_EQ(Map_Count(g_program.keptPictures), 4);
   scaling_detail::reset();
-  Slot_ForgetPictures();
+  Slots_Show();
   for (int v = 0; v < 50; v++) DeleteFileA((balls + std::to_string(v) + ".scale-200.png").c_str());
 }
 
@@ -577,6 +593,48 @@ TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   }
 }
 
+typedef BOOL(WINAPI* ParametersFn)(UINT, UINT, PVOID, UINT);
+ParametersFn realParameters;
+
+BOOL WINAPI highContrastOn(UINT action, UINT size, PVOID data, UINT winIni) {
+  if (action != SPI_GETHIGHCONTRAST) return realParameters(action, size, data, winIni);
+  ((HIGHCONTRASTW*)data)->dwFlags = HCF_HIGHCONTRASTON;
+  return TRUE;
+}
+
+// At 200 % a card on a placeholder has the rim scaled with it; in high contrast the card leaves
+// the placeholder out: the slot's size (200 pixels), the system's window and text colours.
+TEST_F(Soak, ValueCardsFollowTheResolutionAndHighContrast) {
+  const uint32_t dark = rgbOf(GetSysColor(COLOR_WINDOWTEXT)),
+                 light = rgbOf(GetSysColor(COLOR_WINDOW));
+  Scaling_Use(192);
+  Bytes placeholder = flatPng(180, 0x2040C0);
+  ASSERT_NE(Image_LoadMemory(41, placeholder.data(), (uint32_t)placeholder.size()), 0);
+  for (int contrast = 0; contrast < 2; contrast++) {
+    if (contrast)
+      realParameters =
+          (ParametersFn)patchImport("SystemParametersInfoW", (void*)highContrastOn, "user32.dll");
+    ASSERT_NE(Slot_MakeValueCard(40, 41, 27), 0) << contrast;
+    const int side = contrast ? 200 : 180;
+    ASSERT_EQ(Image_Width(40) * 1000 + Image_Height(40), side * 1001) << contrast;
+    BitmapView view = viewOf(40);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < side; y++)
+      for (int x = 0; x < side; x++) pixels.push_back(pixelAt(view, x, y));
+    EXPECT_EQ(pixels[0] & 0xFFFFFF, contrast ? light : 0x2040C0u) << contrast;
+    RECT digits = boxOf(pixels, side, dark), rim = boxOf(pixels, side, light);
+    EXPECT_GE(digits.bottom - digits.top, 60) << contrast;
+    if (contrast) continue;
+    // A rim of 2 units, 4 pixels, on each side (and a pixel of smoothing).
+    EXPECT_NEAR((rim.right - rim.left) - (digits.right - digits.left), 8, 1);
+    EXPECT_NEAR((rim.bottom - rim.top) - (digits.bottom - digits.top), 8, 1);
+  }
+  patchImport("SystemParametersInfoW", (void*)realParameters, "user32.dll");
+  scaling_detail::reset();
+  Image_Free(40);
+  Image_Free(41);
+}
+
 // A slot's picture at 200 %: the file drawn for it as it is, else (that file damaged) the plain
 // one resampled; at 150 % the plain one at one and a half times its size.
 TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
@@ -594,6 +652,17 @@ TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
     if (!Image_Handle(40)) continue;
     EXPECT_EQ(pixelAt(viewOf(40), sides[i] / 2, sides[i] / 2) & 0xFFFFFF, colours[i]) << i;
   }
+  // A top-down picture (RLE8 of negative height) is enlarged by its size, not refused.
+  BmpSpec rle;
+  rle.width = 2;
+  rle.height = -3;
+  rle.bitCount = 8;
+  rle.compression = 1;
+  rle.colourTable = {0, 0xFF0000};
+  rle.pixels = {2, 1, 0, 1};
+  ASSERT_TRUE(writeFile(dir + "3.png", encodeBmp(rle)));
+  EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three), 0);
+  EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), 3005);  // 2 x 3 at 150 %, rounded
   scaling_detail::reset();
   Image_Free(40);
   DeleteFileA((dir + "3.png").c_str());

@@ -18,7 +18,8 @@
 // Asks the first visible top-level window titled TITLE to close, as task bars, automation
 // tools and session managers do. REQUEST is one of: close (WM_CLOSE sent), post-close
 // (WM_CLOSE posted), sysclose (WM_SYSCOMMAND SC_CLOSE sent), endsession (WM_QUERYENDSESSION
-// sent, then WM_ENDSESSION with TRUE, and "queryendsession=N" printed with the answer).
+// sent, then WM_ENDSESSION with TRUE, and "queryendsession=N" printed with the answer),
+// settings (WM_SETTINGCHANGE sent for SPI_SETNONCLIENTMETRICS, as after a change of text size).
 // Exit code 0 when every message was taken within a second, 1 when no window matched, 3
 // when the window did not answer in time.
 //
@@ -141,6 +142,8 @@ int ask(const wchar_t* request, const wchar_t* title) {
     answered = send(window, WM_QUERYENDSESSION, 0, 0, &answer);
     std::printf("queryendsession=%d\n", (int)answer);
     answered = answered && send(window, WM_ENDSESSION, TRUE, 0, &answer);
+  } else if (std::wcscmp(request, L"settings") == 0) {
+    answered = send(window, WM_SETTINGCHANGE, SPI_SETNONCLIENTMETRICS, 0, &answer);
   } else {
     std::fprintf(stderr, "winprobe: unknown request\n");
     return 2;
