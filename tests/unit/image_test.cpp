@@ -341,6 +341,8 @@ TEST_F(LoaderTest, ResizeResamplesWithoutAFringeAndKeepsAlphaStraight) {
   ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8, 6 * 1000 + 40 + 3);
   for (int y = 0; y < 4; y++)
     for (int x = 0; x < 6; x++) EXPECT_EQ(pixelAt(view, x, y), 0x404040u) << x << "," << y;
+  ASSERT_EQ(Image_Resize(5, 6, 5), 1);  // the same width: still resized
+  EXPECT_EQ(Image_Height(5) * 10 + viewOf(5).rows, 55);
 
   // Flat with alpha: half clear, exactly itself again (129 and 2 at alpha 128 need the rounding
   // of both the premultiplication and its undoing), and clear everywhere, which is shown opaque

@@ -306,6 +306,7 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
     }
   }
   EXPECT_EQ(pixelAt(viewOf(1), 75, 75) & 0xFFFFFF, 0x308050u) << "33 as rewritten";
+  EXPECT_EQ(g_program.keptBytes, Map_Count(g_program.keptPictures) * 150 * 150 * 4);
   patchImport("CreateFileW", (void*)realCreateFile);
   patchImport("GetFileAttributesExW", (void*)realAttributes);
   // Moved to 200 %: every slot shows its value again, from its file, and only what was

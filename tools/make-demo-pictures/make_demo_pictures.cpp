@@ -1,6 +1,6 @@
 // make-demo-pictures: writes a complete picture set for the draw program.
 //
-//   make-demo-pictures [--coded] [--scaled] DIR
+//   make-demo-pictures [--coded] DIR
 //
 // Writes DIR/GFX/Balls/0.png .. 49.png and vide.png, DIR/GFX/Stars/0.png .. 11.png and vide.png,
 // all 8-bit RGBA PNG files of 100 x 100 pixels (the slots are 110 pixels apart, so nothing
@@ -16,10 +16,7 @@
 // With --coded every picture is instead an opaque square whose colour stands for its value
 // (see picture_colour below), so that a screenshot of the program can be read back into the
 // values it shows; the placeholders are then 90 x 100, so a slot's size tells a placeholder
-// from a drawn picture too. The coded set has scale-200 files only with --scaled: squares of
-// twice the size (placeholders 180 x 200) in the same red and green as the plain file but
-// another blue, so that a screenshot also tells which of the two files the program drew.
-// --scaled changes nothing in the default set, which always has them.
+// from a drawn picture too. The coded set has no scale-200 files.
 //
 // Exit code 0 when every file was written, 1 when one could not be, 2 for a usage error.
 // Depends on libpng, cairo and the DejaVu fonts (scripts/setup installs them).
@@ -211,24 +208,18 @@ Canvas demo_star(int value, int scale) {
 
 // The colours of the coded set. Balls: (200, 20 + 4v, 40); stars: (40, 20 + 16v, 200);
 // ball placeholder (90, 90, 90), star placeholder (160, 160, 160). Every value is apart from
-// every other by at least 4 in one channel, which survives the screen unchanged. The
-// scale-200 files keep red and green (so the value reads back the same) and move blue by 60:
-// balls (200, 20 + 4v, 100), stars (40, 20 + 16v, 140), placeholders (90, 90, 150) and
-// (160, 160, 220).
-Rgba picture_colour(bool star, int value, int scale) {
-  const int shift = scale == 2 ? 60 : 0;  // stars move down: 200 + 60 would not fit a byte
-  if (value < 0)
-    return star ? Rgba{160, 160, (uint8_t)(160 + shift), 255}
-                : Rgba{90, 90, (uint8_t)(90 + shift), 255};
-  if (star) return Rgba{40, (uint8_t)(20 + 16 * value), (uint8_t)(200 - shift), 255};
-  return Rgba{200, (uint8_t)(20 + 4 * value), (uint8_t)(40 + shift), 255};
+// every other by at least 4 in one channel, which survives the screen unchanged.
+Rgba picture_colour(bool star, int value) {
+  if (value < 0) return star ? Rgba{160, 160, 160, 255} : Rgba{90, 90, 90, 255};
+  if (star) return Rgba{40, (uint8_t)(20 + 16 * value), 200, 255};
+  return Rgba{200, (uint8_t)(20 + 4 * value), 40, 255};
 }
 
-Canvas coded_picture(bool star, int value, int scale) {
-  Canvas c((value < 0 ? 90 : 100) * scale, 100 * scale);
-  Rgba colour = picture_colour(star, value, scale);
+Canvas coded_picture(bool star, int value) {
+  Canvas c(value < 0 ? 90 : 100, 100);
+  Rgba colour = picture_colour(star, value);
   for (Rgba& p : c.pixels) p = colour;
-  if (value >= 0) draw_number(c, value, 50 * scale, 50 * scale, 36 * scale, Rgba{0, 0, 0, 255});
+  if (value >= 0) draw_number(c, value, 50, 50, 36, Rgba{0, 0, 0, 255});
   return c;
 }
 
@@ -243,16 +234,15 @@ bool make_dir(const std::string& path) { return mkdir(path.c_str(), 0755) == 0 |
 }  // namespace
 
 int main(int argc, char** argv) {
-  bool coded = false, scaled = false;
+  bool coded = false;
   const char* dir = nullptr;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--coded") == 0 && !coded) coded = true;
-    else if (std::strcmp(argv[i], "--scaled") == 0 && !scaled) scaled = true;
     else if (argv[i][0] != '-' && !dir) dir = argv[i];
     else dir = nullptr, argc = -1;
   }
   if (!dir || argc < 0) {
-    std::fprintf(stderr, "usage: make-demo-pictures [--coded] [--scaled] DIR\n");
+    std::fprintf(stderr, "usage: make-demo-pictures [--coded] DIR\n");
     return 2;
   }
   std::string gfx = std::string(dir) + "/GFX";
@@ -266,14 +256,14 @@ int main(int argc, char** argv) {
     bool star;
     int count;
   };
-  const int last_scale = coded && !scaled ? 1 : 2;
+  const int last_scale = coded ? 1 : 2;
   for (Group group : {Group{"Balls", false, kBallCount}, Group{"Stars", true, kStarCount}}) {
     for (int value = -1; value < group.count; ++value) {
       for (int scale = 1; scale <= last_scale; ++scale) {
         std::string name = gfx + "/" + group.folder + "/" +
                            (value < 0 ? "vide" : std::to_string(value)) +
                            (scale == 1 ? ".png" : ".scale-200.png");
-        Canvas picture = coded ? coded_picture(group.star, value, scale)
+        Canvas picture = coded ? coded_picture(group.star, value)
                                : (group.star ? demo_star(value, scale) : demo_ball(value, scale));
         if (!write_png(name, picture)) {
           std::fprintf(stderr, "make-demo-pictures: cannot write %s\n", name.c_str());
