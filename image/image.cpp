@@ -27,6 +27,14 @@ ImageRecord* liveRecord(intptr_t number) {
   ImageRecord* record = (ImageRecord*)Registry_Get(g_images, number);
   return record && record->handle ? record : nullptr;
 }
+
+// A live record's bitmap described, its row order from the record: GDI describes a top-down DIB
+// section as bottom-up, and only the record's negative height tells.
+bool describe(const ImageRecord* record, BitmapView* view) {
+  if (!Bitmap_Describe(record->handle, view)) return false;
+  if (record->height < 0) view->bottomUp = false;
+  return true;
+}
 }  // namespace
 
 void Image_Start() { g_images = Registry_Create(sizeof(ImageRecord), 16, Image_Free); }
@@ -129,9 +137,9 @@ int Image_Resize(intptr_t number, int32_t width, int32_t height) {
   ImageRecord* record = liveRecord(number);
   if (!record) return 0;
   BitmapView view;
-  if (Bitmap_Describe(record->handle, &view) && view.width == width && view.rows == height)
-    return 1;
-  HANDLE resized = image_detail::resizedBitmap(record->handle, width, height);
+  if (!describe(record, &view)) return 0;
+  if (view.width == width && view.rows == height) return 1;
+  HANDLE resized = image_detail::resizedBitmap(view, width, height);
   if (!resized) return 0;
   image_detail::destroyHandle(record->handle);
   record->handle = resized;
@@ -142,8 +150,9 @@ int Image_Resize(intptr_t number, int32_t width, int32_t height) {
 
 intptr_t Image_Copy(intptr_t number, intptr_t from) {
   ImageRecord* source = liveRecord(from);
-  if (!g_images || !source) return 0;
-  HANDLE copy = image_detail::copiedBitmap(source->handle);
+  BitmapView view;
+  if (!source || !describe(source, &view)) return 0;
+  HANDLE copy = image_detail::copiedBitmap(view);
   if (!copy) return 0;
   // Read before the number's old image goes: it may be the source itself.
   ImageRecord made = *source;

@@ -70,10 +70,9 @@ void flipRows(const BitmapView& view) {
 
 }  // namespace
 
-HANDLE image_detail::copiedBitmap(HANDLE bitmap) {
-  BitmapView from, to;
-  if (!Bitmap_Describe(bitmap, &from) || (from.bitCount != 24 && from.bitCount != 32))
-    return nullptr;
+HANDLE image_detail::copiedBitmap(const BitmapView& from) {
+  BitmapView to;
+  if (from.bitCount != 24 && from.bitCount != 32) return nullptr;
   HANDLE made = blankBitmap(from.width, from.rows, from.bitCount);
   if (!made) return nullptr;
   if (!Bitmap_Describe(made, &to) || to.pitch != from.pitch) {
@@ -85,10 +84,9 @@ HANDLE image_detail::copiedBitmap(HANDLE bitmap) {
   return made;
 }
 
-HANDLE image_detail::resizedBitmap(HANDLE bitmap, int32_t width, int32_t height) {
-  BitmapView from, to;
-  if (!Bitmap_Describe(bitmap, &from) || (from.bitCount != 24 && from.bitCount != 32))
-    return nullptr;
+HANDLE image_detail::resizedBitmap(const BitmapView& from, int32_t width, int32_t height) {
+  BitmapView to;
+  if (from.bitCount != 24 && from.bitCount != 32) return nullptr;
   if (width <= 0 || height <= 0) return nullptr;
   HANDLE made = blankBitmap(width, height, from.bitCount);
   if (!made) return nullptr;

@@ -2,6 +2,7 @@
 // imgload tool and tests.
 #pragma once
 
+#include "image/bitmap.h"
 #include "image/decoder.h"
 #include "runtime/platform.h"
 
@@ -33,12 +34,12 @@ bool describeIcon(HICON icon, int32_t* width, int32_t* height, int32_t* depth);
 // A zeroed bottom-up bitmap of 24 or 32 bits a pixel; null when the size is refused or memory
 // runs out.
 HANDLE blankBitmap(int32_t width, int32_t height, int32_t depth);
-// A new bitmap of width x height resampled from a 24- or 32-bit bitmap (straight alpha kept
-// straight); null for any other handle, a size refused or memory that cannot be had.
-HANDLE resizedBitmap(HANDLE bitmap, int32_t width, int32_t height);
-// A new bitmap with the same pixels as a described one; null for an icon or when memory runs
-// out.
-HANDLE copiedBitmap(HANDLE bitmap);
+// A new bitmap of width x height resampled from a described 24- or 32-bit bitmap (straight
+// alpha kept straight); null for any other, a size refused or memory that cannot be had.
+HANDLE resizedBitmap(const BitmapView& from, int32_t width, int32_t height);
+// A new bitmap with the same picture as a described 24- or 32-bit one; null for any other or
+// when memory runs out.
+HANDLE copiedBitmap(const BitmapView& from);
 // Destroys a bitmap or an icon, whichever the handle is.
 void destroyHandle(HANDLE handle);
 }  // namespace image_detail

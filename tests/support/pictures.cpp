@@ -55,6 +55,17 @@ Bytes padRows(const std::vector<Bytes>& rows) {
   return out;
 }
 
+Bytes topDownRedOverBlack() {
+  BmpSpec s;
+  s.width = 2;
+  s.height = -4;
+  s.bitCount = 8;
+  s.compression = 1;
+  s.colourTable = {0, 0xFF0000};
+  s.pixels = {2, 1, 0, 0, 2, 1, 0, 1};  // a run of two red, end of row; again; end of picture
+  return encodeBmp(s);
+}
+
 Bytes encodeIcon(const std::vector<IconEntry>& entries) {
   Bytes b;
   put16(b, 0);

@@ -310,8 +310,8 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   patchImport("CreateFileW", (void*)realCreateFile);
   patchImport("GetFileAttributesExW", (void*)realAttributes);
   // Moved to 200 %: every slot shows its value again, from its file, and only what was
-  // resampled for 200 % is kept (9, the two stars and the balls' placeholder).
-  // A placeholder that can no longer be read goes rather than stay at 150 %.
+  // resampled for 200 % is kept (9, the two stars and the balls' placeholder); the stars'
+  // placeholder, which can no longer be read, goes rather than stay at 150 %.
   const std::string vide = folder_ + "GFX\\Stars\\vide.png";
   ASSERT_TRUE(MoveFileA(vide.c_str(), (vide + ".away").c_str()));
   Scaling_Use(192);
@@ -654,16 +654,11 @@ TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
     EXPECT_EQ(pixelAt(viewOf(40), sides[i] / 2, sides[i] / 2) & 0xFFFFFF, colours[i]) << i;
   }
   // A top-down picture (RLE8 of negative height) is enlarged by its size, not refused.
-  BmpSpec rle;
-  rle.width = 2;
-  rle.height = -3;
-  rle.bitCount = 8;
-  rle.compression = 1;
-  rle.colourTable = {0, 0xFF0000};
-  rle.pixels = {2, 1, 0, 1};
-  ASSERT_TRUE(writeFile(dir + "3.png", encodeBmp(rle)));
+  ASSERT_TRUE(writeFile(dir + "3.png", topDownRedOverBlack()));
   EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three), 0);
-  EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), 3005);  // 2 x 3 at 150 %, rounded
+  EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), 3006);
+  EXPECT_EQ(pixelAt(viewOf(40), 1, 0) & 0xFFFFFF, 0xFF0000u) << "the right way up";
+  EXPECT_EQ(pixelAt(viewOf(40), 1, 5) & 0xFFFFFF, 0u);
   scaling_detail::reset();
   Image_Free(40);
   DeleteFileA((dir + "3.png").c_str());
