@@ -388,6 +388,7 @@ release_test() {
   if [ "$top_entries" != "Tirage Vorellis" ] || [ ! -f "$root/vorellis.exe" ] || [ ! -f "$root/Guide.txt" ] ||
     [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
     [ "$(ls "$root/GFX/Balls" | wc -l)" != 102 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 26 ] ||
+    [ "$(identify -format %wx%h "$root/GFX/Stars/7.png" "$root/GFX/Stars/7.scale-200.png")" != 100x100200x200 ] ||
     ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$'; then
     fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi
