@@ -247,6 +247,19 @@ Bytes flatPng(int side, uint32_t rgb) {
   return encodePng(s);
 }
 
+FILETIME writeTime(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data = {};
+  GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+  return data.ftLastWriteTime;
+}
+
+void setWriteTime(const std::string& path, FILETIME time) {
+  HANDLE file =
+      CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, nullptr, nullptr, &time);
+  CloseHandle(file);
+}
+
 typedef BOOL(WINAPI* AttributesFn)(LPCWSTR, GET_FILEEX_INFO_LEVELS, LPVOID);
 AttributesFn realAttributes;
 std::vector<std::wstring> g_asked;  // every file name a draw looked for, in order
@@ -259,7 +272,8 @@ BOOL WINAPI observedAttributes(LPCWSTR name, GET_FILEEX_INFO_LEVELS level, LPVOI
 // At 150 % a draw looks for the scaled names best first and stops at the first file it can
 // read; after one that cannot be read it goes on to the next, the plain file last. Every slot
 // then shows its picture at 150 pixels. The same values drawn again read no file but the
-// damaged one, which may have been mended; a file rewritten since is read again.
+// damaged one, which may have been mended; a file whose size or time of writing changed since
+// is read again.
 TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   const std::string balls = folder_ + "GFX\\Balls\\";
   for (int v = 0; v < 50; v++)
@@ -290,10 +304,21 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
     if (!sharp) asked.push_back(name), read.push_back(name);
   }
   const std::vector<std::wstring> damaged = {L"GFX\\Balls\\9.scale-200.png"};
-  const std::vector<std::wstring> reads[3] = {
-      read, damaged, {L"GFX\\Balls\\33.scale-200.png", damaged[0]}};
-  for (int draw = 0; draw < 3; draw++) {
-    if (draw == 2) writeFile(balls + "33.scale-200.png", flatPng(200, 0x308050));
+  const std::vector<std::wstring> reads[4] = {read,
+                                              damaged,
+                                              {L"GFX\\Balls\\33.scale-200.png", damaged[0]},
+                                              {L"GFX\\Balls\\16.scale-200.png", damaged[0]}};
+  for (int draw = 0; draw < 4; draw++) {
+    if (draw == 2) {  // another picture, the time of writing put back: only the size tells
+      FILETIME written = writeTime(balls + "33.scale-200.png");
+      writeFile(balls + "33.scale-200.png", flatPng(200, 0x308050));
+      setWriteTime(balls + "33.scale-200.png", written);
+    }
+    if (draw == 3) {  // the same bytes written again: only the time tells
+      FILETIME written = writeTime(balls + "16.scale-200.png");
+      written.dwHighDateTime++;
+      setWriteTime(balls + "16.scale-200.png", written);
+    }
     Random_Seed(0);
     g_asked.clear();
     g_opened.clear();
