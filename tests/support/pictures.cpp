@@ -55,6 +55,18 @@ Bytes padRows(const std::vector<Bytes>& rows) {
   return out;
 }
 
+Bytes flatPng(int side, uint32_t argb, bool alpha) {
+  PngSpec s;
+  s.width = s.height = side;
+  s.colourType = alpha ? 6 : 2;
+  Bytes pixel = {(uint8_t)(argb >> 16), (uint8_t)(argb >> 8), (uint8_t)argb};
+  if (alpha) pixel.push_back((uint8_t)(argb >> 24));
+  Bytes row;
+  for (int x = 0; x < side; x++) row.insert(row.end(), pixel.begin(), pixel.end());
+  s.rows.assign((size_t)side, row);
+  return encodePng(s);
+}
+
 Bytes topDownRedOverBlack() {
   BmpSpec s;
   s.width = 2;

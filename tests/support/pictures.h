@@ -28,6 +28,8 @@ struct BmpSpec {
 Bytes encodeBmp(const BmpSpec& spec);
 // Stored rows padded to 4 bytes each and joined, first stored row first.
 Bytes padRows(const std::vector<Bytes>& rows);
+// A side x side PNG of one colour: RGB, or RGBA with `argb`'s top byte as alpha.
+Bytes flatPng(int side, uint32_t argb, bool alpha = false);
 // A 2 x 4 RLE8 BMP of negative height (a top-down picture): two red rows over two black ones.
 Bytes topDownRedOverBlack();
 

@@ -348,15 +348,7 @@ TEST_F(LoaderTest, ResizeResamplesWithoutAFringeAndKeepsAlphaStraight) {
   // of both the premultiplication and its undoing), and clear everywhere, which is shown opaque
   // and so resampled, its alpha given back as 0.
   for (uint32_t argb : {0x80810281u, 0x000AC81Eu}) {
-    testpics::PngSpec flat;
-    flat.width = flat.height = 4;
-    flat.colourType = 6;
-    Bytes pixel = {(uint8_t)(argb >> 16), (uint8_t)(argb >> 8), (uint8_t)argb,
-                   (uint8_t)(argb >> 24)};
-    flat.rows.assign(4, Bytes());
-    for (Bytes& row : flat.rows)
-      for (int x = 0; x < 4; x++) row.insert(row.end(), pixel.begin(), pixel.end());
-    Bytes png = testpics::encodePng(flat);
+    Bytes png = testpics::flatPng(4, argb, true);
     ASSERT_NE(Image_LoadMemory(6, png.data(), (uint32_t)png.size()), 0);
     ASSERT_EQ(Image_Resize(6, 10, 7), 1);
     view = viewOf(6);

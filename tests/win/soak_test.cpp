@@ -237,16 +237,6 @@ TEST_F(Soak, SeededDrawsAskForTheDrawnPictures) {
                                               L"GFX\\Balls\\6.png"}));
 }
 
-Bytes flatPng(int side, uint32_t rgb) {
-  PngSpec s;
-  s.width = s.height = side;
-  Bytes row;
-  for (int x = 0; x < side; x++)
-    row.insert(row.end(), {(uint8_t)(rgb >> 16), (uint8_t)(rgb >> 8), (uint8_t)rgb});
-  s.rows.assign((size_t)side, row);
-  return encodePng(s);
-}
-
 FILETIME writeTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data = {};
   GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
