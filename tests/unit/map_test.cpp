@@ -146,6 +146,7 @@ TEST_F(MapTest, CreatingIntoAVariableFreesItsMap) {
   add(TEXT16("z"), 3);
   Map_Clear(map);
   EXPECT_EQ(Map_Find(map, TEXT16("z")), nullptr);
+  EXPECT_EQ(Map_Count(map), 0);
   Map_Free(&map);
   EXPECT_EQ(map, nullptr);
   EXPECT_EQ(programHeapBlocks(), before);  // the first map went with its nodes and keys

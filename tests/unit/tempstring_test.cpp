@@ -24,6 +24,19 @@ class TempStringTest : public RuntimeCoreTest {
 
 const Char16 kBalls[] = TEXT16("GFX\\Balls\\");
 
+// Blocks on the string heap now, to see that a variable's block went back.
+size_t stringHeapBlocks() {
+#ifdef _WIN32
+  size_t blocks = 0;
+  PROCESS_HEAP_ENTRY entry = {};
+  while (HeapWalk(TempString_Area().heap, &entry))
+    if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) blocks++;
+  return blocks;
+#else
+  return Host_HeapBlockCount(TempString_Area().heap);
+#endif
+}
+
 TEST_F(TempStringTest, FirstAppendGrowsTheArea) {
   EXPECT_EQ(area.capacity, 16);
   EXPECT_EQ(area.end, 0);
@@ -118,6 +131,7 @@ TEST_F(TempStringTest, NumberTexts) {
 }
 
 TEST_F(TempStringTest, StringVariables) {
+  size_t blocks = stringHeapBlocks();
   Char16* variable = nullptr;
   String_Assign(&variable, TEXT16(""));
   ASSERT_NE(variable, nullptr);
@@ -130,6 +144,7 @@ TEST_F(TempStringTest, StringVariables) {
   EXPECT_EQ(std::u16string((const char16_t*)variable), u"Stars\\");
   String_Assign(&variable, nullptr);
   EXPECT_EQ(variable, nullptr);
+  EXPECT_EQ(stringHeapBlocks(), blocks);  // no text holds no block
 }
 
 }  // namespace

@@ -9,6 +9,9 @@ TEST(Text, LengthAndCompare) {
   EXPECT_LT(Text_Compare(TEXT16("abc"), TEXT16("abd")), 0);
   EXPECT_EQ(Text_CompareNoCase(TEXT16("Vide.PNG"), TEXT16("vide.png")), 0);
   EXPECT_GT(Text_CompareNoCase(TEXT16("b"), TEXT16("A")), 0);
+  // Ordered by the folded letters: raw code units would put every capital first.
+  EXPECT_LT(Text_CompareNoCase(TEXT16("a"), TEXT16("B")), 0);
+  EXPECT_GT(Text_CompareNoCase(TEXT16("B"), TEXT16("a")), 0);
 }
 
 TEST(Text, LowerCharFoldsOnlyAToZ) {

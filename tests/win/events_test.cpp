@@ -289,6 +289,13 @@ TEST_F(EventQueueTest, BindingsRunUnderFiveKeysInOrderAndGoWithTheirWindow) {
   Event_UnbindWindow(1);
   Event_Post(EVENT_GADGET, 9, 1, 0, 0, nullptr, 0);
   EXPECT_EQ(calls, (std::vector<std::string>{"D", "E"}));
+
+  // Two routines under one key both run, the first bound first.
+  calls.clear();
+  ASSERT_TRUE(Event_Bind(EVENT_GADGET, 2, 9, 0, bindingC));
+  ASSERT_TRUE(Event_Bind(EVENT_GADGET, 2, 9, 0, bindingB));
+  Event_Post(EVENT_GADGET, 9, 2, 0, 0, nullptr, 0);
+  EXPECT_EQ(calls, (std::vector<std::string>{"C", "B", "D", "E"}));
 }
 
 // The queue needs no window, and a pool that cannot grow drops events instead of writing

@@ -93,6 +93,13 @@ TEST_F(WindowTest, ScreenCentringPutsAnOversizedWindowAtZero) {
   r = windowRect(w);
   EXPECT_EQ(r.left, 0);
   EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
+  // Centred on a smaller owner near the top left corner: kept on the screen.
+  HWND owner = (HWND)Window_Open(2, 10, 10, 100, 50, kTitle, 0xC80000);
+  w = (HWND)Window_OpenWithParent(3, 0, 0, 400, 300, kTitle, 0xC80002, owner);
+  ASSERT_TRUE(owner && w);
+  r = windowRect(w);
+  EXPECT_EQ(r.left, 0);
+  EXPECT_EQ(r.top, 0);
 }
 
 DWORD createdStyle;
