@@ -9,8 +9,10 @@
 // reads, names the value too.
 #include "app/draw.h"
 
+#include "app/slot_picture.h"
 #include "gui/gadget.h"
 #include "gui/scaling.h"
+#include "gui/window.h"
 #include "image/image.h"
 #include "runtime/random.h"
 #include "runtime/tempstring.h"
@@ -50,31 +52,35 @@ void nameSlot(intptr_t number, const Char16* label, const int32_t* value) {
   TempString_Area().end = start;
 }
 
+// The resolution of the program's window, which its pictures are loaded for.
+int32_t windowDpi() { return Scaling_Of(Window_Handle(0)).x; }
+
 // Creates gadget `number` at (x, 0) showing image `image`, sized to it. The image's handle,
 // height and width are read in that order. Returns the creation's result.
-intptr_t show_image(intptr_t number, int32_t x, intptr_t image) {
+intptr_t show_image(intptr_t number, int32_t x, intptr_t image, int32_t dpi) {
   HANDLE handle = (HANDLE)Image_Handle(image);
   int32_t height = Image_Height(image);
   int32_t width = Image_Width(image);
   // The picture is loaded at the window's resolution already: its size in design units, so
   // that the control is made at the size it keeps and covers no neighbour in between.
-  int32_t dpi = Scaling_Dpi();
-  return Gadget_Image(number, x, 0, MulDiv(width, 96, dpi), MulDiv(height, 96, dpi), handle);
+  return Gadget_Image(number, x, 0, Scaling_ToDesign(width, dpi), Scaling_ToDesign(height, dpi),
+                      handle);
 }
 
-void show_value(const Group& group, int32_t slot, int32_t value) {
+void show_value(const Group& group, int32_t slot, int32_t value, int32_t dpi) {
   intptr_t number = group.firstSlot + slot;
   int32_t x = group.firstX + SLOT_SPACING * slot;
 
-  intptr_t loaded = Slot_LoadPicture(number, *group.path, &value);
+  intptr_t loaded = Slot_LoadPicture(number, *group.path, &value, dpi);
 
   g_program.values[number] = value;
   g_program.drawn[number] = true;
   SlotContent& shows = g_program.slots[number];
   // Without its picture (a missing file leaves an earlier draw's picture in image `number`)
   // the slot shows a card with the value, never what it showed before.
-  if ((loaded && show_image(number, x, number)) ||
-      (Slot_MakeValueCard(number, group.placeholder, value) && show_image(number, x, number))) {
+  if ((loaded && show_image(number, x, number, dpi)) ||
+      (Slot_MakeValueCard(number, group.placeholder, value, dpi) &&
+       show_image(number, x, number, dpi))) {
     shows = SLOT_PICTURE;
     nameSlot(number, group.label, &value);
     return;
@@ -89,14 +95,15 @@ void draw(const Group& group) {
   if (!pool) return;  // its allocation failed at start-up: there is nothing to draw from
   for (int32_t i = 0; i < group.poolSize; ++i) pool[i] = i;
   Array_Shuffle(pool);
-  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, pool[slot]);
+  int32_t dpi = windowDpi();
+  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, pool[slot], dpi);
 }
 
-}  // namespace
-
-void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
+// Shows the placeholder image in slot `number` at (x, 0), or removes the slot when the
+// placeholder is not loaded or the gadget cannot be made.
+void show_placeholder(intptr_t number, int32_t x, intptr_t placeholder, int32_t dpi) {
   SlotContent& shows = g_program.slots[number];
-  if (Image_Handle(placeholder) && show_image(number, x, placeholder)) {
+  if (Image_Handle(placeholder) && show_image(number, x, placeholder, dpi)) {
     shows = SLOT_PLACEHOLDER;
     nameSlot(number, number < kStars.firstSlot ? kBalls.label : kStars.label, nullptr);
     return;
@@ -105,17 +112,21 @@ void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder) {
   shows = SLOT_NONE;
 }
 
+}  // namespace
+
 void Slots_Show() {
   static const Group* const kGroups[] = {&kBalls, &kStars};
   Slot_ForgetPictures();  // they were made for the display as it was
+  int32_t dpi = windowDpi();
   for (const Group* group : kGroups) {
     // A placeholder that can no longer be read goes: never one sized for another resolution.
-    if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr))
+    if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr, dpi))
       Image_Free(group->placeholder);
     for (int32_t slot = 0; slot < group->slotCount; ++slot) {
       intptr_t number = group->firstSlot + slot;
-      if (g_program.drawn[number]) show_value(*group, slot, g_program.values[number]);
-      else Slot_ShowPlaceholder(number, group->firstX + SLOT_SPACING * slot, group->placeholder);
+      int32_t x = group->firstX + SLOT_SPACING * slot;
+      if (g_program.drawn[number]) show_value(*group, slot, g_program.values[number], dpi);
+      else show_placeholder(number, x, group->placeholder, dpi);
     }
   }
 }

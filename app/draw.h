@@ -8,8 +8,6 @@
 
 #include "runtime/platform.h"
 
-struct HashMap;
-
 // What an image slot's gadget is showing.
 enum SlotContent : int32_t {
   SLOT_NONE = 0,         // no gadget under the slot's number
@@ -33,45 +31,23 @@ const uint16_t SHORTCUT_COPY = 2;  // Ctrl+C
 // Process-wide, zero when the entry point begins. The program heap and the module instance
 // are the runtime's own variables, g_programHeap and g_instance (runtime/memory.h).
 struct ProgramState {
-  int32_t event;          // last result of Event_Wait
-  intptr_t folderCheck;   // result of the start-up Dir_Examine of the balls folder
-  Char16* ballsPath;      // "GFX\Balls\"
-  Char16* starsPath;      // "GFX\Stars\"
-  int32_t* ballPool;      // 50 values, array of type code 21
-  int32_t* starPool;      // 12 values, array of type code 21
-  SlotContent slots[9];   // by gadget number; 0, 6 and 9 are not image slots
-  int32_t values[9];      // the value each slot was last given by a draw
-  bool drawn[9];          // whether it was given one yet
-  HashMap* keptPictures;  // pictures resampled for the resolution, by file name
-  int32_t keptBytes;      // their pixels' bytes
+  int32_t event;         // last result of Event_Wait
+  intptr_t folderCheck;  // result of the start-up Dir_Examine of the balls folder
+  Char16* ballsPath;     // "GFX\Balls\"
+  Char16* starsPath;     // "GFX\Stars\"
+  int32_t* ballPool;     // 50 values, array of type code 21
+  int32_t* starPool;     // 12 values, array of type code 21
+  SlotContent slots[9];  // by gadget number; 0, 6 and 9 are not image slots
+  int32_t values[9];     // the value each slot was last given by a draw
+  bool drawn[9];         // whether it was given one yet
 };
 
 extern ProgramState g_program;
 
-// Shows the placeholder image in slot `number` at (x, 0), or removes the slot when the
-// placeholder is not loaded or the gadget cannot be made.
-void Slot_ShowPlaceholder(intptr_t number, int32_t x, intptr_t placeholder);
-
-// Loads the picture of `value` ("N.png"), or the placeholder ("vide.png") when value is null,
-// from `folder` into image `number`, at the size it is shown at the window's resolution: above
-// 100 % from the best of the files drawn for a scale ("N.scale-200.png"), resampled from that
-// file's own pixels. The image's handle, or 0 when no candidate file could be shown (image
-// `number` may then hold anything: the caller replaces it).
-intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* value);
-// Forgets every picture kept at its resampled size (the resolution changed).
-void Slot_ForgetPictures();
-// The scale qualifiers tried at a display scale in percent, best first, the plain file (100)
-// last; their count.
-int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]);
-
 // Loads both placeholders and shows in every slot its drawn value, or the placeholder before
-// the slot's first draw: at start-up, and again whenever the display changed (resolution, font,
-// colours), so that pictures and cards are remade at once for it.
+// the slot's first draw, at window 0's resolution: at start-up, and again whenever the display
+// changed (resolution, font, colours), so that pictures and cards are remade at once for it.
 void Slots_Show();
-
-// Makes image `number` a card showing `value` on the placeholder image (a plain card without
-// one); its handle, or 0 when it cannot be made.
-intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value);
 
 void Draw_Balls();
 void Draw_Stars();

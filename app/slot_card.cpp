@@ -2,7 +2,7 @@
 // file is missing, cannot be decoded or is larger than a slot takes). It is the drawn value
 // written large and centred, on the group's placeholder when there is one, else on a plain
 // card, so that a slot never goes on showing another draw's number.
-#include "app/draw.h"
+#include "app/slot_picture.h"
 
 #include "gui/gadget.h"
 #include "gui/scaling.h"
@@ -38,9 +38,9 @@ void drawPlaceholder(HDC dc, HANDLE picture) {
 
 // The interface's own font at the window's resolution, bold, with digits about half the card
 // high.
-HFONT numberFont(int32_t width, int32_t height) {
+HFONT numberFont(int32_t width, int32_t height, int32_t dpi) {
   LOGFONTW font = {};  // unread, the system's default face
-  Gadget_MessageFont(Scaling_Dpi(), &font);
+  Gadget_MessageFont(dpi, &font);
   int32_t side = width < height ? width : height;
   font.lfHeight = -(side / 2);
   font.lfWidth = 0;
@@ -52,14 +52,14 @@ HFONT numberFont(int32_t width, int32_t height) {
 }
 
 // Dark digits with a light rim: legible on any placeholder.
-void drawNumber(HDC dc, RECT area, int32_t value) {
+void drawNumber(HDC dc, RECT area, int32_t value, int32_t dpi) {
   int32_t start = TempString_Area().end;
   Number_AppendText((int64_t)value, start);
   TempString_Area().end += 2;
   const Char16* text = TempString_Address(start);
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, GetSysColor(COLOR_WINDOW));
-  int32_t r = Scale_X(2);
+  int32_t r = Scaling_ToPixels(2, dpi);
   for (int dx = -r; dx <= r; dx += r)
     for (int dy = -r; dy <= r; dy += r) {
       RECT rim = {area.left + dx, area.top + dy, area.right + dx, area.bottom + dy};
@@ -72,15 +72,15 @@ void drawNumber(HDC dc, RECT area, int32_t value) {
 
 }  // namespace
 
-intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value) {
+intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value, int32_t dpi) {
   HANDLE picture = highContrast() ? nullptr : (HANDLE)Image_Handle(placeholder);
   // The placeholder is loaded at the window's resolution already.
-  int32_t width = picture ? Image_Width(placeholder) : Scale_X(kCardSide);
-  int32_t height = picture ? Image_Height(placeholder) : Scale_Y(kCardSide);
+  int32_t width = picture ? Image_Width(placeholder) : 0;
+  int32_t height = picture ? Image_Height(placeholder) : 0;
   if (width <= 0 || height <= 0) {
     picture = nullptr;
-    width = Scale_X(kCardSide);
-    height = Scale_Y(kCardSide);
+    width = Scaling_ToPixels(kCardSide, dpi);
+    height = Scaling_ToPixels(kCardSide, dpi);
   }
   HANDLE card = (HANDLE)Image_Create(number, width, height);
   if (!card) return 0;
@@ -95,9 +95,9 @@ intptr_t Slot_MakeValueCard(intptr_t number, intptr_t placeholder, int32_t value
   // Under the placeholder's transparent pixels lies what lies under a slot: the window.
   FillRect(dc, &area, GetSysColorBrush(picture ? COLOR_BTNFACE : COLOR_WINDOW));
   if (picture) drawPlaceholder(dc, picture);
-  HFONT font = numberFont(width, height);
+  HFONT font = numberFont(width, height, dpi);
   HGDIOBJ previousFont = font ? SelectObject(dc, font) : nullptr;
-  drawNumber(dc, area, value);
+  drawNumber(dc, area, value, dpi);
   if (font) {
     SelectObject(dc, previousFont);
     DeleteObject(font);

@@ -11,9 +11,9 @@
 // read with, and only at the resolution it was made for: a picture changed on disk shows at the
 // next draw, and every picture comes from its file's own pixels. At 96 dpi the files are shown
 // as they are and nothing is kept.
-#include "app/draw.h"
+#include "app/slot_picture.h"
 
-#include "gui/scaling.h"
+#include "app/draw.h"
 #include "image/image.h"
 #include "runtime/registry.h"
 #include "runtime/tempstring.h"
@@ -33,6 +33,9 @@ struct KeptPicture {
   FILETIME written;
 };
 
+HashMap* g_kept;      // by file name
+int32_t g_keptBytes;  // their pixels' bytes
+
 // "GFX\Balls\12.scale-200.png", or "...\vide.png", in the string area from `start`.
 const Char16* fileName(int32_t start, const Char16* folder, const int32_t* value,
                        int32_t qualifier) {
@@ -48,11 +51,6 @@ const Char16* fileName(int32_t start, const Char16* folder, const int32_t* value
   return TempString_Address(start);
 }
 
-// A file drawn for `qualifier` percent shown at `dpi`: its pixels times dpi / 96 / qualifier.
-int32_t shownSize(int32_t pixels, int32_t dpi, int32_t qualifier) {
-  return MulDiv(pixels, dpi * 100, qualifier * 96);
-}
-
 bool sameFile(const KeptPicture& kept, const WIN32_FILE_ATTRIBUTE_DATA& file, int32_t dpi) {
   return kept.dpi == dpi && kept.sizeHigh == file.nFileSizeHigh &&
          kept.sizeLow == file.nFileSizeLow &&
@@ -61,59 +59,56 @@ bool sameFile(const KeptPicture& kept, const WIN32_FILE_ATTRIBUTE_DATA& file, in
 
 // Keeps image `number`, just resampled from file `name`, in place of what that name kept.
 void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& file, int32_t dpi) {
-  HashMap*& kept = g_program.keptPictures;
-  if (!kept && !Map_Create(sizeof(KeptPicture), 0, nullptr, &kept, 64)) return;
-  if (KeptPicture* old = (KeptPicture*)Map_Find(kept, name)) {
+  if (!g_kept && !Map_Create(sizeof(KeptPicture), 0, nullptr, &g_kept, 64)) return;
+  if (KeptPicture* old = (KeptPicture*)Map_Find(g_kept, name)) {
     Image_Free(old->image);
-    g_program.keptBytes -= old->bytes;
-    Map_DeleteCurrent(kept);
+    g_keptBytes -= old->bytes;
+    Map_DeleteCurrent(g_kept);
   }
+  // A resampled picture is stored bottom up: its height is positive.
   int64_t size = (int64_t)Image_Width(number) * Image_Height(number) * 4;
-  if (size > kKeptBytesMax - g_program.keptBytes) return;
+  if (size > kKeptBytesMax - g_keptBytes) return;
   int32_t bytes = (int32_t)size;  // within the bound
   intptr_t image = Image_Copy(OBJECT_DYNAMIC, number);
   if (!image) return;
-  KeptPicture* entry = (KeptPicture*)Map_Add(kept, name, 0);
+  KeptPicture* entry = (KeptPicture*)Map_Add(g_kept, name, 0);
   if (!entry) {
     Image_Free(image);
     return;
   }
   *entry = {image, dpi, bytes, file.nFileSizeHigh, file.nFileSizeLow, file.ftLastWriteTime};
-  g_program.keptBytes += bytes;
+  g_keptBytes += bytes;
 }
 
-// Image `number` from file `name`, drawn for `qualifier` percent, at its size at `dpi`: kept
-// or read, resampled when its size differs. Its handle, or 0 when the file cannot be shown.
+// Image `number` from file `name`, drawn for `qualifier` percent, at its size at `dpi` (its
+// pixels times dpi / 96 / qualifier): kept or read, resampled when its size differs. Its
+// handle, or 0 when the file cannot be shown.
 intptr_t loadAt(intptr_t number, const Char16* name, int32_t dpi, int32_t qualifier) {
   if (dpi == 96) return Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
   WIN32_FILE_ATTRIBUTE_DATA file;
   if (!GetFileAttributesExW(name, GetFileExInfoStandard, &file)) return 0;
-  KeptPicture* kept = (KeptPicture*)Map_Find(g_program.keptPictures, name);
-  if (kept && sameFile(*kept, file, dpi) && Image_Copy(number, kept->image))
-    return Image_Handle(number);
-  intptr_t loaded = Image_LoadWithin(number, name, 0, SLOT_PICTURE_MAX_SIDE);
-  if (!loaded) return 0;
-  int32_t width = Image_Width(number);
-  int32_t height = Image_Height(number);
-  if (height < 0) height = -height;  // a top-down BMP
-  int32_t shownWidth = shownSize(width, dpi, qualifier);
-  int32_t shownHeight = shownSize(height, dpi, qualifier);
-  if (shownWidth == width && shownHeight == height) return loaded;
-  if (shownWidth <= 0 || shownHeight <= 0 || !Image_Resize(number, shownWidth, shownHeight))
-    return 0;
-  keep(number, name, file, dpi);
-  return Image_Handle(number);
+  KeptPicture* kept = (KeptPicture*)Map_Find(g_kept, name);
+  intptr_t copied = kept && sameFile(*kept, file, dpi) ? Image_Copy(number, kept->image) : 0;
+  if (copied) return copied;
+  bool resampled = false;
+  intptr_t loaded =
+      Image_LoadScaled(number, name, SLOT_PICTURE_MAX_SIDE, dpi * 100, qualifier * 96, &resampled);
+  if (resampled) keep(number, name, file, dpi);
+  return loaded;
 }
 
 }  // namespace
 
 void Slot_ForgetPictures() {
-  HashMap*& kept = g_program.keptPictures;
-  Map_Rewind(kept);
-  while (KeptPicture* picture = (KeptPicture*)Map_Next(kept)) Image_Free(picture->image);
-  Map_Free(&kept);
-  g_program.keptBytes = 0;
+  Map_Rewind(g_kept);
+  while (KeptPicture* picture = (KeptPicture*)Map_Next(g_kept)) Image_Free(picture->image);
+  Map_Free(&g_kept);
+  g_keptBytes = 0;
 }
+
+int32_t slot_picture_detail::keptCount() { return g_kept ? Map_Count(g_kept) : 0; }
+
+int32_t slot_picture_detail::keptBytes() { return g_keptBytes; }
 
 int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]) {
   int32_t count = 0;
@@ -128,8 +123,8 @@ int32_t Slot_ScaleOrder(int32_t scale, int32_t order[6]) {
   return count;
 }
 
-intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* value) {
-  int32_t dpi = Scaling_Dpi();
+intptr_t Slot_LoadPicture(intptr_t number, const Char16* folder, const int32_t* value,
+                          int32_t dpi) {
   int32_t order[6];
   int32_t count = Slot_ScaleOrder(MulDiv(dpi, 100, 96), order);
   for (int32_t i = 0; i < count; i++) {

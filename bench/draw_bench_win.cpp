@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "app/draw.h"
+#include "app/slot_picture.h"
 #include "bench/floor_win.h"
 #include "bench/summary.h"
 #include "gui/events.h"
@@ -206,14 +207,15 @@ void loadPhases(int rounds) {
   int values[7];
   lastValues(values);
   int32_t order[6];
-  int32_t count = Slot_ScaleOrder(MulDiv(Scaling_Dpi(), 100, 96), order);
+  int32_t dpi = Scaling_Of(Window_Handle(0)).x;
+  int32_t count = Slot_ScaleOrder(MulDiv(dpi, 100, 96), order);
   std::vector<double> whole, first, missing, decode;
   int misses = 0;
-  auto loadAll = [&values]() {
+  auto loadAll = [&values, dpi]() {
     double t = now();
     for (int k = 0; k < 7; k++)
       Slot_LoadPicture(kFloorImages + k, k < 5 ? g_program.ballsPath : g_program.starsPath,
-                       &values[k]);
+                       &values[k], dpi);
     return now() - t;
   };
   for (int r = 0; r < rounds; r++) {
@@ -294,8 +296,8 @@ int programOnly(int draws) {
   loadPhases(draws < 40 ? draws : 40);
   RECT client;
   GetClientRect(Window_Handle(0), &client);
-  printf("dpi %d, client %ld x %ld, slot picture %d x %d\n", (int)Scaling_Dpi(), client.right,
-         client.bottom, (int)Image_Width(1), (int)Image_Height(1));
+  printf("dpi %d, client %ld x %ld, slot picture %d x %d\n", (int)Scaling_Of(Window_Handle(0)).x,
+         client.right, client.bottom, (int)Image_Width(1), (int)Image_Height(1));
   printDraws(drawTimes, procedureTimes);
   printf("samples");
   for (double t : drawTimes) printf(" %.1f", t);

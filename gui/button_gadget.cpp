@@ -4,7 +4,6 @@
 #include "gui/gadget.h"
 
 #include "gui/scaling.h"
-#include "runtime/accounting.h"
 #include "runtime/memory.h"
 
 namespace {
@@ -46,9 +45,12 @@ void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* he
       int got = GetWindowTextW(control, text, n + 1);
       SIZE size = {0, 0};
       GetTextExtentPoint32W(dc, text, got, &size);
-      w = size.cx + Scale_X(2 * GetSystemMetrics(SM_CXEDGE) + 10);
-      h = size.cy + Scale_Y(2 * GetSystemMetrics(SM_CYEDGE));
-      if (h < Scale_Y(24)) h = Scale_Y(24);
+      // The margins at the resolution of the button's own window.
+      Resolution at = Scaling_Of(control);
+      w = size.cx + Scaling_ToPixels(2 * GetSystemMetrics(SM_CXEDGE) + 10, at.x);
+      h = size.cy + Scaling_ToPixels(2 * GetSystemMetrics(SM_CYEDGE), at.y);
+      int32_t least = Scaling_ToPixels(24, at.y);
+      if (h < least) h = least;
       HeapFree(g_programHeap, 0, text);
     }
     if (previous) SelectObject(dc, previous);
@@ -60,28 +62,10 @@ void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* he
 
 intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                          const Char16* text, uint32_t flags) {
-  ObjectRegistry* gadgets = gadget_detail::registry();
-  // The registry refuses numbers below -1; find that out before a control is made.
-  if (!gadgets || number < OBJECT_DYNAMIC) return 0;
   fillKind();
-  if (!text) text = L"";
-  const int32_t design[4] = {x, y, width, height};
-  Scale_Rect(&x, &y, &width, &height);
-
-  HWND control = CreateWindowExW(0, L"Button", text, flags | kButtonStyle, x, y, width, height,
-                                 GadgetList_Use(nullptr), (HMENU)(intptr_t)-1, g_instance, nullptr);
-  if (!control) return 0;
-  Account_Created(ACCOUNT_CONTROL);
-
-  // An existing gadget with this number is destroyed here, now that its successor exists.
-  GadgetRecord* record = (GadgetRecord*)Registry_Allocate(gadgets, number);
-  if (!record) {
-    gadget_detail::abandonControl(control);
-    return 0;
-  }
-  intptr_t result = Gadget_Register(number, record, control, &g_kind);
-  gadget_detail::keepDesignRect(record, design[0], design[1], design[2], design[3]);
-  return result;
+  gadget_detail::GadgetControl control = {
+      L"Button", text ? text : L"", flags | kButtonStyle, 0, nullptr, nullptr, nullptr};
+  return gadget_detail::create(number, &g_kind, &control, x, y, width, height);
 }
 
 intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,

@@ -8,6 +8,7 @@
 #include "gui/events.h"
 
 #include "gui/focus.h"
+#include "gui/window.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
 

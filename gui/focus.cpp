@@ -4,8 +4,6 @@
 
 #include <richedit.h>
 
-#include "gui/window.h"
-
 namespace {
 
 bool keyDown(int key) { return (GetKeyState(key) & 0x8000) != 0; }
@@ -65,7 +63,7 @@ BOOL CALLBACK visitTabStop(HWND child, LPARAM parameter) {
 
 }  // namespace
 
-HACCEL Window_Accelerators(HWND active) {
+bool Focus_KeepsKeys(HWND active) {
   HWND focus = GetFocus();
   if (focus && keyDown(VK_TAB) && !modifierDown()) {
     // An editable rich-edit control takes Tab as text.
@@ -73,18 +71,11 @@ HACCEL Window_Accelerators(HWND active) {
     if (GetClassNameW(focus, className, 16) &&
         (classBegins(className, TEXT16("RichE")) || classBegins(className, TEXT16("RICHE"))) &&
         !(SendMessageW(focus, EM_GETOPTIONS, 0, 0) & ECO_READONLY))
-      return nullptr;
+      return true;
   }
   if (active && IsWindow(active) && modifierDown()) Focus_Cues(active, true);
   // A shortcut-entry control takes every key combination as its value.
-  if (focus && GetPropW(focus, TEXT16("QZ_Hotkey"))) return nullptr;
-
-  if (!active || !GetPropW(active, TEXT16("QZ_WindowID"))) return nullptr;
-  DWORD process = 0;
-  if (!GetWindowThreadProcessId(active, &process) || process != GetCurrentProcessId())
-    return nullptr;
-  WindowRecord* record = window_detail::record(window_detail::numberOf(active));
-  return record ? record->accelTable : nullptr;
+  return focus && GetPropW(focus, TEXT16("QZ_Hotkey"));
 }
 
 void Focus_Cues(HWND window, bool show) {

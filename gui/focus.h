@@ -9,9 +9,10 @@
 const WORD TAB_NEXT_COMMAND = 64001;
 const WORD TAB_PREVIOUS_COMMAND = 64002;
 
-// The accelerator table the pump should translate with for a message while `active` is the
-// active window; null when the message must go through untranslated.
-HACCEL Window_Accelerators(HWND active);
+// Whether the key now going through the pump belongs to the focused control as it is: Tab
+// typed into an editable rich-edit control, any combination into a shortcut-entry control.
+// Shows the cues of the active window when a modifier key is down.
+bool Focus_KeepsKeys(HWND active);
 // Shows or hides the keyboard focus and accelerator cues of a window.
 void Focus_Cues(HWND window, bool show);
 // Moves the focus to the next (or previous) tab stop of the active window, wrapping around.

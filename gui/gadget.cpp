@@ -11,7 +11,7 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "gui/events.h"
+#include "gui/event_queue.h"
 #include "gui/scaling.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
@@ -27,7 +27,6 @@ const DWORD kControlClasses = 0xB48;  // tab, hot key, date, extended combo box,
 
 struct GadgetState {
   HWND currentList;
-  HFONT font;
   HWND* stack;
   int32_t depth;
   int32_t stackCapacity;
@@ -41,12 +40,11 @@ struct GadgetListSave {
   int32_t depth;
   int32_t stackCapacity;
   WNDPROC previousProc;
+  HFONT font;  // the window's gadget font, at its resolution; null: none could be made
 };
 
 ObjectRegistry* g_gadgets;
 void* g_stateBlock;
-HFONT g_defaultFont;
-bool g_fontCreated;  // g_defaultFont is ours to delete, not a stock object
 CRITICAL_SECTION g_lock;
 bool g_lockReady;
 
@@ -63,9 +61,22 @@ void heapFree(void* block) {
   if (block) HeapFree(g_programHeap, 0, block);
 }
 
+// A window's gadget font: the message font at its resolution.
+HFONT messageFont(int32_t dpi) {
+  LOGFONTW message;
+  HFONT font = Gadget_MessageFont(dpi, &message) ? CreateFontIndirectW(&message) : nullptr;
+  if (font) Account_Created(ACCOUNT_FONT);
+  return font;
+}
+
+void deleteFont(HFONT font) {
+  if (!font) return;
+  DeleteObject(font);
+  Account_Deleted(ACCOUNT_FONT);
+}
+
 void stateInit(void* block) {
   GadgetState* s = (GadgetState*)block;
-  s->font = g_defaultFont;
   s->stack = (HWND*)heapAllocZero(sizeof(HWND) * kStackEntries);
   s->stackCapacity = s->stack ? kStackEntries : 0;
 }
@@ -109,9 +120,6 @@ HWND currentOf(const GadgetState* s) {
   return s->depth == 0 ? s->currentList : (s->stack ? s->stack[0] : nullptr);
 }
 
-// The factors differ from 1.0 only in a DPI-aware build at a resolution other than 96.
-bool scalingActive() { return Scaling_FactorX() != 1.0 || Scaling_FactorY() != 1.0; }
-
 intptr_t controlId(HWND control) { return (intptr_t)GetWindowLongPtrW(control, GWLP_ID); }
 
 }  // namespace
@@ -120,9 +128,9 @@ namespace gadget_detail {
 
 ObjectRegistry* registry() { return g_gadgets; }
 
-HFONT defaultFont() {
-  GadgetState* s = state();
-  return s ? s->font : g_defaultFont;
+HFONT fontOf(HWND control) {
+  GadgetListSave* save = saveOf(Gadget_TopWindow(control));
+  return save && save->font ? save->font : (HFONT)GetStockObject(DEFAULT_GUI_FONT);
 }
 
 GadgetRecord* recordOf(HWND control) {
@@ -134,17 +142,34 @@ GadgetRecord* recordOf(HWND control) {
   return record && record->controlHandle == control ? record : nullptr;
 }
 
-void keepDesignRect(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height) {
-  record->designX = x;
-  record->designY = y;
-  record->designWidth = width;
-  record->designHeight = height;
-}
-
-void abandonControl(HWND control) {
-  if (!control) return;
-  DestroyWindow(control);
-  Account_Deleted(ACCOUNT_CONTROL);
+intptr_t create(intptr_t number, GadgetKind* kind, GadgetControl* control, int32_t x, int32_t y,
+                int32_t width, int32_t height) {
+  // The registry refuses numbers below -1; find that out before a control is made.
+  if (!g_gadgets || number < OBJECT_DYNAMIC) return 0;
+  const int32_t design[4] = {x, y, width, height};
+  Scale_Rect(&x, &y, &width, &height);
+  HWND made = CreateWindowExW(control->exStyle, control->className, control->text, control->style,
+                              x, y, width, height, GadgetList_Use(nullptr), (HMENU)(intptr_t)-1,
+                              g_instance, nullptr);
+  if (!made) return 0;
+  Account_Created(ACCOUNT_CONTROL);
+  if (control->procedure)
+    *control->previous =
+        (WNDPROC)SetWindowLongPtrW(made, GWLP_WNDPROC, (LONG_PTR)control->procedure);
+  // An existing gadget with this number is destroyed here, now that its successor exists.
+  GadgetRecord* record = (GadgetRecord*)Registry_Allocate(g_gadgets, number);
+  if (!record) {
+    DestroyWindow(made);
+    Account_Deleted(ACCOUNT_CONTROL);
+    return 0;
+  }
+  intptr_t result = Gadget_Register(number, record, made, kind);
+  record->designX = design[0];
+  record->designY = design[1];
+  record->designWidth = design[2];
+  record->designHeight = design[3];
+  control->made = made;
+  return result;
 }
 
 }  // namespace gadget_detail
@@ -159,7 +184,7 @@ intptr_t Gadget_Register(intptr_t number, GadgetRecord* record, HWND control, Ga
       (WNDPROC)SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)Gadget_Procedure);
   SetWindowLongPtrW(control, GWLP_ID, (LONG_PTR)number);
   SetPropW(control, kIdProperty, (HANDLE)number);
-  SendMessageW(control, WM_SETFONT, (WPARAM)gadget_detail::defaultFont(), TRUE);
+  SendMessageW(control, WM_SETFONT, (WPARAM)gadget_detail::fontOf(control), TRUE);
   return dynamic ? number : (intptr_t)control;
 }
 
@@ -295,6 +320,7 @@ HWND GadgetList_Use(HWND window) {
     s->stackCapacity = save->stackCapacity;
     save->stack = nullptr;
     save->stackCapacity = 0;
+    Scaling_Target(currentOf(s));
     return previous;
   }
 
@@ -314,10 +340,12 @@ HWND GadgetList_Use(HWND window) {
       g_savedRecord = save;
       save->previousProc =
           (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GadgetList_Procedure);
+      save->font = messageFont(Scaling_Of(window).x);
     } else {
       heapFree(save);
     }
   }
+  Scaling_Target(window);
   return previous;
 }
 
@@ -330,7 +358,10 @@ LRESULT CALLBACK GadgetList_Procedure(HWND window, UINT message, WPARAM wParam, 
     if (s && currentOf(s) == window) {
       s->currentList = nullptr;
       s->depth = 0;
+      Scaling_Target(nullptr);
     }
+    // The window's gadgets are gone already: children are destroyed before their parent.
+    deleteFont(save->font);
     Char16 name[40];
     saveName(name);
     RemovePropW(window, name);
@@ -350,36 +381,27 @@ FARPROC g_parametersForDpi;
 bool g_lookedForParametersForDpi;
 
 struct RescaleWalk {
+  Resolution at;
   HFONT oldFont;
   HFONT newFont;  // null when no font could be made: the gadgets keep theirs
 };
 
-// A gadget that uses the old default font takes the new one.
-BOOL CALLBACK refontGadget(HWND child, LPARAM walkParam) {
+// A gadget is placed again from its design rectangle, and takes the new font if it had the
+// window's old one.
+BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
   const RescaleWalk* walk = (const RescaleWalk*)walkParam;
-  if (gadget_detail::recordOf(child) &&
-      (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
-    SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
-  return TRUE;
-}
-
-BOOL CALLBACK refontWindow(HWND window, LPARAM walkParam) {
-  EnumChildWindows(window, refontGadget, walkParam);
-  return TRUE;
-}
-
-BOOL CALLBACK rescaleGadget(HWND child, LPARAM) {
   GadgetRecord* record = gadget_detail::recordOf(child);
   if (!record) return TRUE;
   int32_t x = record->designX, y = record->designY;
   int32_t width = record->designWidth, height = record->designHeight;
-  Scale_Rect(&x, &y, &width, &height);
+  Scaling_RectToPixels(walk->at, &x, &y, &width, &height);
   UINT flags = SWP_NOZORDER | SWP_NOACTIVATE;
-  // A picture decides its gadget's size; whoever gave it gives it again at the new resolution.
-  bool picture = record->kind && record->kind->kindId == GADGET_KIND_IMAGE &&
-                 SendMessageW(child, STM_GETIMAGE, 0, 0);
-  if (picture) flags |= SWP_NOSIZE;
+  // Whoever gave such a gadget its size gives it again at the new resolution.
+  if (record->kind && record->kind->SizesItself && record->kind->SizesItself(record))
+    flags |= SWP_NOSIZE;
   SetWindowPos(child, nullptr, x, y, width, height, flags);
+  if (walk->newFont && (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
+    SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
   return TRUE;
 }
 
@@ -410,43 +432,20 @@ bool Gadget_MessageFont(int32_t dpi, LOGFONTW* font) {
 }
 
 void Gadget_Rescale(HWND window) {
-  RescaleWalk walk = {g_defaultFont, nullptr};
-  bool oldCreated = g_fontCreated;
-  LOGFONTW message;
-  if (Gadget_MessageFont(Scaling_Dpi(), &message)) walk.newFont = CreateFontIndirectW(&message);
-  if (walk.newFont) {
-    Account_Created(ACCOUNT_FONT);
-    g_defaultFont = walk.newFont;
-    g_fontCreated = true;
-    GadgetState* s = state();
-    if (s && s->font == walk.oldFont) s->font = walk.newFont;
-  }
-  EnumChildWindows(window, rescaleGadget, 0);
-  // The default font is shared by the gadgets of every window of the program.
-  if (walk.newFont) EnumThreadWindows(GetCurrentThreadId(), refontWindow, (LPARAM)&walk);
-  // No gadget uses the old font any more (a stock font is never deleted).
-  if (walk.newFont && oldCreated && walk.oldFont) {
-    DeleteObject(walk.oldFont);
-    Account_Deleted(ACCOUNT_FONT);
-  }
+  GadgetListSave* save = saveOf(window);
+  RescaleWalk walk = {Scaling_Of(window), save ? save->font : nullptr, nullptr};
+  if (save) walk.newFont = messageFont(walk.at.x);
+  EnumChildWindows(window, rescaleGadget, (LPARAM)&walk);
+  if (!walk.newFont) return;
+  // No gadget of the window uses its old font any more.
+  save->font = walk.newFont;
+  deleteFont(walk.oldFont);
 }
 
 void GadgetLib_Start() {
   if (!g_lockReady) {
     InitializeCriticalSection(&g_lock);
     g_lockReady = true;
-  }
-  if (!g_defaultFont) {
-    g_defaultFont = (HFONT)GetStockObject(DEFAULT_GUI_FONT);
-    g_fontCreated = false;
-    LOGFONTW message;
-    HFONT font =
-        Gadget_MessageFont(Scaling_Dpi(), &message) ? CreateFontIndirectW(&message) : nullptr;
-    if (font) {
-      g_defaultFont = font;
-      g_fontCreated = true;
-      Account_Created(ACCOUNT_FONT);
-    }
   }
   forgetSave();
   // The registry and the state block live on the program heap, which a restart of the runtime
@@ -459,16 +458,7 @@ void GadgetLib_Start() {
 }
 
 void GadgetLib_End() {
-  // The gadgets go with their windows in WindowLib_End. The font is released only when scaling
-  // is active; otherwise it serves until the process ends.
-  if (g_fontCreated && scalingActive()) {
-    GadgetState* s = state();
-    if (s && s->font == g_defaultFont) s->font = nullptr;
-    DeleteObject(g_defaultFont);
-    Account_Deleted(ACCOUNT_FONT);
-    g_defaultFont = nullptr;
-    g_fontCreated = false;
-  }
+  // The gadgets, and each window's gadget font, go with their windows in WindowLib_End.
 }
 
 void Controls_Start() {

@@ -39,6 +39,9 @@ typedef void (*GadgetFreeFn)(GadgetRecord* record);
 typedef intptr_t (*GadgetGetStateFn)(GadgetRecord* record);
 typedef void (*GadgetSetStateFn)(GadgetRecord* record, intptr_t value);
 typedef void (*GadgetRequiredSizeFn)(GadgetRecord* record, int32_t* width, int32_t* height);
+// True while the gadget's size is its content's (an image gadget with a picture): placed again
+// at another resolution, it keeps its size, which whoever gave the content gives again.
+typedef bool (*GadgetSizesItselfFn)(GadgetRecord* record);
 
 // One static table per kind, filled when the first gadget of the kind is created. An empty slot
 // means the kind has no such operation. The unused slots belong to kinds this runtime lacks;
@@ -50,7 +53,8 @@ struct GadgetKind {
   GadgetFreeFn FreeGadget;
   GadgetGetStateFn GetState;
   GadgetSetStateFn SetState;
-  void* reserved[30];
+  GadgetSizesItselfFn SizesItself;
+  void* reserved[29];
   GadgetRequiredSizeFn RequiredSize;
   void* reservedAfter[4];
 };
@@ -61,8 +65,9 @@ struct GadgetRecord {
   GadgetKind* kind;
   WNDPROC previousProc;    // what Gadget_Procedure forwards to
   intptr_t kindFields[4];  // the kind's own fields (16 bytes on i686)
-  // Where the gadget was asked for, in design units: placed again from these when the window
-  // moves to a monitor of another resolution, so that no rounding builds up.
+  // Where the gadget was asked for, in design units, kept by the framework at creation: placed
+  // again from these when the window moves to a monitor of another resolution, so that no
+  // rounding builds up.
   int32_t designX;
   int32_t designY;
   int32_t designWidth;
@@ -115,8 +120,9 @@ intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, i
 void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* height);
 
 // A window's resolution changed (or the system's message font did): every gadget of `window`
-// is placed again from its design rectangle at the resolution the conversions now use, and the
-// default gadget font is made again for it and given to the gadgets that used the old one.
+// is placed again from its design rectangle at the window's resolution, and the window's gadget
+// font is made again for it and given to its gadgets that used the old one. Other windows and
+// their gadgets are left as they are.
 void Gadget_Rescale(HWND window);
 // The system's message font for `dpi` (SystemParametersInfoForDpi where the system has it, else
 // the system's own scaled to it); false when it cannot be read.
@@ -127,13 +133,26 @@ void GadgetLib_End();
 void Controls_Start();
 
 namespace gadget_detail {
-// Shared by the kinds' creation operations.
 ObjectRegistry* registry();
-HFONT defaultFont();
-// Keeps the design rectangle a kind's creation was given, for Gadget_Rescale.
-void keepDesignRect(GadgetRecord* record, int32_t x, int32_t y, int32_t width, int32_t height);
-// A control made for a gadget that could not be registered: destroyed and uncounted.
-void abandonControl(HWND control);
+// The gadget font of the window a control is in (a stock font when the window has none).
+HFONT fontOf(HWND control);
+// What a kind's creation asks of the framework: a control of this class, text and style. With
+// `procedure`, the control runs it first (its class procedure goes to *previous).
+struct GadgetControl {
+  const Char16* className;
+  const Char16* text;
+  DWORD style;
+  DWORD exStyle;
+  WNDPROC procedure;
+  WNDPROC* previous;
+  HWND made;  // out: the control, once registered
+};
+// Makes the control in the current gadget list at the design rectangle scaled to that window's
+// resolution, registers it under `number` (an existing gadget of that number goes once its
+// successor exists) and keeps the design rectangle. Gadget_Register's result, 0 on failure with
+// nothing left made.
+intptr_t create(intptr_t number, GadgetKind* kind, GadgetControl* control, int32_t x, int32_t y,
+                int32_t width, int32_t height);
 // The record of a registered gadget control, for the kinds' own procedures, which run on every
 // message: found from the identifier, vouched for by the record's control handle, without the
 // property read of Gadget_FromControl (a round trip to the window server under Wine).

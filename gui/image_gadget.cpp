@@ -11,7 +11,6 @@
 // (ImageGadget_RedrawUnder), for the parts the control no longer covers.
 #include "gui/gadget.h"
 
-#include "gui/scaling.h"
 #include "image/alpha.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
@@ -71,9 +70,13 @@ void requiredSize(GadgetRecord* record, int32_t* width, int32_t* height) {
   *height = r.bottom - r.top;
 }
 
+// With a picture the control is the picture's size.
+bool sizesItself(GadgetRecord* record) { return fieldsOf(record)->image != nullptr; }
+
 void fillKind() {
   if (g_kind.kindId) return;
   g_kind.kindId = GADGET_KIND_IMAGE;
+  g_kind.SizesItself = sizesItself;
   g_kind.tableSize = (int32_t)sizeof(GadgetKind);
   g_kind.FreeGadget = freeGadget;
   g_kind.GetState = getState;
@@ -312,33 +315,15 @@ LRESULT CALLBACK ImageGadget_Procedure(HWND control, UINT message, WPARAM wParam
 
 intptr_t Gadget_ImageEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         HANDLE image, uint32_t flags) {
-  ObjectRegistry* gadgets = gadget_detail::registry();
-  // The registry refuses numbers below -1; find that out before a control is made.
-  if (!gadgets || number < OBJECT_DYNAMIC) return 0;
   fillKind();
-
   DWORD exStyle = 0;
   DWORD style = WS_CHILD | WS_VISIBLE | SS_NOTIFY;
   if (flags & IMAGE_BORDER_SUNKEN) exStyle = WS_EX_CLIENTEDGE;
   else if (flags & IMAGE_BORDER_RAISED) style |= WS_DLGFRAME;
-  const int32_t design[4] = {x, y, width, height};
-  Scale_Rect(&x, &y, &width, &height);
-
-  HWND control = CreateWindowExW(exStyle, L"STATIC", nullptr, style, x, y, width, height,
-                                 GadgetList_Use(nullptr), (HMENU)(intptr_t)-1, g_instance, nullptr);
-  if (!control) return 0;
-  Account_Created(ACCOUNT_CONTROL);
-  g_staticProc = (WNDPROC)SetWindowLongPtrW(control, GWLP_WNDPROC, (LONG_PTR)ImageGadget_Procedure);
-
-  // An existing gadget with this number is destroyed here, now that its successor exists.
-  GadgetRecord* record = (GadgetRecord*)Registry_Allocate(gadgets, number);
-  if (!record) {
-    gadget_detail::abandonControl(control);
-    return 0;
-  }
-  intptr_t result = Gadget_Register(number, record, control, &g_kind);
-  gadget_detail::keepDesignRect(record, design[0], design[1], design[2], design[3]);
-  SendMessageW(control, STM_SETIMAGE, 0, (LPARAM)image);
+  gadget_detail::GadgetControl control = {
+      L"STATIC", nullptr, style, exStyle, ImageGadget_Procedure, &g_staticProc, nullptr};
+  intptr_t result = gadget_detail::create(number, &g_kind, &control, x, y, width, height);
+  if (result) SendMessageW(control.made, STM_SETIMAGE, 0, (LPARAM)image);
   return result;
 }
 

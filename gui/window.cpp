@@ -8,7 +8,7 @@
 
 #include <ole2.h>
 
-#include "gui/events.h"
+#include "gui/event_queue.h"
 #include "gui/focus.h"
 #include "gui/gadget.h"
 #include "gui/textnum.h"
@@ -109,7 +109,8 @@ bool g_lookedForAdjustForDpi;
 SIZE outerSizeAt(HWND window, const WindowRecord* record, int32_t dpi) {
   AdjustForDpiFn adjustForDpi = (AdjustForDpiFn)(void*)System_User32Function(
       "AdjustWindowRectExForDpi", &g_adjustForDpi, &g_lookedForAdjustForDpi);
-  RECT r = {0, 0, MulDiv(record->innerWidth, dpi, 96), MulDiv(record->innerHeight, dpi, 96)};
+  RECT r = {0, 0, Scaling_ToPixels(record->innerWidth, dpi),
+            Scaling_ToPixels(record->innerHeight, dpi)};
   DWORD style = (DWORD)GetWindowLongPtrW(window, GWL_STYLE);
   DWORD exStyle = (DWORD)GetWindowLongPtrW(window, GWL_EXSTYLE);
   if (!adjustForDpi || !adjustForDpi(&r, style, FALSE, exStyle, (UINT)dpi))
@@ -124,24 +125,28 @@ void followDisplay(HWND window, intptr_t number) {
   postDisplayChanged(number);
 }
 
-// The window moved to a monitor of another resolution: it takes the rectangle Windows suggests.
-LRESULT onDpiChanged(HWND window, intptr_t number, WPARAM wParam, const RECT* suggested) {
-  Scaling_Use((int32_t)LOWORD(wParam));
+// The window moved to a monitor of another resolution: it takes that resolution and the
+// rectangle Windows suggests. Its gadgets and their font follow; other windows stay as they are.
+LRESULT onDpiChanged(HWND window, Owner& owner, WPARAM wParam, const RECT* suggested) {
+  if (!owner.own()) return NOT_HANDLED;
+  Scaling_SetWindow(window, Resolution{(int32_t)LOWORD(wParam), (int32_t)HIWORD(wParam)});
   if (suggested)
     SetWindowPos(window, nullptr, suggested->left, suggested->top,
                  suggested->right - suggested->left, suggested->bottom - suggested->top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-  followDisplay(window, number);
+  followDisplay(window, owner.number());
   return 0;
 }
 
-// The window was sized at the desktop's resolution before it existed; on a monitor of another
-// one (the program started on a second screen) it takes that monitor's, as later moves do.
+// The window was sized at the desktop's resolution before it existed, which is its resolution
+// until it knows its monitor's; on a monitor of another one (the program started on a second
+// screen) it takes that monitor's, as later moves do.
 void adoptResolution(HWND window, WindowRecord* record) {
+  Resolution desktop = Scaling_Desktop();
+  Scaling_SetWindow(window, desktop);
   int32_t dpi = Scaling_WindowDpi(window);
-  if (dpi <= 0 || dpi == Scaling_Dpi()) return;
-  Scaling_Use(dpi);
-  if (Scaling_Dpi() != dpi) return;  // scaling is off
+  if (dpi <= 0 || (dpi == desktop.x && dpi == desktop.y)) return;
+  if (!Scaling_SetWindow(window, Resolution{dpi, dpi})) return;  // scaling is off
   SIZE outer = outerSizeAt(window, record, dpi);
   SetWindowPos(window, nullptr, 0, 0, outer.cx, outer.cy,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -208,118 +213,157 @@ LRESULT onCommand(HWND window, intptr_t number, WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
+LRESULT onMove(Owner& owner) {
+  if (owner.own() && owner.record()->created)
+    post(EVENT_WINDOW_MOVED, owner.number(), owner.number());
+  return 0;
+}
+
+LRESULT onActivate(HWND window, Owner& owner, WPARAM wParam) {
+  if (LOWORD(wParam)) {
+    HWND focus = (HWND)GetPropW(window, kFocusProperty);
+    // The child may have gone since the window was deactivated.
+    if (focus && IsWindow(focus)) SetFocus(focus);
+    post(EVENT_WINDOW_ACTIVATED, 0, owner.number());
+  } else {
+    SetPropW(window, kFocusProperty, (HANDLE)GetFocus());
+    Focus_Cues(window, false);
+    post(EVENT_WINDOW_DEACTIVATED, 0, owner.number());
+  }
+  return 1;
+}
+
+LRESULT onClose(Owner& owner) {
+  // Closing is the program's decision: the window stays.
+  if (owner.own()) post(EVENT_CLOSE_WINDOW, owner.number(), owner.number());
+  return 0;
+}
+
+LRESULT onSysColorChange(HWND window, Owner& owner) {
+  if (owner.record()) EnumChildWindows(window, sendSysColorChange, 0);
+  if (owner.own()) postDisplayChanged(owner.number());
+  return NOT_HANDLED;
+}
+
+// The message font may have changed: the window's gadgets take it again. Every top-level window
+// gets the message itself.
+LRESULT onSettingChange(HWND window, Owner& owner, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (owner.own() && (message == WM_THEMECHANGED || affectsDisplay(wParam, lParam)))
+    followDisplay(window, owner.number());
+  return NOT_HANDLED;
+}
+
+// The client stays exactly the design size at the new resolution, not the old client scaled
+// with its rounding.
+LRESULT onGetDpiScaledSize(HWND window, Owner& owner, WPARAM dpi, LPARAM size) {
+  if (!owner.own() || !size) return NOT_HANDLED;
+  *(SIZE*)size = outerSizeAt(window, owner.record(), (int32_t)dpi);
+  return TRUE;
+}
+
+LRESULT onGetMinMaxInfo(HWND window, Owner& owner, LPARAM info) {
+  if (!owner.record()) return NOT_HANDLED;
+  if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
+    ((MINMAXINFO*)info)->ptMinTrackSize.x = 1;
+  return 0;
+}
+
+LRESULT onNotify(HWND window, WPARAM wParam, LPARAM lParam) {
+  const NMHDR* header = (const NMHDR*)lParam;
+  if (!header) return NOT_HANDLED;
+  return Gadget_ParentMessage(header->hwndFrom, window, WM_NOTIFY, wParam, lParam);
+}
+
+LRESULT onTimer(Owner& owner, WPARAM timer) {
+  if (!owner.record()) return NOT_HANDLED;
+  post(EVENT_TIMER, (intptr_t)timer, owner.number());
+  return 0;
+}
+
+// Scrolling, colour requests and the gadget message go to the gadget that sent them.
+LRESULT toGadget(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!lParam) return NOT_HANDLED;
+  return Gadget_ParentMessage((HWND)lParam, window, message, wParam, lParam);
+}
+
+LRESULT onTray(HWND window, Owner& owner, WPARAM icon, LPARAM mouse) {
+  int32_t type = -1;
+  switch (mouse) {
+    case WM_LBUTTONDOWN: type = 0; break;
+    case WM_RBUTTONDOWN: type = 1; break;
+    case WM_LBUTTONDBLCLK: type = 2; break;
+    case WM_RBUTTONDBLCLK: type = 3; break;
+  }
+  if (type >= 0) {
+    post(EVENT_TRAY_ICON, (intptr_t)icon, owner.number(), type);
+    // Wakes a pump that is waiting, so the event is handed out at once.
+    PostMessageW(window, WM_NULL, 0, 0);
+  }
+  return 0;
+}
+
+void freeAccelerators(WindowRecord* record) {
+  if (!record->accelEntries) return;
+  HeapFree(g_programHeap, 0, record->accelEntries);
+  if (record->accelTable) DestroyAcceleratorTable(record->accelTable);
+  record->accelEntries = nullptr;
+  record->accelTable = nullptr;
+}
+
+// The window's last message: its properties, record, class and events go.
+LRESULT onNcDestroy(HWND window) {
+  intptr_t id = (intptr_t)GetPropW(window, kWindowIdProperty);
+  if (!id) return 1;
+  intptr_t own = id - 1;
+  Event_UnbindWindow(own);
+  RemovePropW(window, kFocusProperty);
+  RemovePropW(window, kWindowIdProperty);
+  Scaling_ForgetWindow(window);
+  if (RemovePropW(window, kDropAcceptProperty)) RevokeDragDrop(window);
+  WindowRecord* mine = windows ? (WindowRecord*)Registry_Get(windows, own) : nullptr;
+  if (mine && mine->windowHandle == window) {
+    freeAccelerators(mine);
+    Char16 className[40];
+    formatClassName(className, own);
+    // Fails while the platform still counts this window; Window_Free tries again.
+    UnregisterClassW(className, g_instance);
+    Registry_Release(windows, own);
+  }
+  Event_PurgeWindow(own);
+  Account_Deleted(ACCOUNT_WINDOW);
+  return 1;
+}
+
 // What the window makes of a message; NOT_HANDLED leaves it to the default processing.
 LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   Owner owner(window);
   switch (message) {
-    case WM_MOVE:
-      if (owner.own() && owner.record()->created)
-        post(EVENT_WINDOW_MOVED, owner.number(), owner.number());
-      return 0;
+    case WM_MOVE: return onMove(owner);
     case WM_SIZE: return onSize(window, owner.handle(), owner.record(), owner.number(), wParam);
-    case WM_ACTIVATE:
-      if (LOWORD(wParam)) {
-        HWND focus = (HWND)GetPropW(window, kFocusProperty);
-        // The child may have gone since the window was deactivated.
-        if (focus && IsWindow(focus)) SetFocus(focus);
-        post(EVENT_WINDOW_ACTIVATED, 0, owner.number());
-      } else {
-        SetPropW(window, kFocusProperty, (HANDLE)GetFocus());
-        Focus_Cues(window, false);
-        post(EVENT_WINDOW_DEACTIVATED, 0, owner.number());
-      }
-      return 1;
-    case WM_CLOSE:
-      // Closing is the program's decision: the window stays.
-      if (owner.own()) post(EVENT_CLOSE_WINDOW, owner.number(), owner.number());
-      return 0;
+    case WM_ACTIVATE: return onActivate(window, owner, wParam);
+    case WM_CLOSE: return onClose(owner);
     case WM_ERASEBKGND: post(EVENT_REPAINT, 0, owner.number()); return NOT_HANDLED;
-    case WM_SYSCOLORCHANGE:
-      if (owner.record()) EnumChildWindows(window, sendSysColorChange, 0);
-      if (owner.own()) postDisplayChanged(owner.number());
-      return NOT_HANDLED;
+    case WM_SYSCOLORCHANGE: return onSysColorChange(window, owner);
     case WM_SETTINGCHANGE:
-    case WM_THEMECHANGED:
-      if (!owner.own() || (message == WM_SETTINGCHANGE && !affectsDisplay(wParam, lParam)))
-        return NOT_HANDLED;
-      followDisplay(window, owner.number());  // the message font may have changed
-      return NOT_HANDLED;
-    case WM_DPICHANGED:
-      if (!owner.own()) return NOT_HANDLED;
-      return onDpiChanged(window, owner.number(), wParam, (const RECT*)lParam);
-    case kGetDpiScaledSize: {
-      // The client stays exactly the design size at the new resolution, not the old client
-      // scaled with its rounding.
-      if (!owner.own() || !lParam) return NOT_HANDLED;
-      *(SIZE*)lParam = outerSizeAt(window, owner.record(), (int32_t)wParam);
-      return TRUE;
-    }
-    case WM_GETMINMAXINFO:
-      if (!owner.record()) return NOT_HANDLED;
-      if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_TOOLWINDOW)
-        ((MINMAXINFO*)lParam)->ptMinTrackSize.x = 1;
-      return 0;
-    case WM_NOTIFY: {
-      const NMHDR* header = (const NMHDR*)lParam;
-      if (!header) return NOT_HANDLED;
-      return Gadget_ParentMessage(header->hwndFrom, window, message, wParam, lParam);
-    }
+    case WM_THEMECHANGED: return onSettingChange(window, owner, message, wParam, lParam);
+    case WM_DPICHANGED: return onDpiChanged(window, owner, wParam, (const RECT*)lParam);
+    case kGetDpiScaledSize: return onGetDpiScaledSize(window, owner, wParam, lParam);
+    case WM_GETMINMAXINFO: return onGetMinMaxInfo(window, owner, lParam);
+    case WM_NOTIFY: return onNotify(window, wParam, lParam);
     case WM_COMMAND: return onCommand(window, owner.number(), wParam, lParam);
-    case WM_TIMER:
-      if (!owner.record()) return NOT_HANDLED;
-      post(EVENT_TIMER, (intptr_t)wParam, owner.number());
-      return 0;
+    case WM_TIMER: return onTimer(owner, wParam);
     case WM_HSCROLL:
     case WM_VSCROLL:
     case WM_CTLCOLOREDIT:
     case WM_CTLCOLORLISTBOX:
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORSTATIC:
-    case WINDOW_GADGET_MESSAGE:
-      if (!lParam) return NOT_HANDLED;
-      return Gadget_ParentMessage((HWND)lParam, window, message, wParam, lParam);
+    case WINDOW_GADGET_MESSAGE: return toGadget(window, message, wParam, lParam);
     case WM_LBUTTONUP: post(EVENT_LEFT_CLICK, 0, owner.number()); return 0;
     case WM_LBUTTONDBLCLK: post(EVENT_LEFT_DOUBLE_CLICK, 0, owner.number()); return 0;
     case WM_RBUTTONUP: post(EVENT_RIGHT_CLICK, 0, owner.number()); return 0;
-    case WINDOW_TRAY_MESSAGE: {
-      int32_t type = -1;
-      switch (lParam) {
-        case WM_LBUTTONDOWN: type = 0; break;
-        case WM_RBUTTONDOWN: type = 1; break;
-        case WM_LBUTTONDBLCLK: type = 2; break;
-        case WM_RBUTTONDBLCLK: type = 3; break;
-      }
-      if (type >= 0) {
-        post(EVENT_TRAY_ICON, (intptr_t)wParam, owner.number(), type);
-        // Wakes a pump that is waiting, so the event is handed out at once.
-        PostMessageW(window, WM_NULL, 0, 0);
-      }
-      return 0;
-    }
-    case WM_NCDESTROY: {
-      intptr_t id = (intptr_t)GetPropW(window, kWindowIdProperty);
-      if (!id) return 1;
-      intptr_t own = id - 1;
-      Event_UnbindWindow(own);
-      RemovePropW(window, kFocusProperty);
-      RemovePropW(window, kWindowIdProperty);
-      if (RemovePropW(window, kDropAcceptProperty)) RevokeDragDrop(window);
-      WindowRecord* mine = windows ? (WindowRecord*)Registry_Get(windows, own) : nullptr;
-      if (mine && mine->windowHandle == window) {
-        if (mine->accelEntries) {
-          HeapFree(g_programHeap, 0, mine->accelEntries);
-          if (mine->accelTable) DestroyAcceleratorTable(mine->accelTable);
-        }
-        Char16 className[40];
-        formatClassName(className, own);
-        // Fails while the platform still counts this window; Window_Free tries again.
-        UnregisterClassW(className, g_instance);
-        Registry_Release(windows, own);
-      }
-      Event_PurgeWindow(own);
-      Account_Deleted(ACCOUNT_WINDOW);
-      return 1;
-    }
+    case WINDOW_TRAY_MESSAGE: return onTray(window, owner, wParam, lParam);
+    case WM_NCDESTROY: return onNcDestroy(window);
   }
   return NOT_HANDLED;
 }
@@ -408,6 +452,16 @@ HWND Window_Handle(intptr_t number) {
   return record ? record->windowHandle : nullptr;
 }
 
+HACCEL Window_Accelerators(HWND active) {
+  if (Focus_KeepsKeys(active)) return nullptr;
+  if (!active || !GetPropW(active, kWindowIdProperty)) return nullptr;
+  DWORD process = 0;
+  if (!GetWindowThreadProcessId(active, &process) || process != GetCurrentProcessId())
+    return nullptr;
+  WindowRecord* record = window_detail::record(window_detail::numberOf(active));
+  return record ? record->accelTable : nullptr;
+}
+
 intptr_t Window_Open(intptr_t number, int32_t x, int32_t y, int32_t innerWidth, int32_t innerHeight,
                      const Char16* title, uint32_t flags) {
   return Window_OpenWithParent(number, x, y, innerWidth, innerHeight, title, flags, nullptr);
@@ -453,8 +507,11 @@ intptr_t Window_OpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t in
     exStyle = WS_EX_TOOLWINDOW;
   }
 
-  // The outer size that gives exactly the asked client area with this frame.
-  RECT rect = {0, 0, Scale_X(innerWidth), Scale_Y(innerHeight)};
+  // The outer size that gives exactly the asked client area with this frame. A window that does
+  // not exist yet has no monitor: it is sized at the desktop's resolution, then adopts its own.
+  Resolution desktop = Scaling_Desktop();
+  RECT rect = {0, 0, Scaling_ToPixels(innerWidth, desktop.x),
+               Scaling_ToPixels(innerHeight, desktop.y)};
   AdjustWindowRectEx(&rect, style & ~7u, FALSE, exStyle);
   int32_t outerWidth = rect.right - rect.left;
   int32_t outerHeight = rect.bottom - rect.top;
@@ -465,9 +522,9 @@ intptr_t Window_OpenWithParent(intptr_t number, int32_t x, int32_t y, int32_t in
     y = CW_USEDEFAULT;
   } else {
     if ((style & (WS_CAPTION | WS_THICKFRAME)) == (WS_CAPTION | WS_THICKFRAME))
-      x -= Unscale_X(window_detail::frameOffset());
-    x = Scale_X(x);
-    y = Scale_Y(y);
+      x -= Scaling_ToDesign(window_detail::frameOffset(), desktop.x);
+    x = Scaling_ToPixels(x, desktop.x);
+    y = Scaling_ToPixels(y, desktop.y);
   }
 
   HWND window = CreateWindowExW(exStyle, className, title, style & ~kRuntimeStyleBits, x, y,
@@ -542,10 +599,7 @@ void Window_Free(intptr_t number) {
   // another thread, say), release it here all the same, so that a free-all walk moves on.
   record = (WindowRecord*)Registry_Get(windows, number);
   if (record && record->windowHandle == window) {
-    if (record->accelEntries) {
-      HeapFree(g_programHeap, 0, record->accelEntries);
-      if (record->accelTable) DestroyAcceleratorTable(record->accelTable);
-    }
+    freeAccelerators(record);
     RemovePropW(window, kWindowIdProperty);
     Registry_Release(windows, number);
   }

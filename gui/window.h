@@ -55,6 +55,10 @@ void Window_Center(HWND window, uint32_t flags, HWND parent);
 LRESULT CALLBACK Window_Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The window handle of a number; null if no such window is open.
 HWND Window_Handle(intptr_t number);
+// The accelerator table the pump should translate with for a message while `active` is the
+// active window: a runtime window's own, of this process; null when the message must go through
+// untranslated.
+HACCEL Window_Accelerators(HWND active);
 
 void WindowLib_Start();
 void WindowLib_End();

@@ -22,6 +22,12 @@ bool within(int32_t width, int32_t height, int32_t maxSide) {
   return width <= maxSide && height <= maxSide && height >= -maxSide;
 }
 
+// side x multiply / divide, rounded to the nearest, halves up (as MulDiv for sizes).
+int32_t scaledSide(int32_t side, int32_t multiply, int32_t divide) {
+  int64_t scaled = ((int64_t)side * multiply + divide / 2) / divide;
+  return scaled > INT32_MAX || scaled < 0 ? 0 : (int32_t)scaled;
+}
+
 ImageRecord* liveRecord(intptr_t number) {
   if (!g_images) return nullptr;
   ImageRecord* record = (ImageRecord*)Registry_Get(g_images, number);
@@ -111,6 +117,25 @@ intptr_t Image_LoadMemory(intptr_t number, const uint8_t* data, uint32_t size, i
   // Stored last: until now the record counted as no object.
   record->handle = handle;
   return number == OBJECT_DYNAMIC ? id : (intptr_t)handle;
+}
+
+intptr_t Image_LoadScaled(intptr_t number, const Char16* fileName, int32_t maxSide,
+                          int32_t multiply, int32_t divide, bool* resampled) {
+  *resampled = false;
+  intptr_t loaded = Image_LoadWithin(number, fileName, 0, maxSide);
+  intptr_t id = number == OBJECT_DYNAMIC ? loaded : number;
+  const ImageRecord* record = loaded ? liveRecord(id) : nullptr;
+  if (!record || divide <= 0) return loaded;
+  int32_t height = record->height < 0 ? -record->height : record->height;
+  int32_t width = scaledSide(record->width, multiply, divide);
+  int32_t shown = scaledSide(height, multiply, divide);
+  if (width == record->width && shown == height) return loaded;
+  if (width <= 0 || shown <= 0 || !Image_Resize(id, width, shown)) {
+    Image_Free(id);
+    return 0;
+  }
+  *resampled = true;
+  return number == OBJECT_DYNAMIC ? id : Image_Handle(id);
 }
 
 intptr_t Image_Create(intptr_t number, int32_t width, int32_t height) {

@@ -390,6 +390,7 @@ TEST_F(LoaderTest, CopyHoldsTheSamePictureInABitmapOfItsOwn) {
     ASSERT_NE(Image_Copy(6, copy), 0) << from;
     Image_Free(copy);
     ASSERT_NE(Image_Copy(6, 6), 0) << from;
+    EXPECT_EQ(Image_Width(6) * 1000 + Image_Height(6), source.width * 1000 + source.rows) << from;
     BitmapView view = viewOf(6);
     ASSERT_EQ(view.width * 1000 + view.rows * 10 + view.bitCount / 8,
               source.width * 1000 + source.rows * 10 + source.bitCount / 8);

@@ -23,6 +23,7 @@
 #include <gtest/gtest.h>
 
 #include "app/draw.h"
+#include "app/slot_picture.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
 #include "gui/scaling.h"
@@ -44,6 +45,9 @@
 using namespace testpics;
 
 namespace {
+
+// The program's window as if moved to a monitor of that resolution, which its draws read.
+void atResolution(int32_t dpi) { Scaling_SetWindow(Window_Handle(0), Resolution{dpi, dpi}); }
 
 struct Sample {
   int draws;
@@ -270,7 +274,7 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
     ASSERT_TRUE(writeFile(balls + std::to_string(v) + ".scale-200.png",
                           samplePng(6, 8, false, false, 200, 200)));
   ASSERT_TRUE(writeFile(balls + "9.scale-200.png", Bytes{'n', 'o', 't'}));
-  scaling_detail::configure(true, 144, 144);
+  atResolution(144);
   realCreateFile = (CreateFileFn)patchImport("CreateFileW", (void*)observedCreateFile);
   realAttributes = (AttributesFn)patchImport("GetFileAttributesExW", (void*)observedAttributes);
   ASSERT_NE(realCreateFile, nullptr);
@@ -321,7 +325,7 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
     }
   }
   EXPECT_EQ(pixelAt(viewOf(1), 75, 75) & 0xFFFFFF, 0x308050u) << "33 as rewritten";
-  EXPECT_EQ(g_program.keptBytes, Map_Count(g_program.keptPictures) * 150 * 150 * 4);
+  EXPECT_EQ(slot_picture_detail::keptBytes(), slot_picture_detail::keptCount() * 150 * 150 * 4);
   patchImport("CreateFileW", (void*)realCreateFile);
   patchImport("GetFileAttributesExW", (void*)realAttributes);
   // Moved to 200 %: every slot shows its value again, from its file, and only what was
@@ -329,7 +333,7 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
   // placeholder, which can no longer be read, goes rather than stay at 150 %.
   const std::string vide = folder_ + "GFX\\Stars\\vide.png";
   ASSERT_TRUE(MoveFileA(vide.c_str(), (vide + ".away").c_str()));
-  Scaling_Use(192);
+  atResolution(192);
   Slots_Show();
   MoveFileA((vide + ".away").c_str(), vide.c_str());
   EXPECT_EQ(Image_Handle(STAR_PLACEHOLDER), 0);
@@ -337,8 +341,8 @@ TEST_F(Soak, AtAScaleADrawTriesTheScaledNamesInTheirOrder) {
     EXPECT_EQ(g_program.slots[slot], SLOT_PICTURE) << slot;
     EXPECT_EQ(Image_Width(slot), 200) << slot;
   }
-  EXPECT_EQ(Map_Count(g_program.keptPictures), 4);
-  scaling_detail::reset();
+  EXPECT_EQ(slot_picture_detail::keptCount(), 4);
+  atResolution(96);
   Slots_Show();
   for (int v = 0; v < 50; v++) DeleteFileA((balls + std::to_string(v) + ".scale-200.png").c_str());
 }
@@ -623,14 +627,13 @@ BOOL WINAPI highContrastOn(UINT action, UINT size, PVOID data, UINT winIni) {
 TEST_F(Soak, ValueCardsFollowTheResolutionAndHighContrast) {
   const uint32_t dark = rgbOf(GetSysColor(COLOR_WINDOWTEXT)),
                  light = rgbOf(GetSysColor(COLOR_WINDOW));
-  Scaling_Use(192);
   Bytes placeholder = flatPng(180, 0x2040C0);
   ASSERT_NE(Image_LoadMemory(41, placeholder.data(), (uint32_t)placeholder.size()), 0);
   for (int contrast = 0; contrast < 2; contrast++) {
     if (contrast)
       realParameters =
           (ParametersFn)patchImport("SystemParametersInfoW", (void*)highContrastOn, "user32.dll");
-    ASSERT_NE(Slot_MakeValueCard(40, 41, 27), 0) << contrast;
+    ASSERT_NE(Slot_MakeValueCard(40, 41, 27, 192), 0) << contrast;
     const int side = contrast ? 200 : 180;
     ASSERT_EQ(Image_Width(40) * 1000 + Image_Height(40), side * 1001) << contrast;
     BitmapView view = viewOf(40);
@@ -646,7 +649,6 @@ TEST_F(Soak, ValueCardsFollowTheResolutionAndHighContrast) {
     EXPECT_NEAR((rim.bottom - rim.top) - (digits.bottom - digits.top), 8, 1);
   }
   patchImport("SystemParametersInfoW", (void*)realParameters, "user32.dll");
-  scaling_detail::reset();
   Image_Free(40);
   Image_Free(41);
 }
@@ -662,19 +664,17 @@ TEST_F(Soak, SlotPicturesComeAtTheResolutionFromTheBestFileThatReads) {
   const uint32_t colours[] = {0xC04020, 0x2040C0, 0x2040C0};
   for (int i = 0; i < 3; i++) {
     if (i == 1) writeFile(dir + "3.scale-200.png", Bytes(64, 'x'));
-    Scaling_Use(dpis[i]);
-    EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three), 0) << i;
+    EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three, dpis[i]), 0) << i;
     EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), sides[i] * 1001) << i;
     if (!Image_Handle(40)) continue;
     EXPECT_EQ(pixelAt(viewOf(40), sides[i] / 2, sides[i] / 2) & 0xFFFFFF, colours[i]) << i;
   }
   // A top-down picture (RLE8 of negative height) is enlarged by its size, not refused.
   ASSERT_TRUE(writeFile(dir + "3.png", topDownRedOverBlack()));
-  EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three), 0);
+  EXPECT_NE(Slot_LoadPicture(40, TEXT16("GFX\\Scaled\\"), &three, 144), 0);
   EXPECT_EQ(Image_Width(40) * 1000 + Image_Height(40), 3006);
   EXPECT_EQ(pixelAt(viewOf(40), 1, 0) & 0xFFFFFF, 0xFF0000u) << "the right way up";
   EXPECT_EQ(pixelAt(viewOf(40), 1, 5) & 0xFFFFFF, 0u);
-  scaling_detail::reset();
   Image_Free(40);
   DeleteFileA((dir + "3.png").c_str());
   DeleteFileA((dir + "3.scale-200.png").c_str());
