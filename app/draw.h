@@ -20,9 +20,6 @@ const intptr_t BALL_PLACEHOLDER = 0;  // image "vide.png" of the balls folder
 const intptr_t STAR_PLACEHOLDER = 6;  // image "vide.png" of the stars folder
 const intptr_t DRAW_BUTTON = 9;
 const int32_t SLOT_SPACING = 110;
-// The largest picture a slot shows, a side: the window is 760 x 140, and a larger picture
-// would only cost memory (twice its pixels, with the blending copy) and time to decode.
-const int32_t SLOT_PICTURE_MAX_SIDE = 1024;
 
 // Keyboard shortcuts of the main window (EVENT_MENU_ITEM).
 const uint16_t SHORTCUT_DRAW = 1;  // Enter

@@ -13,7 +13,6 @@
 // as they are and nothing is kept.
 #include "app/slot_picture.h"
 
-#include "app/draw.h"
 #include "image/image.h"
 #include "runtime/registry.h"
 #include "runtime/tempstring.h"

@@ -4,6 +4,10 @@
 
 #include "runtime/platform.h"
 
+// The largest picture a slot shows, a side: the window is 760 x 140, and a larger picture
+// would only cost memory (twice its pixels, with the blending copy) and time to decode.
+const int32_t SLOT_PICTURE_MAX_SIDE = 1024;
+
 // Loads the picture of `value` ("N.png"), or the placeholder ("vide.png") when value is null,
 // from `folder` into image `number`, at the size it is shown at `dpi`: above 96 from the best of
 // the files drawn for a scale ("N.scale-200.png"), resampled from that file's own pixels. The

@@ -291,6 +291,35 @@ int Gadget_RequiredSize(intptr_t number, int32_t* width, int32_t* height) {
   return found;
 }
 
+namespace {
+
+// A window's first use as a gadget list: its save record, its gadget font at its resolution, and
+// GadgetList_Procedure in front of its procedure.
+void startList(GadgetState* s, HWND window) {
+  if (!s->stack) {
+    s->stack = (HWND*)heapAllocZero(sizeof(HWND) * kStackEntries);
+    s->stackCapacity = s->stack ? kStackEntries : 0;
+  }
+  s->depth = 0;
+  s->currentList = window;
+  GadgetListSave* save = (GadgetListSave*)heapAllocZero(sizeof(GadgetListSave));
+  if (!save) return;
+  Char16 name[40];
+  saveName(name);
+  save->owner = window;
+  if (!SetPropW(window, name, (HANDLE)save)) {
+    heapFree(save);
+    return;
+  }
+  g_savedWindow = window;
+  g_savedRecord = save;
+  save->previousProc =
+      (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GadgetList_Procedure);
+  save->font = messageFont(Scaling_Of(window).x);
+}
+
+}  // namespace
+
 HWND GadgetList_Use(HWND window) {
   GadgetState* s = state();
   if (!s) return nullptr;
@@ -320,32 +349,11 @@ HWND GadgetList_Use(HWND window) {
     s->stackCapacity = save->stackCapacity;
     save->stack = nullptr;
     save->stackCapacity = 0;
-    Scaling_Target(currentOf(s));
-    return previous;
+  } else {
+    startList(s, window);
   }
-
-  if (!s->stack) {
-    s->stack = (HWND*)heapAllocZero(sizeof(HWND) * kStackEntries);
-    s->stackCapacity = s->stack ? kStackEntries : 0;
-  }
-  s->depth = 0;
-  s->currentList = window;
-  save = (GadgetListSave*)heapAllocZero(sizeof(GadgetListSave));
-  if (save) {
-    Char16 name[40];
-    saveName(name);
-    save->owner = window;
-    if (SetPropW(window, name, (HANDLE)save)) {
-      g_savedWindow = window;
-      g_savedRecord = save;
-      save->previousProc =
-          (WNDPROC)SetWindowLongPtrW(window, GWLP_WNDPROC, (LONG_PTR)GadgetList_Procedure);
-      save->font = messageFont(Scaling_Of(window).x);
-    } else {
-      heapFree(save);
-    }
-  }
-  Scaling_Target(window);
+  // New gadgets are placed at the resolution of the window they go into.
+  Scaling_Target(currentOf(s));
   return previous;
 }
 

@@ -367,6 +367,45 @@ TEST_F(DisplayChange, ANewResolutionPlacesEveryGadgetAgainAndTheOldOneExactlyBac
   DeleteObject(picture);
 }
 
+// Two windows on monitors of different scales: a change reaches only the window it is sent to,
+// which takes the suggested rectangle (not at the origin) as it is; its gadgets follow from their
+// design size each time, new ones come at its resolution, and the other window stays exactly
+// as it was.
+TEST_F(DisplayChange, EachWindowFollowsItsOwnResolutionOnly) {
+  HWND here = (HWND)Gadget_Button(1, 5, 110, 750, 25, L"Lancer un tirage");
+  HWND other = (HWND)Window_Open(1, 200, 150, 300, 100, L"Other", WINDOW_SYSTEM_MENU);
+  HWND button = (HWND)Gadget_Button(2, 10, 20, 100, 30, L"b");
+  ASSERT_TRUE(here && other && button);
+  const std::string placeHere = placeOf(here);
+  const HFONT fontHere = (HFONT)SendMessageW(here, WM_GETFONT, 0, 0);
+  const LONG height96 = fontOf(button).lfHeight;
+  DWORD style = (DWORD)GetWindowLongPtrW(other, GWL_STYLE);
+  for (int dpi : {144, 192, 96}) {
+    RECT was, suggested = {0, 0, 300 * dpi / 96, 100 * dpi / 96}, now, client;
+    GetWindowRect(other, &was);
+    AdjustWindowRectEx(&suggested, style, FALSE, 0);
+    OffsetRect(&suggested, was.left + 7 - suggested.left, was.top + 5 - suggested.top);
+    SendMessageW(other, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), (LPARAM)&suggested);
+    GetWindowRect(other, &now);
+    EXPECT_TRUE(EqualRect(&now, &suggested)) << dpi << ": " << now.left << "," << now.top;
+    GetClientRect(other, &client);
+    EXPECT_EQ(client.right * 10000 + client.bottom, (300 * 10000 + 100) * dpi / 96) << dpi;
+    const std::string place = [dpi](int x, int y, int w, int h) {
+      return std::to_string(x * dpi / 96) + "," + std::to_string(y * dpi / 96) + " " +
+             std::to_string(w * dpi / 96) + "x" + std::to_string(h * dpi / 96);
+    }(10, 20, 100, 30);
+    EXPECT_EQ(placeOf(button), place) << "placed from its design size, not scaled again";
+    EXPECT_NEAR(fontOf(button).lfHeight, height96 * dpi / 96, 1) << dpi;
+    GadgetList_Use(other);
+    EXPECT_EQ(placeOf((HWND)Gadget_Button(3, 10, 20, 100, 30, L"new")), place) << dpi;
+    GadgetList_Use(window);
+    EXPECT_EQ(placeOf((HWND)Gadget_Button(4, 5, 110, 750, 25, L"new")), placeHere) << dpi;
+    EXPECT_EQ(placeOf(here), placeHere) << dpi;
+    EXPECT_EQ((HFONT)SendMessageW(here, WM_GETFONT, 0, 0), fontHere) << dpi;
+    EXPECT_EQ(GetObjectType(fontHere), (DWORD)OBJ_FONT) << dpi;
+  }
+}
+
 // Font, colours, high contrast and theme alter what the program draws; other settings do not.
 // However many came before the program looked, one event tells it.
 TEST_F(DisplayChange, SystemChangesThatAlterTheDrawingQueueOneEvent) {
