@@ -110,8 +110,7 @@ TEST_F(Resample, NoDarkFringeAndAHalfShrinkIsTheAlphaWeightedMeanOfFour) {
   for (int side : {12, 16}) {
     std::vector<uint8_t> out = resampled(half, 8, 8, side, side);
     for (size_t i = 0; i < out.size(); i += 4)
-      for (int c = 0; c < 3; ++c)
-        if (out[i + 3]) ASSERT_GE(out[i + c], 254) << side << " " << i;
+      for (int c = 0; c < 3 && out[i + 3]; ++c) ASSERT_GE(out[i + c], 254) << side << " " << i;
   }
   // Alpha is the mean of the four, each colour their mean weighted by alpha.
   std::vector<uint8_t> src = picture(8, 6, 2), out = resampled(src, 8, 6, 4, 3);
