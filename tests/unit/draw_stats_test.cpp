@@ -18,6 +18,7 @@
 #include "tools/draw-stats/first_draws_report.h"
 #include "tools/draw-stats/options.h"
 #include "tools/draw-stats/stats.h"
+#include "tools/draw-stats/verify.h"
 
 using namespace drawstats;
 
@@ -433,6 +434,8 @@ TEST(DrawStatsOptions, EachOptionAtTheEdgesOfItsRange) {
       {{"--out", ""}, false},
       {{"--bogus"}, false},
       {{"--raw", "--first-draws"}, true},
+      {{"--verify", "tirages.csv"}, true},
+      {{"--verify"}, false},
   };
   for (const Case& c : cases) {
     std::vector<char*> argv = {(char*)"draw-stats"};
@@ -454,4 +457,28 @@ TEST(DrawStatsOptions, EachOptionAtTheEdgesOfItsRange) {
   EXPECT_EQ(o.out, "here");
   EXPECT_TRUE(o.firstDraws);
   EXPECT_FALSE(o.raw);
+}
+
+// --verify's exit codes and lines; the journal check itself is tested in journal_test.cpp.
+TEST(DrawStatsVerify, ExitCodeAndLine) {
+  std::string folder = testpics::tempFolder("verify");
+  const struct {
+    const char* bytes;  // null: no file
+    int code;
+    const char* message;
+  } cases[] = {
+      {"numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n", 0,
+       "0 records, every fingerprint holds"},
+      {"numero\r\n", 1, "line 1: header wrong (not the journal's first line); 0 records in all"},
+      {nullptr, 2, "cannot open "},
+  };
+  for (const auto& c : cases) {
+    std::string path = folder + std::to_string(c.code) + ".csv";
+    if (c.bytes) {
+      ASSERT_TRUE(testpics::writeFile(path, Bytes(c.bytes, c.bytes + strlen(c.bytes))));
+    }
+    std::string message;
+    EXPECT_EQ(verify_journal(path.c_str(), &message), c.code);
+    EXPECT_EQ(message.substr(0, strlen(c.message)), c.message);
+  }
 }

@@ -4,15 +4,19 @@
 // tools/draw-stats/chart.gp; the tool draws no picture itself). With --raw it writes the
 // generator's 32-bit words to standard output instead, for dieharder. With --first-draws it
 // computes the first draw of a process from every seed in a range (all 2^32 by default) and
-// writes first-draws.md and first-draws-histogram.tsv: how many seeds give each ticket.
+// writes first-draws.md and first-draws-histogram.tsv: how many seeds give each ticket. With
+// --verify it checks a draw journal instead: every record whole, in order and matching its
+// fingerprint.
 //
 //   draw-stats [--draws N] [--seed S] [--out DIR]
 //   draw-stats --raw [--seed S]
 //   draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]
+//   draw-stats --verify FILE
 //
 // Without --seed the generator seeds itself at its first use, as in the program.
 // Exit codes: 0 done, 1 a file could not be written, memory ran out or the seed sweep found its
-// batch seeding at odds with the generator, 2 usage.
+// batch seeding at odds with the generator, 2 usage. With --verify: 0 every record holds, 1 a
+// line breaks the journal, 2 the file cannot be read (or usage).
 #include <math.h>
 #include <signal.h>
 #include <stdio.h>
@@ -36,6 +40,7 @@
 #include "tools/draw-stats/options.h"
 #include "tools/draw-stats/stats.h"
 #include "tools/draw-stats/text.h"
+#include "tools/draw-stats/verify.h"
 
 using namespace drawstats;
 
@@ -269,6 +274,12 @@ int first_draws(Options& options) {
 int main(int argc, char** argv) {
   Options options;
   if (int code = parse_options(argc, argv, &options)) return code;
+  if (!options.verify.empty()) {
+    std::string message;
+    int code = verify_journal(options.verify.c_str(), &message);
+    fprintf(code == 2 ? stderr : stdout, "draw-stats: %s\n", message.c_str());
+    return code;
+  }
 
   g_programHeap = HeapCreate(0, 4096, 0);
   if (!g_programHeap) {

@@ -12,10 +12,10 @@ namespace {
 
 int usage(const char* message) {
   fprintf(stderr, "draw-stats: %s\n", message);
-  fprintf(stderr,
-          "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
-          "       draw-stats --raw [--seed S]\n"
-          "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n");
+  fprintf(stderr, "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
+                  "       draw-stats --raw [--seed S]\n"
+                  "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n"
+                  "       draw-stats --verify FILE\n");
   return 2;
 }
 
@@ -76,6 +76,9 @@ int parse_options(int argc, char** argv, Options* options) {
         return usage("--seed takes a 32-bit number, decimal or 0x hexadecimal");
       options->seeded = true;
       options->seed = (uint32_t)n;
+    } else if (!strcmp(arg, "--verify")) {
+      if (!hasValue || !*argv[i + 1]) return usage("--verify takes a journal file");
+      options->verify = argv[++i];
     } else if (!strcmp(arg, "--out")) {
       if (!hasValue || !*argv[i + 1]) return usage("--out takes a folder");
       options->out = argv[++i];

@@ -17,6 +17,7 @@ struct Options {
   std::string out = ".";
   bool raw = false;
   bool firstDraws = false;
+  std::string verify;  // a journal to check, when given
   SeedSweep sweep;
 };
 

@@ -1,0 +1,39 @@
+// The check of a whole journal, streamed: the file is handed over in pieces of any size, so a
+// journal of a million records (about 150 MB) is checked in a few hundred bytes of state. It
+// counts the records and finds the first line that breaks the journal.
+#pragma once
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "journal/record.h"
+
+enum JournalBreak {
+  JOURNAL_HOLDS,         // no break: every record is whole, in order and matches its fingerprint
+  JOURNAL_HEADER_WRONG,  // the first line is not the header
+  JOURNAL_UNREADABLE,    // a line that is not a record (garbage, too long, a value out of range)
+  JOURNAL_EDITED,        // a record whose fingerprint does not match
+  JOURNAL_OUT_OF_ORDER,  // a record whose number is not the previous whole record's + 1
+  JOURNAL_CUT,           // the last line has no CR LF: a write cut short
+};
+
+struct JournalCheck {
+  uint64_t records;      // lines that read as records, before and after a break
+  JournalBreak verdict;  // the first break
+  uint64_t brokenLine;   // its line in the file, from 1; 0 while the journal holds
+  // The reading's own state. Each record is checked against the last whole record before it,
+  // as the writer chained it, so that one bad line breaks only itself.
+  uint64_t lines;
+  uint64_t lastNumber;
+  char lastFingerprint[SHA256_HEX];
+  uint64_t length;  // bytes of the line so far, kept or not
+  char lastByte;
+  char line[JOURNAL_LINE_MAX + 1];  // the line so far, its CR included, as much as may be a record
+};
+
+void Journal_CheckStart(JournalCheck* check);
+// The next SIZE bytes of the file.
+void Journal_CheckBytes(JournalCheck* check, const char* bytes, size_t size);
+// The file's end: a line left without its CR LF is a cut line, a break if none came before.
+// An empty file holds, with no record: the writer starts one with the header.
+void Journal_CheckEnd(JournalCheck* check);
