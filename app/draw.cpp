@@ -1,5 +1,6 @@
-// The two draw procedures: five balls out of 0..49 into slots 1-5, two stars out of 0..11
-// into slots 7 and 8.
+// The draw: five balls out of 0..49 into slots 1-5, two stars out of 0..11 into slots 7 and 8.
+// Its record goes to the journal before anything of it is shown, so that a draw on screen is
+// always a draw in the file (unless the file cannot be written, which the user is told).
 //
 // A pool is refilled with its values in order before every shuffle, so each draw is
 // independent of the previous one, and the values at its front are distinct by construction.
@@ -9,6 +10,7 @@
 // reads, names the value too.
 #include "app/draw.h"
 
+#include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "gui/gadget.h"
 #include "gui/scaling.h"
@@ -90,13 +92,19 @@ void show_value(const Group& group, int32_t slot, int32_t value, int32_t dpi) {
   shows = SLOT_NONE;
 }
 
-void draw(const Group& group) {
+// Refills and shuffles the group's pool; its first values are the draw. Null when the pool's
+// allocation failed at start-up: there is nothing to draw from.
+const int32_t* pick(const Group& group) {
   int32_t* pool = *group.pool;
-  if (!pool) return;  // its allocation failed at start-up: there is nothing to draw from
+  if (!pool) return nullptr;
   for (int32_t i = 0; i < group.poolSize; ++i) pool[i] = i;
   Array_Shuffle(pool);
-  int32_t dpi = windowDpi();
-  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, pool[slot], dpi);
+  return pool;
+}
+
+void show(const Group& group, const int32_t* values, int32_t dpi) {
+  if (!values) return;
+  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, values[slot], dpi);
 }
 
 // Shows the placeholder image in slot `number` at (x, 0), or removes the slot when the
@@ -131,6 +139,15 @@ void Slots_Show() {
   }
 }
 
-void Draw_Balls() { draw(kBalls); }
-
-void Draw_Stars() { draw(kStars); }
+void Draw_Run() {
+  // Both pools are shuffled first, balls then stars, as the generator has always been asked.
+  const int32_t* balls = pick(kBalls);
+  const int32_t* stars = pick(kStars);
+  JournalWrite write = {};
+  bool kept = !balls || !stars || JournalFile_Append(balls, stars, &write);
+  int32_t dpi = windowDpi();
+  show(kBalls, balls, dpi);
+  show(kStars, stars, dpi);
+  JournalFile_Finish(&write);
+  if (!kept) JournalFile_TellFailure(write);
+}

@@ -1,9 +1,9 @@
 // The draw program's state and its two draw procedures.
 //
 // The entry point (main.cpp) fills the state at start-up; a press of the draw button runs
-// Draw_Balls and then Draw_Stars, which refill and shuffle a pool, load the picture file of
-// each drawn value into the image that bears the slot's number, and re-create the slot's
-// image gadget around it.
+// Draw_Run, which refills and shuffles both pools, records the draw in the journal, loads the
+// picture file of each drawn value into the image that bears the slot's number, and re-creates
+// the slot's image gadget around it.
 #pragma once
 
 #include "runtime/platform.h"
@@ -46,7 +46,8 @@ extern ProgramState g_program;
 // changed (resolution, font, colours), so that pictures and cards are remade at once for it.
 void Slots_Show();
 
-void Draw_Balls();
-void Draw_Stars();
+// A press of the draw button: five balls out of 0..49 into slots 1-5 and two stars out of 0..11
+// into slots 7 and 8, the draw's record appended to the journal before it is shown.
+void Draw_Run();
 // Puts the values on show on the clipboard; does nothing before the first draw.
 void Draw_Copy();

@@ -70,21 +70,16 @@ void start_up() {
   Window_AddShortcut(0, FCONTROL, 'C', SHORTCUT_COPY);
 }
 
-void draw() {
-  Draw_Balls();
-  Draw_Stars();
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   start_up();
   do {
     g_program.event = Event_Wait();
-    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) draw();
+    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) Draw_Run();
     if (g_program.event == EVENT_DISPLAY_CHANGED) Slots_Show();
     if (g_program.event == EVENT_MENU_ITEM) {
-      if (Event_Menu() == SHORTCUT_DRAW) draw();
+      if (Event_Menu() == SHORTCUT_DRAW) Draw_Run();
       if (Event_Menu() == SHORTCUT_COPY) Draw_Copy();
     }
   } while (g_program.event != EVENT_CLOSE_WINDOW);

@@ -1,6 +1,6 @@
 // One full draw against two floors, under Wine.
 //
-//   bench_draw FOLDER [DRAWS [program]]
+//   bench_draw FOLDER [DRAWS [program|journal]]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
@@ -9,7 +9,7 @@
 // Before anything is timed, both windows must show exactly the same pixels, once after start-up
 // and once after a draw of the same values; otherwise the run stops with exit code 1. Then,
 // DRAWS times (default 200):
-//   - draw: Draw_Balls and Draw_Stars, then the event loop's own step until nothing is left
+//   - draw: Draw_Run, then the event loop's own step until nothing is left
 //     to do (Event_WaitTimeout(0) until it answers 0), which paints the re-created gadgets;
 //   - bare: the floor's draw of the values the program drew last, then its own message loop
 //     until nothing is left;
@@ -25,7 +25,9 @@
 // display, so neither it nor the pixel check has a part there. Each draw's time is printed too,
 // so that runs at two resolutions taken in turn can be pooled, with the resolution, the client
 // size and the first slot's picture size the program ended with, which tell that the run was
-// really at that resolution.
+// really at that resolution. The draws keep no journal, as the floor keeps none; with "journal"
+// only the program runs, its draws taking turns with the journal on, on without its flush, and
+// off, for the journal's cost.
 #include <windows.h>
 
 #include <stdio.h>
@@ -36,6 +38,7 @@
 #include <vector>
 
 #include "app/draw.h"
+#include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "bench/floor_win.h"
 #include "bench/summary.h"
@@ -251,8 +254,7 @@ void loadPhases(int rounds) {
 // One timed draw of the program: the whole step, and the draw procedures alone.
 void timeDraw(std::vector<double>* drawTimes, std::vector<double>* procedureTimes) {
   double t0 = now();
-  Draw_Balls();
-  Draw_Stars();
+  Draw_Run();
   double tm = now();
   settle();
   procedureTimes->push_back(tm - t0);
@@ -273,8 +275,7 @@ void printDraws(const std::vector<double>& drawTimes, const std::vector<double>&
   Summary d = summarise(drawTimes), p = summarise(procedureTimes);
   printf("draw  %d runs: median %.1f us (quartiles %.1f, %.1f)\n", (int)drawTimes.size(), d.median,
          d.q1, d.q3);
-  printf("  of which Draw_Balls + Draw_Stars: median %.1f us; the rest is the loop's step\n",
-         p.median);
+  printf("  of which Draw_Run: median %.1f us; the rest is the loop's step\n", p.median);
 }
 
 void endRuntime() {
@@ -286,8 +287,7 @@ void endRuntime() {
 // The program's draws alone, at the prefix's resolution.
 int programOnly(int draws) {
   for (int i = 0; i < 5; i++) {  // warm-up, as below
-    Draw_Balls();
-    Draw_Stars();
+    Draw_Run();
     settle();
   }
   std::vector<double> drawTimes, procedureTimes;
@@ -309,11 +309,38 @@ int programOnly(int draws) {
   return 0;
 }
 
+// The draw as the user sees it with the journal, with it but no flush, and without it, in turn;
+// the file is the prefix's own journal.
+int journalCost(int draws) {
+  using journal_file_detail::Mode;
+  const Mode modes[3] = {journal_file_detail::ON, journal_file_detail::NO_FLUSH,
+                         journal_file_detail::OFF};
+  std::vector<double> times[3], procedure;
+  for (int i = 0; i < 3 * draws + 15; i++) {
+    int m = (i + i / 3) % 3;  // each mode first in turn
+    journal_file_detail::setMode(modes[m]);
+    if (i < 15) {  // warm-up: the file cache, the journal's folder
+      Draw_Run();
+      settle();
+      continue;
+    }
+    timeDraw(&times[m], &procedure);
+  }
+  if (!everySlotDrawn()) return 1;
+  Summary on = summarise(times[0]), noFlush = summarise(times[1]), off = summarise(times[2]);
+  printf("journal on %d runs: median %.1f us; without its flush %.1f us; off %.1f us\n", draws,
+         on.median, noFlush.median, off.median);
+  printf("ratio %.3f, the flush %.1f us\n", on.median / off.median, on.median - noFlush.median);
+  fflush(stdout);
+  endRuntime();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program]]\n");
+    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program|journal]]\n");
     return 2;
   }
   int draws = argc > 2 ? atoi(argv[2]) : 200;
@@ -327,6 +354,9 @@ int main(int argc, char** argv) {
     return 1;
   }
   settle();
+  if (argc > 3 && strcmp(argv[3], "journal") == 0) return journalCost(draws);
+  // The floor keeps no journal; the journal's cost has its own row.
+  journal_file_detail::setMode(journal_file_detail::OFF);
   if (argc > 3 && strcmp(argv[3], "program") == 0) return programOnly(draws);
   if (!Floor_Start(GetModuleHandleW(nullptr), false)) {
     fprintf(stderr, "bench_draw: the floor's start-up failed\n");
@@ -340,8 +370,7 @@ int main(int argc, char** argv) {
   // Warm-up: the file cache, the decoder's tables, the gadget classes.
   wchar_t names[7][32];
   for (int i = 0; i < 5; i++) {
-    Draw_Balls();
-    Draw_Stars();
+    Draw_Run();
     settle();
     bareDraw();
     lastNames(names);

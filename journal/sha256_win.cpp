@@ -42,10 +42,18 @@ Provider open_provider() {
   return p;
 }
 
-// A local static is made once, whichever thread comes first; the others wait for it.
+// Opened once, by whichever thread comes first; the others wait for it. (Not a local static:
+// its guard would pull the C++ library's thread support into the program, some 90 KB.)
+Provider g_provider;
+LONG g_state;  // 0 not opened, 1 opening, 2 ready
+
 const Provider& provider() {
-  static const Provider kProvider = open_provider();
-  return kProvider;
+  if (InterlockedCompareExchange(&g_state, 1, 0) == 0) {
+    g_provider = open_provider();
+    InterlockedExchange(&g_state, 2);
+  }
+  while (InterlockedCompareExchange(&g_state, 2, 2) != 2) Sleep(0);
+  return g_provider;
 }
 
 }  // namespace

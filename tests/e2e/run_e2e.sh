@@ -817,8 +817,71 @@ case_huge_picture() {
   else pass huge_picture; fi
 }
 
+windows_titled() { xdotool search --name "^$title\$" | wc -l; }
+
+# journal_check FILE: "ok N" and one line of tokens a record ("b3 b17 b22 b41 b48 s2 s9") when
+# the file is a journal whose numbers run from 1 and whose every fingerprint holds, recomputed
+# here from the format's definition with Python's own SHA-256; else "bad REASON".
+journal_check() {
+  python3 - "$1" <<'PY'
+import hashlib, sys
+try: data = open(sys.argv[1], 'rb').read()
+except OSError as e: sys.exit(print('bad unreadable', e))
+lines = data.split(b'\r\n')
+if lines[0] != b'numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte' or lines[-1]:
+    sys.exit(print('bad header or last line'))
+previous, rows = b'0' * 64, []
+for n, line in enumerate(lines[1:-1], 1):
+    body, _, print_ = line.rpartition(b',')
+    f = body.split(b',')
+    if int(f[0]) != n or hashlib.sha256(previous + b'\n' + body).hexdigest().encode() != print_:
+        sys.exit(print('bad record', n, line.decode()))
+    previous = print_
+    rows.append(' '.join(['b' + v.decode() for v in f[2:7]] + ['s' + v.decode() for v in f[7:9]]))
+print('ok', len(rows)); print('\n'.join(rows))
+PY
+}
+
+# The journal: each draw shown is in the file in slot order, chained as defined; a program killed
+# at once after a click loses no draw it showed; a journal that cannot be written (its folder's
+# name taken by a file) leaves the draws shown, says so once, and its bytes are untouched. (Two
+# writers at once: tests/win/soak_test.cpp.)
+case_journal() {
+  local dir=$work/journal id shown=() check i code
+  local file="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
+  rm -rf "$(dirname "$file")"
+  make_set "$dir"
+  start "$dir"
+  if ! id=$(window 760 140); then fail journal "no window"; wait_exit "$dir" >/dev/null; return; fi
+  for i in 1 2 3; do click_button "$id"; sleep 0.3; shown+=("$(read_names)"); done
+  click_button "$id"
+  # SIGKILL to the program's own process (the launcher's pid is not the program's).
+  pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir" 20 >/dev/null
+  check=$(journal_check "$file")
+  if [ "$(sed -n 2,4p <<<"$check")" != "$(printf '%s\n' "${shown[@]}")" ] || [[ "$check" != ok\ [34]* ]]; then
+    fail journal "shown '${shown[*]}', journal '$check'"; return
+  fi
+  mv "$(dirname "$file")" "$work/kept"; echo taken >"$(dirname "$file")"
+  start "$dir"; id=$(window 760 140)
+  click_button "$id"; sleep 1
+  local boxes=$(windows_titled) names first
+  xdotool key --window "$(xdotool search --name "^$title\$" | grep -v "^$id\$" | head -1)" Return
+  sleep 0.5; first=$(read_names)
+  click_button "$id"; sleep 1
+  local later=$(windows_titled)
+  [ "$later" = 1 ] || xdotool key --window "$(xdotool search --name "^$title\$" | grep -v "^$id\$" | head -1)" Return
+  sleep 0.5; names=$(read_names)
+  close_window "$id"; code=$(wait_exit "$dir")
+  if [ "$boxes" != 2 ] || [ "$later" != 1 ] || ! valid_draw "$first" || [ "$names" = "$first" ]; then
+    fail journal "unwritable journal: $boxes then $later windows, names '$first' then '$names'"
+  elif [ "$(cat "$(dirname "$file")")" != taken ] || [ "$code" != 0 ]; then
+    fail journal "the file in the folder's place changed, or exit code $code"
+  else pass journal; fi
+  rm -f "$(dirname "$file")"; mv "$work/kept" "$(dirname "$file")"
+}
+
 all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
-  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture)
+  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal)
 # The last ones end the program in ways that need unmanaged windows; the session end comes last.
 ending_cases=(case_close_requests case_session_end)
 for c in ${E2E_ONLY:-${all_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] || "$c"; done

@@ -1,7 +1,7 @@
 // Soak: the program's own path, run for many draws. Start-up as the entry point does it
 // (program heap, runtime start sequence, window 0, both placeholders, five ball slots, two star
 // slots, the draw button), then draws asked for by clicking the button and taken from the event
-// queue, each one Draw_Balls and Draw_Stars loading seven pictures from disk and re-creating
+// queue, each one Draw_Run loading seven pictures from disk and re-creating
 // seven gadgets. Objects (through the runtime's own accounting, since Wine's GetGuiResources
 // answers 0), the busy bytes of the program's heaps and the process's private bytes are read
 // at intervals; after warm-up nothing may grow.
@@ -18,11 +18,13 @@
 
 #include <algorithm>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "app/draw.h"
+#include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
@@ -30,6 +32,7 @@
 #include "gui/window.h"
 #include "image/image.h"
 #include "image/record.h"
+#include "journal/check.h"
 #include "runtime/accounting.h"
 #include "runtime/memory.h"
 #include "runtime/random.h"
@@ -108,7 +111,9 @@ class Soak : public ::testing::Test {
     GetCurrentDirectoryA(MAX_PATH, previous_);
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
 
-    // The entry point's start-up, step by step.
+    // The entry point's start-up, step by step. The draws here keep no journal: the tests
+    // watch which files a draw opens, and the journal's own tests watch it.
+    journal_file_detail::setMode(journal_file_detail::OFF);
     g_instance = GetModuleHandleW(nullptr);
     g_programHeap = HeapCreate(0, 4096, 0);
     ASSERT_NE(g_programHeap, nullptr);
@@ -145,8 +150,7 @@ class Soak : public ::testing::Test {
     for (int tries = 0; tries < 50; tries++) {
       int32_t event = Event_WaitTimeout(100);
       if (event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) {
-        Draw_Balls();
-        Draw_Stars();
+        Draw_Run();
         return true;
       }
     }
@@ -373,6 +377,10 @@ int drawsWanted() {
 }
 
 TEST_F(Soak, NothingGrowsOverManyDraws) {
+  struct JournalOn {  // the journal's handles and blocks count too
+    JournalOn() { journal_file_detail::setMode(journal_file_detail::ON); }
+    ~JournalOn() { journal_file_detail::setMode(journal_file_detail::OFF); }
+  } journalOn;
   const int total = drawsWanted();
   const int warmUp = 10;
   const double platformLeak = platformBytesPerImageGadget();
@@ -551,8 +559,7 @@ TEST_F(Soak, ValueCardsAreCentredOnTheirGroupsPlaceholder) {
   // Not even a card can be made: the slots go empty rather than go on showing another number,
   // and the cards' images are given back; the next draw fills them again.
   g_everySecondDcFails = true;
-  Draw_Balls();
-  Draw_Stars();
+  Draw_Run();
   g_everySecondDcFails = false;
   for (intptr_t slot : {1, 2, 3, 4, 5, 7, 8}) {
     EXPECT_EQ(g_program.slots[slot], SLOT_NONE) << "slot " << slot;
@@ -599,6 +606,36 @@ TEST_F(Soak, CopyLeavesItsBlockToTheClipboardOrFreesIt) {
 
 // The files tried at a display scale: the smallest drawn at or above it, then the larger ones,
 // then the smaller ones from the largest, and the plain file last.
+// Two programs drawing at once (two threads, each append on a handle of its own, as two
+// processes have): every record whole, numbered in one sequence, chained.
+TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  DeleteFileW(path.c_str());
+  journal_file_detail::setMode(journal_file_detail::ON);
+  auto writer = [](int32_t first) {
+    const int32_t balls[5] = {first, 1, 2, 3, 4}, stars[2] = {first % 12, 11};
+    for (int i = 0; i < 40; i++) {
+      JournalWrite write;
+      EXPECT_TRUE(JournalFile_Append(balls, stars, &write)) << write.error;
+      JournalFile_Finish(&write);
+    }
+  };
+  std::thread a(writer, 10), b(writer, 20);
+  a.join();
+  b.join();
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  std::vector<char> bytes(1 << 16);
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  ASSERT_NE(file, nullptr);
+  bytes.resize(fread(bytes.data(), 1, bytes.size(), file));
+  fclose(file);
+  JournalCheck check;
+  Journal_CheckStart(&check);
+  Journal_CheckBytes(&check, bytes.data(), bytes.size());
+  Journal_CheckEnd(&check);
+  EXPECT_EQ(check.records * 100 + check.verdict, 80u * 100 + JOURNAL_HOLDS) << check.brokenLine;
+}
+
 TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   const std::vector<int32_t> cases[] = {{100, 100},
                                         {125, 125, 150, 200, 300, 400, 100},
