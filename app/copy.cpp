@@ -10,8 +10,9 @@ namespace {
 
 const intptr_t kSlots[] = {1, 2, 3, 4, 5, 7, 8};
 
-// Hands `text` to the clipboard as Unicode text; the clipboard owns the block once it took it.
-void toClipboard(HWND owner, const Char16* text, size_t bytes) {
+}  // namespace
+
+void Clipboard_SetText(HWND owner, const Char16* text, size_t bytes) {
   HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
   if (!block) return;
   void* memory = GlobalLock(block);
@@ -28,8 +29,6 @@ void toClipboard(HWND owner, const Char16* text, size_t bytes) {
   GlobalFree(block);
 }
 
-}  // namespace
-
 void Draw_Copy() {
   // Before the first draw there is nothing to copy, and what the clipboard holds stays.
   for (intptr_t slot : kSlots)
@@ -41,6 +40,6 @@ void Draw_Copy() {
   }
   TempString_Area().end += 2;
   size_t bytes = (size_t)(TempString_Area().end - start);
-  toClipboard(Window_Handle(0), TempString_Address(start), bytes);
+  Clipboard_SetText(Window_Handle(0), TempString_Address(start), bytes);
   TempString_Area().end = start;
 }

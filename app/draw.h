@@ -51,3 +51,5 @@ void Slots_Show();
 void Draw_Run();
 // Puts the values on show on the clipboard; does nothing before the first draw.
 void Draw_Copy();
+// Hands `bytes` of Unicode text (its terminator included) to the clipboard, which owns the copy.
+void Clipboard_SetText(HWND owner, const Char16* text, size_t bytes);

@@ -6,6 +6,7 @@
 // exit_program(), which ends the runtime libraries, releases the string area and the program
 // heap, and ends the process with exit code 0.
 #include "app/draw.h"
+#include "app/history.h"
 
 #include "gui/events.h"
 #include "gui/gadget.h"
@@ -68,6 +69,21 @@ void start_up() {
   Gadget_SetActive(DRAW_BUTTON);
   Window_AddShortcut(0, 0, VK_RETURN, SHORTCUT_DRAW);
   Window_AddShortcut(0, FCONTROL, 'C', SHORTCUT_COPY);
+  History_Install();
+}
+
+// A draw, then the history window shows it if it is open.
+void draw() {
+  Draw_Run();
+  History_Refresh();
+}
+
+// The main window's close box ends the program; the history window's closes that window.
+bool closing() {
+  if (g_program.event != EVENT_CLOSE_WINDOW) return false;
+  if (Event_Window() == 0) return true;
+  History_Close();
+  return false;
 }
 
 }  // namespace
@@ -76,12 +92,14 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   start_up();
   do {
     g_program.event = Event_Wait();
-    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) Draw_Run();
-    if (g_program.event == EVENT_DISPLAY_CHANGED) Slots_Show();
+    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) draw();
+    if (g_program.event == EVENT_GADGET) History_Gadget(Event_Gadget());
+    if (g_program.event == EVENT_DISPLAY_CHANGED && Event_Window() == 0) Slots_Show();
     if (g_program.event == EVENT_MENU_ITEM) {
-      if (Event_Menu() == SHORTCUT_DRAW) Draw_Run();
+      if (Event_Menu() == SHORTCUT_DRAW) draw();
       if (Event_Menu() == SHORTCUT_COPY) Draw_Copy();
+      History_Command(Event_Menu());
     }
-  } while (g_program.event != EVENT_CLOSE_WINDOW);
+  } while (!closing());
   exit_program();
 }

@@ -14,6 +14,8 @@ const LRESULT NOT_HANDLED = (LRESULT)(intptr_t)(int32_t)0xD0D0D0D1u;
 
 const int32_t GADGET_KIND_BUTTON = 1;
 const int32_t GADGET_KIND_IMAGE = 9;
+const int32_t GADGET_KIND_TEXT = 10;
+const int32_t GADGET_KIND_LIST = 12;
 
 // Types of EVENT_GADGET posted by the image gadget. A button reports its notification code
 // (BN_CLICKED, 0) through the window procedure.
@@ -118,6 +120,23 @@ intptr_t Gadget_Button(intptr_t number, int32_t x, int32_t y, int32_t width, int
 intptr_t Gadget_ButtonEx(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                          const Char16* text, uint32_t flags);
 void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* height);
+
+// Text gadget: one line of text (a STATIC control).
+intptr_t Gadget_Text(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                     const Char16* text);
+
+// List gadget: a virtual report list. `text` fills in the text of a row's column, at most
+// `capacity` characters with the terminator, whenever the list shows it. Its state is the
+// focused row; setting it selects that row alone (-1: none).
+typedef void (*GadgetListTextFn)(intptr_t row, int32_t column, Char16* text, int32_t capacity);
+intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                     GadgetListTextFn text);
+// Adds column `column`, `width` design units wide at the list's resolution.
+void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int32_t width);
+// The number of rows; the rows shown are asked for again.
+void Gadget_ListRows(intptr_t number, intptr_t rows);
+// The next selected row after `after` (-1: the first), or -1.
+intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after);
 
 // A window's resolution changed (or the system's message font did): every gadget of `window`
 // is placed again from its design rectangle at the window's resolution, and the window's gadget

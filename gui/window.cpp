@@ -274,6 +274,14 @@ LRESULT onNotify(HWND window, WPARAM wParam, LPARAM lParam) {
   return Gadget_ParentMessage(header->hwndFrom, window, WM_NOTIFY, wParam, lParam);
 }
 
+// An item the program added to the system menu (below the system's own commands, 0xF000 and
+// up) reaches it as a menu item.
+LRESULT onSysCommand(Owner& owner, WPARAM command) {
+  if (!owner.own() || (command & 0xFFF0) >= 0xF000) return NOT_HANDLED;
+  post(EVENT_MENU_ITEM, (intptr_t)(command & 0xFFF0), owner.number());
+  return 0;
+}
+
 LRESULT onTimer(Owner& owner, WPARAM timer) {
   if (!owner.record()) return NOT_HANDLED;
   post(EVENT_TIMER, (intptr_t)timer, owner.number());
@@ -352,6 +360,7 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
     case WM_COMMAND: return onCommand(window, owner.number(), wParam, lParam);
     case WM_TIMER: return onTimer(owner, wParam);
+    case WM_SYSCOMMAND: return onSysCommand(owner, wParam);
     case WM_HSCROLL:
     case WM_VSCROLL:
     case WM_CTLCOLOREDIT:
@@ -408,6 +417,14 @@ int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_
   record->accelTable = table;
   record->accelCount = count;
   return 1;
+}
+
+int Window_AddMenuItem(intptr_t number, uint16_t command, const Char16* text) {
+  WindowRecord* record = window_detail::record(number);
+  HMENU menu =
+      record && record->windowHandle ? GetSystemMenu(record->windowHandle, FALSE) : nullptr;
+  if (!menu || (command & 0xF) || command >= 0xF000) return 0;
+  return AppendMenuW(menu, MF_SEPARATOR, 0, nullptr) && AppendMenuW(menu, MF_STRING, command, text);
 }
 
 namespace {

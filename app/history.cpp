@@ -1,0 +1,381 @@
+// The history window (see history.h). While it is open it keeps the journal open for reading
+// (sharing it with the writer, which only appends) and an index of where each record's line
+// starts, oldest first; the list asks for the rows it shows and each is read and parsed then.
+// The index grows from where it stopped whenever a draw is recorded.
+#include "app/history.h"
+
+#include <commdlg.h>
+#include <shellapi.h>
+#include <string.h>
+
+#include "app/draw.h"
+#include "app/journal_file.h"
+#include "gui/gadget.h"
+#include "gui/window.h"
+#include "journal/check.h"
+#include "journal/record.h"
+#include "runtime/memory.h"
+#include "sys/requester.h"
+
+namespace {
+
+const intptr_t kList = 20, kFooter = 21, kExport = 22, kVerify = 23, kFolder = 24;
+const Char16 kTitle[] = TEXT16("Historique des tirages");
+const size_t kChunk = 1 << 16;
+
+struct History {
+  HANDLE file;
+  uint64_t* starts;  // record lines, oldest first
+  size_t count;
+  size_t capacity;
+  uint64_t scanned;    // bytes indexed: up to the end of the last whole line
+  intptr_t cachedRow;  // the list asks for a row's columns in turn: the row read last
+  JournalRecord cached;
+};
+History g_history;
+
+bool push(uint64_t start) {
+  History& h = g_history;
+  if (h.count == h.capacity) {
+    size_t more = h.capacity ? 2 * h.capacity : 1024;
+    void* grown = h.starts ? HeapReAlloc(g_programHeap, 0, h.starts, more * sizeof(uint64_t))
+                           : HeapAlloc(g_programHeap, 0, more * sizeof(uint64_t));
+    if (!grown) return false;
+    h.starts = (uint64_t*)grown;
+    h.capacity = more;
+  }
+  h.starts[h.count++] = start;
+  return true;
+}
+
+bool readAt(HANDLE file, uint64_t offset, char* bytes, DWORD size, DWORD* got) {
+  OVERLAPPED place = {};
+  place.Offset = (DWORD)offset;
+  place.OffsetHigh = (DWORD)(offset >> 32);
+  return ReadFile(file, bytes, size, got, &place) != 0;
+}
+
+// Calls visit(start, line, length) for every whole line (ended by CR LF, its CR LF left out) from
+// `from`; a line too long to be a record comes with length 0. The offset after the last one.
+template <typename Visit>
+uint64_t scanLines(HANDLE file, uint64_t from, Visit visit) {
+  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
+  if (!chunk) return from;
+  char line[JOURNAL_LINE_MAX + 2];
+  size_t length = 0;
+  uint64_t start = from, at = from, done = from;
+  DWORD got = 0;
+  while (readAt(file, at, chunk, kChunk, &got) && got > 0) {
+    for (DWORD i = 0; i < got; i++) {
+      char c = chunk[i];
+      if (c != '\n') {
+        if (length < sizeof line) line[length] = c;
+        length++;
+        continue;
+      }
+      bool whole = length > 0 && length <= sizeof line && line[length - 1] == '\r';
+      visit(start, line, whole ? length - 1 : 0);
+      start = done = at + i + 1;
+      length = 0;
+    }
+    at += got;
+  }
+  HeapFree(g_programHeap, 0, chunk);
+  return done;
+}
+
+void indexMore() {
+  History& h = g_history;
+  h.scanned = scanLines(h.file, h.scanned, [](uint64_t start, const char* line, size_t length) {
+    JournalRecord record;
+    if (length && Journal_ParseRecord(line, length, &record)) push(start);
+  });
+  h.cachedRow = -1;
+}
+
+// The record shown in `row` (newest first); false when it cannot be read.
+bool rowRecord(intptr_t row, JournalRecord* record) {
+  History& h = g_history;
+  if (row < 0 || (size_t)row >= h.count) return false;
+  if (row == h.cachedRow) {
+    *record = h.cached;
+    return true;
+  }
+  char line[JOURNAL_LINE_MAX + 2];
+  DWORD got = 0;
+  if (!readAt(h.file, h.starts[h.count - 1 - (size_t)row], line, sizeof line, &got)) return false;
+  DWORD length = 0;
+  while (length < got && line[length] != '\r') length++;
+  if (!Journal_ParseRecord(line, length, record)) return false;
+  h.cachedRow = row;
+  h.cached = *record;
+  return true;
+}
+
+// "9 décembre 2026 07:12" in the user's locale: the date and time the record was written at.
+void dateText(const char* date, Char16* text, int32_t capacity) {
+  auto at = [date](int from, int digits) {
+    WORD v = 0;
+    for (int i = 0; i < digits; i++) v = (WORD)(v * 10 + (date[from + i] - '0'));
+    return v;
+  };
+  SYSTEMTIME t = {at(0, 4), at(5, 2), 0, at(8, 2), at(11, 2), at(14, 2), at(17, 2), 0};
+  int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &t, nullptr, text, capacity);
+  if (n <= 0 || n >= capacity) return;
+  text[n - 1] = L' ';
+  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &t, nullptr, text + n, capacity - n);
+}
+
+void valuesText(const uint8_t* values, int count, Char16* text) {
+  int n = 0;
+  for (int i = 0; i < count; i++) n += wsprintfW(text + n, i ? L" %u" : L"%u", values[i]);
+}
+
+void rowText(intptr_t row, int32_t column, Char16* text, int32_t capacity) {
+  JournalRecord r;
+  if (capacity < 32 || !rowRecord(row, &r)) return;
+  if (column == 0) wsprintfW(text, L"%I64u", r.number);
+  if (column == 1) dateText(r.date, text, capacity);
+  if (column == 2) valuesText(r.balls, JOURNAL_BALLS, text);
+  if (column == 3) valuesText(r.stars, JOURNAL_STARS, text);
+}
+
+void showFooter() {
+  Char16 text[128];
+  JournalRecord last;
+  if (rowRecord(0, &last))
+    wsprintfW(text, L"Dernier tirage : n\u00B0 %I64u, empreinte %.16S", last.number,
+              last.fingerprint);
+  else lstrcpyW(text, L"Aucun tirage enregistr\u00E9.");
+  Gadget_SetText(kFooter, text);
+}
+
+// Output gathered in a buffer and written to `file` a chunk at a time; `failed` once a write
+// failed.
+struct Writer {
+  HANDLE file;
+  char* bytes;
+  size_t used;
+  bool failed;
+  void put(const char* data, size_t size) {
+    if (used + size > kChunk) flush();
+    if (size <= kChunk - used) memcpy(bytes + used, data, size), used += size;
+  }
+  void flush() {
+    DWORD written = 0;
+    if (used && (!WriteFile(file, bytes, (DWORD)used, &written, nullptr) || written != used))
+      failed = true;
+    used = 0;
+  }
+};
+
+// The journal's fields joined by `separator`, the locale's list separator in UTF-8.
+void exportLine(Writer* out, const JournalRecord& r, const char* separator) {
+  char line[256];
+  int n = wsprintfA(line, "%I64u%s%s", r.number, separator, r.date);
+  for (int i = 0; i < JOURNAL_BALLS; i++) n += wsprintfA(line + n, "%s%u", separator, r.balls[i]);
+  for (int i = 0; i < JOURNAL_STARS; i++) n += wsprintfA(line + n, "%s%u", separator, r.stars[i]);
+  n += wsprintfA(line + n, "%s%s\r\n", separator, r.fingerprint);
+  out->put(line, (size_t)n);
+}
+
+void tell(const Char16* text) { Requester_Message(kTitle, text, MB_OK); }
+
+void tellError(const Char16* what) {
+  Char16 reason[512] = {}, text[768];
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                 GetLastError(), 0, reason, 512, nullptr);
+  wsprintfW(text, L"%s :\n%s", what, reason);
+  tell(text);
+}
+
+// A CSV that a spreadsheet in the user's locale opens as columns: its list separator, UTF-8
+// with a byte order mark.
+void exportTo(const Char16* name) {
+  Char16 wide[8] = L",";
+  char separator[16] = ",";
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, wide, 8) > 1)
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, separator, sizeof separator, nullptr, nullptr);
+  HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return tellError(L"L'export n'a pas pu \u00EAtre \u00E9crit");
+  Writer out = {file, (char*)HeapAlloc(g_programHeap, 0, kChunk), 0, false};
+  if (out.bytes) {
+    out.put("\xEF\xBB\xBF", 3);
+    const char* names[] = {"numero", "date",   "boule1",  "boule2",  "boule3",
+                           "boule4", "boule5", "etoile1", "etoile2", "empreinte"};
+    for (int i = 0; i < 10; i++) {
+      if (i) out.put(separator, lstrlenA(separator));
+      out.put(names[i], lstrlenA(names[i]));
+    }
+    out.put("\r\n", 2);
+    if (g_history.file)
+      scanLines(g_history.file, 0, [&out, &separator](uint64_t, const char* line, size_t n) {
+        JournalRecord r;
+        if (n && Journal_ParseRecord(line, n, &r)) exportLine(&out, r, separator);
+      });
+    out.flush();
+    HeapFree(g_programHeap, 0, out.bytes);
+  }
+  bool failed = out.failed || !out.bytes;
+  CloseHandle(file);
+  if (failed) tellError(L"L'export n'a pas pu \u00EAtre \u00E9crit");
+}
+
+void exportAsked() {
+  Char16 name[MAX_PATH] = L"tirages.csv";
+  OPENFILENAMEW o = {};
+  o.lStructSize = sizeof o;
+  o.hwndOwner = Window_Handle(HISTORY_WINDOW);
+  o.lpstrFilter = L"Fichiers CSV (*.csv)\0*.csv\0Tous les fichiers (*.*)\0*.*\0";
+  o.lpstrFile = name;
+  o.nMaxFile = MAX_PATH;
+  o.lpstrDefExt = L"csv";
+  // The program finds its pictures from the current folder: the dialog must not move it.
+  o.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  if (GetSaveFileNameW(&o)) exportTo(name);
+}
+
+const Char16* breakText(JournalBreak verdict) {
+  switch (verdict) {
+    case JOURNAL_HEADER_WRONG: return L"ce n'est pas l'en-t\u00EAte du journal";
+    case JOURNAL_UNREADABLE: return L"illisible, ce n'est pas un tirage";
+    case JOURNAL_EDITED: return L"modifi\u00E9e, son empreinte ne correspond pas";
+    case JOURNAL_OUT_OF_ORDER: return L"num\u00E9ro hors de l'ordre";
+    case JOURNAL_CUT: return L"coup\u00E9e, la ligne est incompl\u00E8te";
+    default: return L"";
+  }
+}
+
+void verifyAsked() {
+  JournalCheck check;
+  Journal_CheckStart(&check);
+  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
+  DWORD got = 0;
+  for (uint64_t at = 0;
+       chunk && g_history.file && readAt(g_history.file, at, chunk, kChunk, &got) && got > 0;
+       at += got)
+    Journal_CheckBytes(&check, chunk, got);
+  if (chunk) HeapFree(g_programHeap, 0, chunk);
+  Journal_CheckEnd(&check);
+  Char16 text[256];
+  if (check.verdict == JOURNAL_HOLDS)
+    wsprintfW(text, L"%I64u tirages v\u00E9rifi\u00E9s : toutes les empreintes concordent.",
+              check.records);
+  else
+    wsprintfW(text, L"%I64u tirages lus. Ligne %I64u : %s.", check.records, check.brokenLine,
+              breakText(check.verdict));
+  tell(text);
+}
+
+void folderAsked() {
+  Char16 folder[MAX_PATH + 64];
+  lstrcpynW(folder, journal_file_detail::path(), MAX_PATH + 64);
+  Char16* last = folder;
+  for (Char16* c = folder; *c; c++)
+    if (*c == L'\\') last = c;
+  *last = 0;
+  ShellExecuteW(Window_Handle(HISTORY_WINDOW), L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The selected rows as text, a row a line, tabs between the values.
+void copyAsked() {
+  size_t capacity = 0, used = 0;
+  Char16* text = nullptr;
+  for (intptr_t row = -1; (row = Gadget_ListNextSelected(kList, row)) >= 0;) {
+    JournalRecord r;
+    if (!rowRecord(row, &r)) continue;
+    if (used + 128 > capacity) {
+      capacity = capacity ? 2 * capacity : 4096;
+      void* grown = text ? HeapReAlloc(g_programHeap, 0, text, capacity * sizeof(Char16))
+                         : HeapAlloc(g_programHeap, 0, capacity * sizeof(Char16));
+      if (!grown) break;
+      text = (Char16*)grown;
+    }
+    if (used) used += (size_t)wsprintfW(text + used, L"\r\n");
+    used += (size_t)wsprintfW(text + used, L"%I64u\t%S\t%u\t%u\t%u\t%u\t%u\t%u\t%u", r.number,
+                              r.date, r.balls[0], r.balls[1], r.balls[2], r.balls[3], r.balls[4],
+                              r.stars[0], r.stars[1]);
+  }
+  if (text && used) Clipboard_SetText(Window_Handle(HISTORY_WINDOW), text, (used + 1) * 2);
+  if (text) HeapFree(g_programHeap, 0, text);
+}
+
+}  // namespace
+
+void History_Install() {
+  Window_AddShortcut(0, FCONTROL, 'H', HISTORY_OPEN);
+  Window_AddMenuItem(0, HISTORY_OPEN, TEXT16("&Historique des tirages\u2026"));
+}
+
+void History_Open() {
+  HWND open = Window_Handle(HISTORY_WINDOW);
+  if (open) {
+    SetForegroundWindow(open);
+    return;
+  }
+  HWND main = Window_Handle(0);
+  const uint32_t flags = WINDOW_SYSTEM_MENU | WINDOW_OWNER_CENTERED | WINDOW_KEEP_GADGET_LIST;
+  if (!Window_OpenWithParent(HISTORY_WINDOW, 0, 0, 560, 360, kTitle, flags, main)) return;
+  g_history = History{};
+  g_history.cachedRow = -1;
+  g_history.file = CreateFileW(journal_file_detail::path(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (g_history.file == INVALID_HANDLE_VALUE) g_history.file = nullptr;
+  if (g_history.file) indexMore();
+  GadgetList_Use(Window_Handle(HISTORY_WINDOW));
+  Gadget_List(kList, 8, 8, 544, 272, rowText);
+  Gadget_SetText(kList, TEXT16("Tirages, du plus r\u00E9cent au plus ancien"));
+  const Char16* titles[] = {TEXT16("Tirage"), TEXT16("Date"), TEXT16("Boules"),
+                            TEXT16("\u00C9toiles")};
+  const int32_t widths[] = {64, 240, 130, 80};
+  for (int32_t c = 0; c < 4; c++) Gadget_ListColumn(kList, c, titles[c], widths[c]);
+  Gadget_Text(kFooter, 8, 288, 544, 20, nullptr);
+  Gadget_Button(kExport, 8, 318, 150, 30, TEXT16("Exporter\u2026"));
+  Gadget_Button(kVerify, 166, 318, 150, 30, TEXT16("V\u00E9rifier"));
+  Gadget_Button(kFolder, 324, 318, 170, 30, TEXT16("Ouvrir le dossier"));
+  GadgetList_Use(main);  // the draws' gadgets go on into the main window
+  Window_AddShortcut(HISTORY_WINDOW, 0, VK_ESCAPE, HISTORY_CLOSE);
+  Window_AddShortcut(HISTORY_WINDOW, FCONTROL, 'C', HISTORY_COPY);
+  Gadget_ListRows(kList, (intptr_t)g_history.count);
+  if (g_history.count) Gadget_SetState(kList, 0);  // the newest draw, ready for Ctrl+C
+  showFooter();
+  Gadget_SetActive(kList);
+}
+
+void History_Close() {
+  Window_Free(HISTORY_WINDOW);
+  if (g_history.file) CloseHandle(g_history.file);
+  if (g_history.starts) HeapFree(g_programHeap, 0, g_history.starts);
+  g_history = History{};
+}
+
+void History_Refresh() {
+  if (!Window_Handle(HISTORY_WINDOW)) return;
+  if (!g_history.file) {  // the journal was made since the window opened
+    History_Close();
+    History_Open();
+    return;
+  }
+  indexMore();
+  Gadget_ListRows(kList, (intptr_t)g_history.count);
+  showFooter();
+}
+
+bool History_Command(intptr_t command) {
+  if (command == HISTORY_OPEN) History_Open();
+  else if (command == HISTORY_CLOSE) History_Close();
+  else if (command == HISTORY_COPY) copyAsked();
+  else return false;
+  return true;
+}
+
+bool History_Gadget(intptr_t gadget) {
+  if (gadget == kExport) exportAsked();
+  else if (gadget == kVerify) verifyAsked();
+  else if (gadget == kFolder) folderAsked();
+  else return false;
+  return true;
+}
+
+intptr_t history_detail::rows() { return Window_Handle(HISTORY_WINDOW) ? g_history.count : 0; }

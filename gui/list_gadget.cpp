@@ -1,0 +1,104 @@
+// List gadget: a report list view (SysListView32) that holds no rows of its own. It is virtual
+// (LVS_OWNERDATA): the control asks for the text of the rows it shows, and the gadget asks the
+// program's text routine, so that a list of a million rows opens as fast as one of ten. The
+// routine is the one place where the runtime calls the program back: the control needs its
+// answer at once, while it paints.
+#include "gui/gadget.h"
+
+#include <commctrl.h>
+
+#include "gui/scaling.h"
+
+namespace {
+
+const DWORD kListStyle =
+    WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS;
+
+GadgetKind g_kind;
+
+GadgetListTextFn textOf(GadgetRecord* record) { return (GadgetListTextFn)record->kindFields[0]; }
+
+LRESULT parentMessage(GadgetRecord* record, HWND, UINT message, WPARAM, LPARAM lParam) {
+  NMLVDISPINFOW* info = (NMLVDISPINFOW*)lParam;
+  if (message != WM_NOTIFY || info->hdr.code != LVN_GETDISPINFOW) return NOT_HANDLED;
+  LVITEMW& item = info->item;
+  if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0) {
+    item.pszText[0] = 0;
+    if (textOf(record)) textOf(record)(item.iItem, item.iSubItem, item.pszText, item.cchTextMax);
+  }
+  return 0;
+}
+
+// The focused row, or -1.
+intptr_t getState(GadgetRecord* record) {
+  return SendMessageW(record->controlHandle, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+}
+
+// Selects row `value` alone and gives it the focus mark (-1: no row).
+void setState(GadgetRecord* record, intptr_t value) {
+  LVITEMW item = {};
+  item.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+  SendMessageW(record->controlHandle, LVM_SETITEMSTATE, (WPARAM)-1, (LPARAM)&item);
+  if (value < 0) return;
+  item.state = item.stateMask;
+  SendMessageW(record->controlHandle, LVM_SETITEMSTATE, (WPARAM)value, (LPARAM)&item);
+  SendMessageW(record->controlHandle, LVM_ENSUREVISIBLE, (WPARAM)value, FALSE);
+}
+
+void fillKind() {
+  if (g_kind.kindId) return;
+  g_kind.kindId = GADGET_KIND_LIST;
+  g_kind.tableSize = (int32_t)sizeof(GadgetKind);
+  g_kind.ParentMessage = parentMessage;
+  g_kind.GetState = getState;
+  g_kind.SetState = setState;
+  INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
+  InitCommonControlsEx(&controls);
+}
+
+HWND listControl(intptr_t number) {
+  GadgetRecord* record = gadget_detail::registry()
+                             ? (GadgetRecord*)Registry_Get(gadget_detail::registry(), number)
+                             : nullptr;
+  return record && record->kind == &g_kind ? record->controlHandle : nullptr;
+}
+
+}  // namespace
+
+intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                     GadgetListTextFn text) {
+  fillKind();
+  gadget_detail::GadgetControl control = {WC_LISTVIEWW, L"",     kListStyle, WS_EX_CLIENTEDGE,
+                                          nullptr,      nullptr, nullptr};
+  intptr_t result = gadget_detail::create(number, &g_kind, &control, x, y, width, height);
+  if (!result) return 0;
+  gadget_detail::recordOf(control.made)->kindFields[0] = (intptr_t)text;
+  SendMessageW(control.made, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+               LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  return result;
+}
+
+void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int32_t width) {
+  HWND control = listControl(number);
+  if (!control) return;
+  LVCOLUMNW c = {};
+  c.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+  c.pszText = (LPWSTR)title;
+  c.cx = Scaling_ToPixels(width, Scaling_Of(control).x);
+  c.iSubItem = column;
+  SendMessageW(control, LVM_INSERTCOLUMNW, (WPARAM)column, (LPARAM)&c);
+}
+
+void Gadget_ListRows(intptr_t number, intptr_t rows) {
+  HWND control = listControl(number);
+  // The rows shown stay where they are: the list keeps its scroll position and selection.
+  if (control)
+    SendMessageW(control, LVM_SETITEMCOUNT, (WPARAM)rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+  if (control) InvalidateRect(control, nullptr, FALSE);
+}
+
+intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after) {
+  HWND control = listControl(number);
+  if (!control) return -1;
+  return SendMessageW(control, LVM_GETNEXTITEM, (WPARAM)after, LVNI_SELECTED);
+}
