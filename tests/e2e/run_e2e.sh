@@ -880,8 +880,60 @@ case_journal() {
   rm -f "$(dirname "$file")"; mv "$work/kept" "$(dirname "$file")"
 }
 
+# The history window by keyboard: Ctrl+H and Alt+Space then H open it; below the list the last
+# draw's number and the first 16 digits of its fingerprint; Ctrl+C copies the newest row; the
+# export, saved through the system's dialog, reads back with Python's CSV reader as the journal's
+# records; Esc closes it.
+case_history() {
+  local dir=$work/history id list copied footer keys last csv=$work/history/export.csv
+  local file="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
+  make_set "$dir"
+  start "$dir"
+  if ! id=$(window 760 140); then fail history "no window"; wait_exit "$dir" >/dev/null; return; fi
+  click_button "$id"; sleep 0.3; click_button "$id"; sleep 0.3
+  last=$(tail -1 "$file" | tr -d '\r')
+  for keys in ctrl+h "alt+space h"; do
+    for k in $keys; do xdotool key --window "$id" "$k"; sleep 0.5; done
+    list=$(xdotool search --name "^Historique des tirages\$" | head -1)
+    [ -n "$list" ] || break
+    footer=$(wine "$probe" --names "Historique des tirages" 2>/dev/null | tr -d '\r' | sed -n 's/^id=21 name=//p')
+    xdotool key --window "$list" ctrl+c; sleep 0.3
+    copied=$(wine "$probe" --clipboard 2>/dev/null | tr -d '\r')
+    xdotool key --window "$list" Escape; sleep 0.5
+    [ -z "$(xdotool search --name "^Historique des tirages\$")" ] || { list=; break; }
+  done
+  xdotool key --window "$id" ctrl+h; sleep 1
+  list=$(xdotool search --name "^Historique des tirages\$" | head -1)
+  xdotool key --window "$list" Tab; xdotool key --window "$list" space
+  local save
+  for _ in $(seq 50); do save=$(xdotool search --name "^Save As\$|^Enregistrer sous\$" | head -1); [ -n "$save" ] && break; sleep 0.1; done
+  sleep 0.5
+  # Typed keys lose the shift key: a plain name, saved in the folder the dialog opens in, the
+  # program's own.
+  xdotool key --window "$save" ctrl+a; xdotool type --window "$save" export.csv
+  xdotool key --window "$save" Return
+  for _ in $(seq 50); do [ -s "$csv" ] && break; sleep 0.1; done
+  sleep 0.3
+  close_window "$id"; wait_exit "$dir" >/dev/null
+  local n=${last%%,*} print=${last##*,} values
+  values=$(cut -d, -f1-9 <<<"$last" | tr ',' '\t')
+  local read=$(python3 - "$csv" "$file" <<'PY' 2>&1
+import csv, sys
+text = open(sys.argv[1], encoding='utf-8-sig').read()
+rows = list(csv.reader(text.splitlines(), delimiter=text.split('\n')[0][6]))
+journal = [l.split(',') for l in open(sys.argv[2], newline='').read().split('\r\n')[1:-1]]
+print('ok' if rows[1:] == journal and rows[0][9] == 'empreinte' else 'differs')
+PY
+)
+  if [ -z "$list" ]; then fail history "the window did not open by $keys, or Esc left it"
+  elif [ "$footer" != "Dernier tirage : n° $n, empreinte ${print:0:16}" ]; then fail history "footer '$footer'"
+  elif [ "$copied" != "$values" ]; then fail history "copied '$copied', not '$values'"
+  elif [ "$read" != ok ]; then fail history "export: $read"
+  else pass history; fi
+}
+
 all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
-  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal)
+  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal case_history)
 # The last ones end the program in ways that need unmanaged windows; the session end comes last.
 ending_cases=(case_close_requests case_session_end)
 for c in ${E2E_ONLY:-${all_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] || "$c"; done
