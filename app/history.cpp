@@ -302,6 +302,16 @@ void copyAsked() {
   if (text) HeapFree(g_programHeap, 0, text);
 }
 
+// The journal, shared with the writer (which only appends) and with anyone moving it away.
+void openJournal() {
+  HANDLE file = CreateFileW(journal_file_detail::path(), GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  g_history.file = file == INVALID_HANDLE_VALUE ? nullptr : file;
+  if (g_history.file) indexMore();
+  g_history.cachedRow = -1;
+}
+
 }  // namespace
 
 void History_Install() {
@@ -319,12 +329,7 @@ void History_Open() {
   const uint32_t flags = WINDOW_SYSTEM_MENU | WINDOW_OWNER_CENTERED | WINDOW_KEEP_GADGET_LIST;
   if (!Window_OpenWithParent(HISTORY_WINDOW, 0, 0, 560, 360, kTitle, flags, main)) return;
   g_history = History{};
-  g_history.cachedRow = -1;
-  g_history.file = CreateFileW(journal_file_detail::path(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (g_history.file == INVALID_HANDLE_VALUE) g_history.file = nullptr;
-  if (g_history.file) indexMore();
+  openJournal();
   GadgetList_Use(Window_Handle(HISTORY_WINDOW));
   Gadget_List(kList, 8, 8, 544, 272, rowText);
   Gadget_SetText(kList, TEXT16("Tirages, du plus r\u00E9cent au plus ancien"));
@@ -354,12 +359,8 @@ void History_Close() {
 
 void History_Refresh() {
   if (!Window_Handle(HISTORY_WINDOW)) return;
-  if (!g_history.file) {  // the journal was made since the window opened
-    History_Close();
-    History_Open();
-    return;
-  }
-  indexMore();
+  if (!g_history.file) openJournal();  // the journal may have been made since the window opened
+  else indexMore();
   Gadget_ListRows(kList, (intptr_t)g_history.count);
   showFooter();
 }
