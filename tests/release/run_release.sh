@@ -18,7 +18,9 @@
 #     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
 #     planted beside it and in the current folder stay unloaded, and pictures with alpha still
 #     draw;
-#   - the Windows test bundle's run-tests.cmd, under Wine's cmd, passes every Windows test;
+#   - the Windows test bundle lists each test program with the cases it runs, and its
+#     run-tests.cmd, under Wine's cmd, passes every Windows test, and fails on a listed program
+#     that is missing, on one that runs fewer cases than listed, and when no case ran;
 #     the picture and window tests pass beside a planted msimg32.dll and dwmapi.dll, unloaded;
 #   - release-smoke (what the Windows workflow runs on Windows itself) installs just for the
 #     user, starts the program, draws, closes it and uninstalls;
@@ -323,10 +325,32 @@ case_count() {
   echo "$n"
 }
 
-# bundle_test ARCH: the test bundle holds every Windows test program scripts/test runs, and its
-# run-tests.cmd under Wine's cmd passes as many cases as those programs list.
+# bundle_guards_test ARCH DIR SMALL CASES: run-tests.cmd, under Wine's cmd, fails on a listed
+# program that is missing, on one that runs fewer cases than listed, and when no case ran (a
+# bundle listing no program); each in a folder of its own with DIR's program SMALL, of CASES cases.
+bundle_guards_test() {
+  local arch=$1 dir=$2 small=$3 n=$4 guard g rc
+  local -A list=([missing]="$small $n\r\nunit_gone_test 3\r\n" [fewer]="$small $((n + 1))\r\n" [nothing]="")
+  local -A said=([missing]="FAIL  unit_gone_test  missing: listed with 3 cases"
+    [fewer]="FAIL  $small  $n passed, 1 failed, ran $n of the $((n + 1)) cases listed: see logs\\$small.log"
+    [nothing]="FAIL  no test case ran")
+  for g in missing fewer nothing; do
+    guard=$work/guard-$arch-$g
+    mkdir -p "$guard" && cp "$dir/run-tests.cmd" "$dir/$small.exe" "$guard/"
+    printf "${list[$g]}" >"$guard/test-programs.txt"
+    (cd "$guard" && wine cmd /c run-tests.cmd 2>/dev/null) | tr -d '\r' >"$guard.out"
+    rc=${PIPESTATUS[0]}
+    if [ "$rc" != 0 ] && grep -qxF "${said[$g]}" "$guard.out" && tail -1 "$guard.out" | grep -qE '^[0-9]+ passed, [1-9][0-9]* failed$'; then
+      pass "$arch/test_bundle_fails_$g"
+    else fail "$arch/test_bundle_fails_$g" "exit $rc, expected a line '${said[$g]}':" $(tr '\n' ' ' <"$guard.out"); fi
+  done
+}
+
+# bundle_test ARCH: the test bundle holds every Windows test program scripts/test runs, listed
+# in its test-programs.txt with as many cases as each lists itself, and its run-tests.cmd under
+# Wine's cmd passes as many cases as those programs list.
 bundle_test() {
-  local arch=$1 dir=$work/tests-$arch t n want=0 last short=""
+  local arch=$1 dir=$work/tests-$arch t n want=0 last short="" lines=""
   local -A listed=()
   mkdir -p "$dir" && (cd "$dir" && unzip -q "$dist/tirage-vorellis-$version-$arch-tests.zip")
   dir+=/tirage-vorellis-$version-$arch-tests
@@ -334,8 +358,13 @@ bundle_test() {
     [ -f "$dir/$(basename "$t")" ] || { fail "$arch/test_bundle" "$(basename "$t") missing"; return; }
     n=$(case_count "$t")
     listed[$(basename "$t" .exe)]=$n
+    lines+="$(basename "$t" .exe) $n"$'\n'
     want=$((want + n))
   done
+  if [ "$(tr -d '\r' <"$dir/test-programs.txt" | sort)" = "$(sort <<<"${lines%$'\n'}")" ]; then
+    pass "$arch/test_bundle_list"
+  else fail "$arch/test_bundle_list" "test-programs.txt is not each program with the cases it lists:" $(tr -d '\r' <"$dir/test-programs.txt"); fi
+  bundle_guards_test "$arch" "$dir" unit_text_test "${listed[unit_text_test]}"
   # Unmanaged windows spare Wine's X11 driver a wait of about 2 s per window, as in scripts/test;
   # but an unmanaged window's X window takes in its frame.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1

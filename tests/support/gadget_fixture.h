@@ -52,7 +52,7 @@ std::vector<HWND> children(HWND window);
 class GadgetTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { startRuntime(); }
-  void SetUp() override;     // window 0 (760 x 140 client at (0, 0)) as the current gadget list
+  void SetUp() override;     // window 0 (760 x 140 client at (0, 0)), in front, as the gadget list
   void TearDown() override;  // frees every gadget and windows 1 to 3, drains events
   HWND window = nullptr;
 };

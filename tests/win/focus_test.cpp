@@ -4,9 +4,11 @@
 
 #include <richedit.h>
 
+#include <string>
 #include <vector>
 
 #include "gui/focus.h"
+#include "tests/support/foreground_win.h"
 #include "tests/support/window_fixture_win.h"
 
 #include <commctrl.h>
@@ -49,9 +51,9 @@ class FocusTest : public WindowLibTest {
     WindowLibTest::SetUp();
     window = (HWND)Window_Open(0, 0, 0, 400, 120, L"Tirage Vorellis", 0xC80001);
     ASSERT_NE(window, nullptr);
-    SetForegroundWindow(window);
+    // The keys go to the foreground window.
+    ASSERT_TRUE(inFront(window));
     waitEvents(30);
-    ASSERT_EQ(GetActiveWindow(), window);
   }
 
   HWND child(HWND parent, const wchar_t* cls, DWORD style, int x) {
@@ -253,6 +255,19 @@ TEST_F(FocusTest, AShortcutEntryControlKeepsTheKeysToItself) {
   press(VK_TAB);
   EXPECT_EQ(GetFocus(), entry);
   RemovePropW(entry, L"QZ_Hotkey");
+}
+
+// Where the front cannot be had, the helper fails and says what holds it, rather than leave a
+// wrong assertion to fail further on: a window that is gone never gets it.
+TEST_F(FocusTest, TheFrontHelperFailsForAWindowThatCannotComeToTheFront) {
+  HWND gone = CreateWindowExW(0, L"Static", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                              g_instance, nullptr);
+  DestroyWindow(gone);
+  ::testing::AssertionResult result = inFront(gone);
+  EXPECT_FALSE(result);
+  std::string said = result.message();
+  EXPECT_NE(said.find("in front: window"), std::string::npos) << said;
+  EXPECT_NE(said.find("Tirage Vorellis"), std::string::npos) << said;
 }
 
 TEST_F(FocusTest, WindowsThatAreNotRuntimeWindowsGetNoAccelerators) {

@@ -13,6 +13,8 @@
 #include "runtime/memory.h"
 #include "runtime/registry.h"
 #include "sys/requester.h"
+#include "tests/support/foreground_win.h"
+#include "tools/common/foreground_win.h"
 
 namespace {
 
@@ -51,7 +53,7 @@ void runOtherProcessWindow(DWORD parent) {
   registerTestClass();
   HWND window = CreateWindowExW(0, kClassName, L"Vorellis other process", WS_POPUP | WS_VISIBLE,
                                 600, 400, 200, 100, nullptr, nullptr, nullptr, nullptr);
-  SetForegroundWindow(window);
+  foreground::bringToFront(window);  // the parent checks that it worked
   pump();
   HANDLE ready = OpenEventW(EVENT_MODIFY_STATE, FALSE, readyEventName(parent).c_str());
   HANDLE quit = OpenEventW(SYNCHRONIZE, FALSE, quitEventName(parent).c_str());
@@ -129,7 +131,7 @@ struct BoxSeen {
   std::vector<WindowState> windows;   // the watched windows, while the box was up
   int recordsOfRequester = 0;         // records on the chain for the requester's thread
   bool closedByKey = false;
-  HWND foregroundBeforeKey = nullptr;
+  testing::AssertionResult boxInFront = testing::AssertionFailure() << "not tried";
 };
 
 BOOL CALLBACK closeAnyBox(HWND window, LPARAM) {
@@ -177,11 +179,8 @@ std::thread watchBox(const wchar_t* title, std::vector<HWND> watched, DWORD requ
     if (whileShown) whileShown();
 
     if (closeBy == CloseBy::EnterKey) {
-      // Keys go to the foreground window. Activation of a window of another thread is
-      // handed to that thread, so wait until it has taken effect.
-      SetForegroundWindow(box);
-      for (int i = 0; i < 500 && GetForegroundWindow() != box; i++) Sleep(10);
-      seen->foregroundBeforeKey = GetForegroundWindow();
+      // Keys go to the foreground window.
+      seen->boxInFront = test_support::inFront(box);
       INPUT keys[2] = {};
       keys[0].type = keys[1].type = INPUT_KEYBOARD;
       keys[0].ki.wVk = keys[1].ki.wVk = VK_RETURN;
@@ -236,7 +235,9 @@ TEST_F(RequesterTest, WithAnotherProcessInFrontEveryVisibleWindowIsSetAsideAndRe
   pump();
   OtherProcessWindow other;
   ASSERT_NE(other.window(), nullptr) << "the other process did not show its window";
-  ASSERT_EQ(GetForegroundWindow(), other.window());
+  ASSERT_EQ(GetForegroundWindow(), other.window())
+      << "the other process could not take the front; visible windows:\n"
+      << foreground::visibleWindows();
   EXPECT_EQ(Requester_OwnerWindow(), nullptr);
 
   BoxSeen seen;
@@ -251,7 +252,7 @@ TEST_F(RequesterTest, WithAnotherProcessInFrontEveryVisibleWindowIsSetAsideAndRe
   EXPECT_EQ(seen.owner, nullptr);
   EXPECT_EQ(seen.text, L"Information. Dossier GFX non trouver.");
   EXPECT_EQ(seen.buttons, std::vector<std::wstring>{L"OK"});
-  EXPECT_EQ(seen.foregroundBeforeKey, seen.box) << "the box could not be brought to the front";
+  EXPECT_TRUE(seen.boxInFront);
   EXPECT_TRUE(seen.closedByKey) << "Enter did not close the box";
   EXPECT_EQ(result, IDOK);
 
@@ -277,9 +278,8 @@ TEST_F(RequesterTest, OwnForegroundWindowOwnsTheBoxAndIsReenabledByIt) {
   HWND main = window(L"Tirage Vorellis", WS_EX_TOPMOST, WS_VISIBLE, 0);
   HWND second = window(L"second", 0, WS_VISIBLE, 130);
   pump();
-  SetForegroundWindow(main);
+  ASSERT_TRUE(test_support::inFront(main));
   pump();
-  ASSERT_EQ(GetForegroundWindow(), main);
   EXPECT_EQ(Requester_OwnerWindow(), main);
 
   BoxSeen seen;
@@ -306,9 +306,8 @@ TEST_F(RequesterTest, ForegroundWindowIsRecordedButNotDisabledByTheRequester) {
   HWND main = window(L"front", WS_EX_TOPMOST, WS_VISIBLE, 0);
   HWND back = window(L"back", 0, WS_VISIBLE, 130);
   pump();
-  SetForegroundWindow(main);
+  ASSERT_TRUE(test_support::inFront(main));
   pump();
-  ASSERT_EQ(GetForegroundWindow(), main);
 
   Requester_DisableWindows();
   std::vector<SuspendedWindow> records;
@@ -353,9 +352,8 @@ TEST_F(RequesterTest, EachThreadRestoresOnlyItsOwnWindows) {
   HWND front = window(L"front", 0, WS_VISIBLE, 0);
   HWND mine = window(L"mine", 0, WS_VISIBLE, 130);
   pump();
-  SetForegroundWindow(front);
+  ASSERT_TRUE(test_support::inFront(front));
   pump();
-  ASSERT_EQ(GetForegroundWindow(), front);
   HANDLE suspended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   HANDLE restore = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   std::atomic<HWND> theirs{nullptr};
@@ -399,9 +397,8 @@ TEST_F(RequesterTest, InnerRequesterOnOneThreadLeavesTheOuterOnesWindowsAside) {
   HWND front = window(L"front", 0, WS_VISIBLE, 0);
   HWND back = window(L"back", WS_EX_TOPMOST, WS_VISIBLE, 130);
   pump();
-  SetForegroundWindow(front);
+  ASSERT_TRUE(test_support::inFront(front));
   pump();
-  ASSERT_EQ(GetForegroundWindow(), front);
 
   Requester_DisableWindows();
   window(L"outer box", 0, WS_VISIBLE, 260);  // takes the foreground, as the box does

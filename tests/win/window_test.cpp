@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gui/focus.h"
+#include "tests/support/foreground_win.h"
 #include "tests/support/window_fixture_win.h"
 
 using namespace test_support;
@@ -168,7 +169,8 @@ TEST_F(WindowTest, FlagsDecideCaptionFrameAndShowing) {
   EXPECT_TRUE(IsIconic(w));
   EXPECT_EQ(window_detail::record(0)->minMaxState, 1);
 
-  // Not activated when asked so.
+  // Not activated when asked so. Only a process that has the front may activate a new window.
+  ASSERT_TRUE(inFront(w));
   HWND first = (HWND)Window_Open(1, 30, 40, 200, 100, nullptr, 0xC80000);
   EXPECT_EQ(GetActiveWindow(), first);
   w = (HWND)Window_Open(2, 60, 80, 200, 100, nullptr, 0xC80000 | WINDOW_SHOW_NO_ACTIVATE);
@@ -405,6 +407,7 @@ TEST_F(WindowTest, FocusReturnsToTheChildThatHadItAfterReactivation) {
   HWND b = CreateWindowExW(0, L"Button", L"b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 80, 5, 60, 25, w,
                            (HMENU)2, g_instance, nullptr);
   ASSERT_TRUE(a && b);
+  ASSERT_TRUE(inFront(w));  // activation moves between windows of the process that has the front
   SetFocus(b);
   ASSERT_EQ(GetFocus(), b);
   waitEvents(30);
