@@ -165,8 +165,7 @@ bool JournalFile_Append(const int32_t balls[5], const int32_t stars[2], JournalW
   // system would let them (Wine run by root), the user's choice holds all the same.
   DWORD attributes = GetFileAttributesW(g_file);
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-    return fail(write, TEXT16("d'écrire dans le journal, en lecture seule"),
-                ERROR_ACCESS_DENIED);
+    return fail(write, TEXT16("d'écrire dans le journal, en lecture seule"), ERROR_ACCESS_DENIED);
   HANDLE file = CreateFileW(g_file, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
