@@ -6,6 +6,7 @@
 
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 #include <string.h>
 
 #include "app/draw.h"
@@ -223,8 +224,19 @@ void exportTo(const Char16* name) {
   if (failed) tellError(L"L'export n'a pas pu \u00EAtre \u00E9crit");
 }
 
+// FOLDERID_Documents, spelt out as the journal's folder is.
+const GUID kDocuments = {
+    0xFDD39AD0, 0x238F, 0x46AF, {0xAD, 0xB4, 0x6C, 0x85, 0x48, 0x03, 0x69, 0xC7}};
+
+// The export is offered as tirages.csv in the user's documents: a path given with the name opens
+// the dialog there, whatever folder it showed last.
 void exportAsked() {
   Char16 name[MAX_PATH] = L"tirages.csv";
+  PWSTR documents = nullptr;
+  if (SUCCEEDED(SHGetKnownFolderPath(kDocuments, 0, nullptr, &documents)) &&
+      lstrlenW(documents) < MAX_PATH - 16)
+    wsprintfW(name, L"%s\\tirages.csv", documents);
+  CoTaskMemFree(documents);
   OPENFILENAMEW o = {};
   o.lStructSize = sizeof o;
   o.hwndOwner = Window_Handle(HISTORY_WINDOW);

@@ -818,6 +818,18 @@ case_huge_picture() {
 }
 
 windows_titled() { xdotool search --name "^$title\$" | wc -l; }
+# The history window's X window, the newest: one just closed may linger a moment in Wine.
+history_window() { xdotool search --name "^Historique des tirages\$" | sort -n | tail -1; }
+# history_footer TENTHS: the text below the history's list, as Windows sees the window, waiting
+# up to TENTHS tenths of a second for it; nothing once the window is gone.
+history_footer() {
+  local text
+  for _ in $(seq 0 "$1"); do
+    text=$(wine "$probe" --names "Historique des tirages" 2>/dev/null | tr -d '\r' | sed -n 's/^id=21 name=//p')
+    [ -n "$text" ] && break; [ "$1" = 0 ] || sleep 0.1
+  done
+  echo "$text"
+}
 
 # journal_check FILE: "ok N" and one line of tokens a record ("b3 b17 b22 b41 b48 s2 s9") when
 # the file is a journal whose numbers run from 1 and whose every fingerprint holds, recomputed
@@ -885,7 +897,13 @@ case_journal() {
 # export, saved through the system's dialog, reads back with Python's CSV reader as the journal's
 # records; Esc closes it.
 case_history() {
-  local dir=$work/history id list copied footer keys last csv=$work/history/export.csv
+  local dir=$work/history id list copied footer keys last
+  # Wine links the user's documents to the home folder, which both builds' runs share: the
+  # prefix gets a documents folder of its own.
+  local documents="$WINEPREFIX/drive_c/users/$(whoami)/Documents" csv
+  [ -L "$documents" ] && rm "$documents"
+  mkdir -p "$documents"; csv=$documents/tirages.csv
+  rm -f "$csv"
   local file="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
   make_set "$dir"
   start "$dir"
@@ -894,27 +912,31 @@ case_history() {
   last=$(tail -1 "$file" | tr -d '\r')
   for keys in ctrl+h "alt+space h"; do
     for k in $keys; do xdotool key --window "$id" "$k"; sleep 0.5; done
-    list=$(xdotool search --name "^Historique des tirages\$" | head -1)
-    [ -n "$list" ] || break
-    footer=$(wine "$probe" --names "Historique des tirages" 2>/dev/null | tr -d '\r' | sed -n 's/^id=21 name=//p')
+    footer=$(history_footer 30)
+    list=$(history_window)
+    [ -n "$footer" ] || { list=; break; }
     xdotool key --window "$list" ctrl+c; sleep 0.3
     copied=$(wine "$probe" --clipboard 2>/dev/null | tr -d '\r')
-    xdotool key --window "$list" Escape; sleep 0.5
-    [ -z "$(xdotool search --name "^Historique des tirages\$")" ] || { list=; break; }
+    xdotool key --window "$list" Escape
+    [ -z "$(history_footer 0; sleep 1; history_footer 0)" ] || { list=; break; }
   done
   xdotool key --window "$id" ctrl+h; sleep 1
-  list=$(xdotool search --name "^Historique des tirages\$" | head -1)
-  xdotool key --window "$list" Tab; xdotool key --window "$list" space
+  local again=$(history_window)
+  xdotool key --window "$again" Tab; xdotool key --window "$again" space
   local save
   for _ in $(seq 50); do save=$(xdotool search --name "^Save As\$|^Enregistrer sous\$" | head -1); [ -n "$save" ] && break; sleep 0.1; done
   sleep 0.5
-  # Typed keys lose the shift key: a plain name, saved in the folder the dialog opens in, the
-  # program's own.
-  xdotool key --window "$save" ctrl+a; xdotool type --window "$save" export.csv
+  # The dialog offers tirages.csv in the user's documents: taken as offered.
+  sleep 1
   xdotool key --window "$save" Return
   for _ in $(seq 50); do [ -s "$csv" ] && break; sleep 0.1; done
   sleep 0.3
-  close_window "$id"; wait_exit "$dir" >/dev/null
+  # Closed from outside: after the dialog the keys sent to the window no longer reach it, and
+  # Wine's X11 driver may hold the program for a moment as the managed window goes.
+  wine "$probe" --ask close "Historique des tirages" >/dev/null 2>&1
+  for _ in 1 2 3 4 5; do wine "$probe" --ask close "$title" >/dev/null 2>&1 && break; sleep 0.5; done
+  local code=$(wait_exit "$dir")
+  pkill -9 -f "$name.bin.vorellis\.exe"  # a program still there would take later cases' keys
   local n=${last%%,*} print=${last##*,} values
   values=$(cut -d, -f1-9 <<<"$last" | tr ',' '\t')
   local read=$(python3 - "$csv" "$file" <<'PY' 2>&1
@@ -929,6 +951,7 @@ PY
   elif [ "$footer" != "Dernier tirage : n° $n, empreinte ${print:0:16}" ]; then fail history "footer '$footer'"
   elif [ "$copied" != "$values" ]; then fail history "copied '$copied', not '$values'"
   elif [ "$read" != ok ]; then fail history "export: $read"
+  elif [ "$code" != 0 ]; then fail history "exit code $code"
   else pass history; fi
 }
 
