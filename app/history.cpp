@@ -35,16 +35,22 @@ struct History {
 };
 History g_history;
 
+// Doubles a block of *capacity elements of `unit` bytes (`first` elements when there is none);
+// false, the block as it was, without memory.
+bool grow(void** block, size_t* capacity, size_t first, size_t unit) {
+  size_t more = *capacity ? 2 * *capacity : first;
+  void* grown = *block ? HeapReAlloc(g_programHeap, 0, *block, more * unit)
+                       : HeapAlloc(g_programHeap, 0, more * unit);
+  if (!grown) return false;
+  *block = grown;
+  *capacity = more;
+  return true;
+}
+
 bool push(uint64_t start) {
   History& h = g_history;
-  if (h.count == h.capacity) {
-    size_t more = h.capacity ? 2 * h.capacity : 1024;
-    void* grown = h.starts ? HeapReAlloc(g_programHeap, 0, h.starts, more * sizeof(uint64_t))
-                           : HeapAlloc(g_programHeap, 0, more * sizeof(uint64_t));
-    if (!grown) return false;
-    h.starts = (uint64_t*)grown;
-    h.capacity = more;
-  }
+  if (h.count == h.capacity && !grow((void**)&h.starts, &h.capacity, 1024, sizeof(uint64_t)))
+    return false;
   h.starts[h.count++] = start;
   return true;
 }
@@ -298,13 +304,7 @@ void copyAsked() {
   for (intptr_t row = -1; (row = Gadget_ListNextSelected(kList, row)) >= 0;) {
     JournalRecord r;
     if (!rowRecord(row, &r)) continue;
-    if (used + 128 > capacity) {
-      capacity = capacity ? 2 * capacity : 4096;
-      void* grown = text ? HeapReAlloc(g_programHeap, 0, text, capacity * sizeof(Char16))
-                         : HeapAlloc(g_programHeap, 0, capacity * sizeof(Char16));
-      if (!grown) break;
-      text = (Char16*)grown;
-    }
+    if (used + 128 > capacity && !grow((void**)&text, &capacity, 4096, sizeof(Char16))) break;
     if (used) used += (size_t)wsprintfW(text + used, L"\r\n");
     used += (size_t)wsprintfW(text + used, L"%I64u\t%S\t%u\t%u\t%u\t%u\t%u\t%u\t%u", r.number,
                               r.date, r.balls[0], r.balls[1], r.balls[2], r.balls[3], r.balls[4],
