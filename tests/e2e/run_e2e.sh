@@ -302,6 +302,18 @@ shoot() {
 click_button() { xdotool mousemove --window "$1" "$(scaled 380 "${2:-96}")" "$(scaled 122 "${2:-96}")" click 1; }
 close_window() { xdotool windowfocus "$1" 2>/dev/null; xdotool key alt+F4; }
 
+# next_draw BEFORE: the slots' names once they show a whole draw other than BEFORE, waiting up
+# to 10 s (a loaded machine may take a while over a first draw and its journal).
+next_draw() {
+  local names
+  for _ in $(seq 50); do
+    names=$(read_names)
+    valid_draw "$names" && [ "$names" != "$1" ] && break
+    sleep 0.2
+  done
+  echo "$names"
+}
+
 # valid_draw "TOKENS": five distinct balls in slots 1-5 and two distinct stars in 7, 8.
 valid_draw() {
   local t=($1)
@@ -864,7 +876,8 @@ case_journal() {
   make_set "$dir"
   start "$dir"
   if ! id=$(window 760 140); then fail journal "no window"; wait_exit "$dir" >/dev/null; return; fi
-  for i in 1 2 3; do click_button "$id"; sleep 0.3; shown+=("$(read_names)"); done
+  local before=""
+  for i in 1 2 3; do click_button "$id"; before=$(next_draw "$before"); shown+=("$before"); done
   click_button "$id"
   # SIGKILL to the program's own process (the launcher's pid is not the program's).
   pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir" 20 >/dev/null
@@ -875,8 +888,9 @@ case_journal() {
   local sum=$(md5sum <"$file")
   chmod 444 "$file"
   start "$dir"; id=$(window 760 140)
-  click_button "$id"; sleep 1
-  local boxes=$(windows_titled) names first
+  click_button "$id"
+  local boxes names first
+  for _ in $(seq 50); do boxes=$(windows_titled); [ "$boxes" = 2 ] && break; sleep 0.2; done
   xdotool key --window "$(xdotool search --name "^$title\$" | grep -v "^$id\$" | head -1)" Return
   sleep 0.5; first=$(read_names)
   click_button "$id"; sleep 1
@@ -908,7 +922,10 @@ case_history() {
   make_set "$dir"
   start "$dir"
   if ! id=$(window 760 140); then fail history "no window"; wait_exit "$dir" >/dev/null; return; fi
-  click_button "$id"; sleep 0.3; click_button "$id"; sleep 0.3
+  # A draw on screen is in the journal: the second one shown is its last line.
+  local drawn
+  click_button "$id"; drawn=$(next_draw "")
+  click_button "$id"; next_draw "$drawn" >/dev/null
   last=$(tail -1 "$file" | tr -d '\r')
   for keys in ctrl+h "alt+space h"; do
     for k in $keys; do xdotool key --window "$id" "$k"; sleep 0.5; done
