@@ -896,7 +896,7 @@ case_journal() {
   click_button "$id"; sleep 1
   local later=$(windows_titled)
   [ "$later" = 1 ] || xdotool key --window "$(xdotool search --name "^$title\$" | grep -v "^$id\$" | head -1)" Return
-  sleep 0.5; names=$(read_names)
+  names=$(next_draw "$first")
   close_window "$id"; code=$(wait_exit "$dir")
   if [ "$boxes" != 2 ] || [ "$later" != 1 ] || ! valid_draw "$first" || [ "$names" = "$first" ]; then
     fail journal "unwritable journal: $boxes then $later windows, names '$first' then '$names'"
