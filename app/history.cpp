@@ -1,7 +1,9 @@
 // The history window (see history.h). While it is open it keeps the journal open for reading
 // (sharing it with the writer, which only appends) and an index of where each record's line
-// starts, oldest first; the list asks for the rows it shows and each is read and parsed then.
-// The index grows from where it stopped whenever a draw is recorded.
+// starts; the list asks for the rows it shows and each is read and parsed then. The index is
+// made going back from the file's end, a screenful at once and the rest a few megabytes at a
+// time on a timer, so that the newest draws show at once however long the journal; a draw
+// recorded while the window is open is indexed going forward from where the file ended.
 #include "app/history.h"
 
 #include <commdlg.h>
@@ -11,6 +13,7 @@
 
 #include "app/draw.h"
 #include "app/journal_file.h"
+#include "gui/event_queue.h"
 #include "gui/gadget.h"
 #include "gui/window.h"
 #include "journal/check.h"
@@ -23,17 +26,10 @@ namespace {
 const intptr_t kList = 20, kFooter = 21, kExport = 22, kVerify = 23, kFolder = 24;
 const Char16 kTitle[] = TEXT16("Historique des tirages");
 const size_t kChunk = 1 << 16;
-
-struct History {
-  HANDLE file;
-  uint64_t* starts;  // record lines, oldest first
-  size_t count;
-  size_t capacity;
-  uint64_t scanned;    // bytes indexed: up to the end of the last whole line
-  intptr_t cachedRow;  // the list asks for a row's columns in turn: the row read last
-  JournalRecord cached;
-};
-History g_history;
+const uint64_t kUnknown = ~0ull;
+const intptr_t kIndexTimer = 1;
+const uint64_t kBytesPerTick = 4u << 20;  // a few milliseconds: the window stays responsive
+const size_t kFirstRows = 100;            // indexed before the window shows: a screenful
 
 // Doubles a block of *capacity elements of `unit` bytes (`first` elements when there is none);
 // false, the block as it was, without memory.
@@ -47,19 +43,47 @@ bool grow(void** block, size_t* capacity, size_t first, size_t unit) {
   return true;
 }
 
-bool push(uint64_t start) {
-  History& h = g_history;
-  if (h.count == h.capacity && !grow((void**)&h.starts, &h.capacity, 1024, sizeof(uint64_t)))
-    return false;
-  h.starts[h.count++] = start;
-  return true;
-}
+// Offsets where record lines start.
+struct Starts {
+  uint64_t* at;
+  size_t count;
+  size_t capacity;
+  void push(uint64_t start) {
+    if (count < capacity || grow((void**)&at, &capacity, 1024, sizeof(uint64_t)))
+      at[count++] = start;
+  }
+};
+
+struct History {
+  HANDLE file;
+  Starts newer;      // recorded since the window opened, oldest first
+  Starts older;      // found going back from the end the file had then, newest first
+  uint64_t scanned;  // going forward: up to the end of the last whole line (kUnknown at first)
+  // Going back: the line feed ending the line whose start is sought, where the next read ends,
+  // and whether that line is already too long to be a record.
+  uint64_t lineEnd;
+  uint64_t readTop;
+  bool lineLong;
+  bool backDone;
+  intptr_t cachedRow;  // the list asks for a row's columns in turn: the row read last
+  JournalRecord cached;
+};
+History g_history;
+
+size_t rowCount() { return g_history.newer.count + g_history.older.count; }
 
 bool readAt(HANDLE file, uint64_t offset, char* bytes, DWORD size, DWORD* got) {
   OVERLAPPED place = {};
   place.Offset = (DWORD)offset;
   place.OffsetHigh = (DWORD)(offset >> 32);
   return ReadFile(file, bytes, size, got, &place) != 0;
+}
+
+// A line (its line feed left out) that is a record's: whole (ended by CR), not too long, and
+// starting with a digit (the header and most garbage do not). It is parsed only when shown.
+bool recordLine(const char* line, size_t length) {
+  return length >= 2 && length <= JOURNAL_LINE_MAX + 2 && line[length - 1] == '\r' &&
+         line[0] >= '0' && line[0] <= '9';
 }
 
 // Calls visit(start, line, length) for every whole line (ended by CR LF, its CR LF left out) from
@@ -92,27 +116,70 @@ uint64_t scanLines(HANDLE file, uint64_t from, Visit visit) {
   return done;
 }
 
+// Records written since the last look, going forward.
 void indexMore() {
   History& h = g_history;
-  // A line is read in full only when it is shown: here a record is a line that starts with a
-  // digit (the header and most garbage do not), so that a million open at once.
   h.scanned = scanLines(h.file, h.scanned, [](uint64_t start, const char* line, size_t length) {
-    if (length && line[0] >= '0' && line[0] <= '9') push(start);
+    if (length && line[0] >= '0' && line[0] <= '9') g_history.newer.push(start);
   });
   h.cachedRow = -1;
+}
+
+// Older records, going back about `budget` bytes from where the last call stopped. The first
+// line feed met ends the last whole line: where indexMore goes on from.
+void indexBack(uint64_t budget) {
+  History& h = g_history;
+  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
+  for (uint64_t read = 0; chunk && !h.backDone && read < budget;) {
+    uint64_t top = h.readTop, low = top > kChunk ? top - kChunk : 0;
+    DWORD got = 0;
+    if (!readAt(h.file, low, chunk, (DWORD)(top - low), &got) || got != top - low) break;
+    bool found = false;
+    for (uint64_t p = top; p-- > low;) {
+      if (chunk[p - low] != '\n') continue;
+      const char* line = chunk + (p + 1 - low);
+      if (!h.lineLong && recordLine(line, (size_t)(h.lineEnd - p - 1))) h.older.push(p + 1);
+      if (h.scanned == kUnknown) h.scanned = p + 1;
+      h.lineEnd = p;
+      h.lineLong = false;
+      found = true;
+    }
+    if (low == 0) {
+      if (!h.lineLong && recordLine(chunk, (size_t)h.lineEnd)) h.older.push(0);
+      if (h.scanned == kUnknown) h.scanned = 0;
+      h.backDone = true;
+    }
+    // A line longer than a whole read is no record: its start is sought without keeping it.
+    h.lineLong = h.lineLong || !found;
+    h.readTop = h.lineLong ? low : h.lineEnd;
+    read += top - low;
+  }
+  if (chunk) HeapFree(g_programHeap, 0, chunk);
+  else h.backDone = true;
+  if (h.backDone && h.scanned == kUnknown) h.scanned = 0;
+}
+
+void showRows() { Gadget_ListRows(kList, (intptr_t)rowCount()); }
+
+void indexTick() {
+  indexBack(kBytesPerTick);
+  showRows();
+  if (g_history.backDone) KillTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer);
 }
 
 // The record shown in `row` (newest first); false when it cannot be read.
 bool rowRecord(intptr_t row, JournalRecord* record) {
   History& h = g_history;
-  if (row < 0 || (size_t)row >= h.count) return false;
+  if (row < 0 || (size_t)row >= rowCount()) return false;
   if (row == h.cachedRow) {
     *record = h.cached;
     return true;
   }
   char line[JOURNAL_LINE_MAX + 2];
   DWORD got = 0;
-  if (!readAt(h.file, h.starts[h.count - 1 - (size_t)row], line, sizeof line, &got)) return false;
+  size_t r = (size_t)row, newer = h.newer.count;
+  uint64_t start = r < newer ? h.newer.at[newer - 1 - r] : h.older.at[r - newer];
+  if (!readAt(h.file, start, line, sizeof line, &got)) return false;
   DWORD length = 0;
   while (length < got && line[length] != '\r') length++;
   if (!Journal_ParseRecord(line, length, record)) return false;
@@ -319,9 +386,18 @@ void openJournal() {
   HANDLE file = CreateFileW(journal_file_detail::path(), GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  g_history.file = file == INVALID_HANDLE_VALUE ? nullptr : file;
-  if (g_history.file) indexMore();
-  g_history.cachedRow = -1;
+  History& h = g_history;
+  h.file = file == INVALID_HANDLE_VALUE ? nullptr : file;
+  h.cachedRow = -1;
+  LARGE_INTEGER size = {};
+  if (!h.file || !GetFileSizeEx(h.file, &size)) return;
+  h.scanned = kUnknown;
+  h.lineEnd = h.readTop = (uint64_t)size.QuadPart;
+  h.lineLong = true;  // what follows the last line feed is no whole line yet
+  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows)) indexBack(kChunk);
+  if (h.backDone) return;
+  SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
+  Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kIndexTimer, -1, indexTick);
 }
 
 }  // namespace
@@ -356,8 +432,8 @@ void History_Open() {
   GadgetList_Use(main);  // the draws' gadgets go on into the main window
   Window_AddShortcut(HISTORY_WINDOW, 0, VK_ESCAPE, HISTORY_CLOSE);
   Window_AddShortcut(HISTORY_WINDOW, FCONTROL, 'C', HISTORY_COPY);
-  Gadget_ListRows(kList, (intptr_t)g_history.count);
-  if (g_history.count) Gadget_SetState(kList, 0);  // the newest draw, ready for Ctrl+C
+  showRows();
+  if (rowCount()) Gadget_SetState(kList, 0);  // the newest draw, ready for Ctrl+C
   showFooter();
   Gadget_SetActive(kList);
 }
@@ -365,15 +441,16 @@ void History_Open() {
 void History_Close() {
   Window_Free(HISTORY_WINDOW);
   if (g_history.file) CloseHandle(g_history.file);
-  if (g_history.starts) HeapFree(g_programHeap, 0, g_history.starts);
+  if (g_history.newer.at) HeapFree(g_programHeap, 0, g_history.newer.at);
+  if (g_history.older.at) HeapFree(g_programHeap, 0, g_history.older.at);
   g_history = History{};
 }
 
 void History_Refresh() {
   if (!Window_Handle(HISTORY_WINDOW)) return;
   if (!g_history.file) openJournal();  // the journal may have been made since the window opened
-  else indexMore();
-  Gadget_ListRows(kList, (intptr_t)g_history.count);
+  else if (g_history.scanned != kUnknown) indexMore();
+  showRows();
   showFooter();
 }
 
@@ -393,4 +470,4 @@ bool History_Gadget(intptr_t gadget) {
   return true;
 }
 
-intptr_t history_detail::rows() { return Window_Handle(HISTORY_WINDOW) ? g_history.count : 0; }
+intptr_t history_detail::rows() { return Window_Handle(HISTORY_WINDOW) ? (intptr_t)rowCount() : 0; }

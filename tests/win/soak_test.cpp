@@ -11,6 +11,7 @@
 // prints a table of the samples.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <psapi.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include "app/draw.h"
+#include "app/history.h"
 #include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "gui/events.h"
@@ -604,8 +606,6 @@ TEST_F(Soak, CopyLeavesItsBlockToTheClipboardOrFreesIt) {
   patchImport("GlobalFree", (void*)realGlobalFree);
 }
 
-// The files tried at a display scale: the smallest drawn at or above it, then the larger ones,
-// then the smaller ones from the largest, and the plain file last.
 // Two programs drawing at once (two threads, each append on a handle of its own, as two
 // processes have): every record whole, numbered in one sequence, chained.
 TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
@@ -636,6 +636,42 @@ TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
   EXPECT_EQ(check.records * 100 + check.verdict, 80u * 100 + JOURNAL_HOLDS) << check.brokenLine;
 }
 
+// The history indexes a journal going back from its end, a read at a time: every record line
+// becomes a row, newest first, across the reads' edges, past a line longer than a read, up to
+// the file's first byte; a cut last line is no row.
+TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  std::string bytes;
+  for (int n = 1; n <= 3000; n++) {
+    char line[160];
+    snprintf(line, sizeof line, "%d,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,%064d\r\n", n, n);
+    bytes += line;
+    if (n == 1500) bytes += std::string(70000, 'x') + "\r\n";
+  }
+  bytes += "3001,2026-12-09T07:1";
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  ASSERT_NE(file, nullptr);
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  fclose(file);
+  History_Open();
+  for (int i = 0; i < 100 && history_detail::rows() < 3000; i++) Event_WaitTimeout(20);
+  HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
+  auto number = [list](int row) {
+    wchar_t text[32] = L"";
+    LVITEMW item = {};
+    item.pszText = text;
+    item.cchTextMax = 32;
+    SendMessageW(list, LVM_GETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
+    return std::wstring(text);
+  };
+  EXPECT_EQ(history_detail::rows(), 3000);
+  EXPECT_EQ(number(0) + L" " + number(1500) + L" " + number(2999), L"3000 1500 1");
+  History_Close();
+  DeleteFileW(path.c_str());
+}
+
+// The files tried at a display scale: the smallest drawn at or above it, then the larger ones,
+// then the smaller ones from the largest, and the plain file last.
 TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   const std::vector<int32_t> cases[] = {{100, 100},
                                         {125, 125, 150, 200, 300, 400, 100},
