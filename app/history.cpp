@@ -25,11 +25,12 @@ namespace {
 
 const intptr_t kList = 20, kFooter = 21, kExport = 22, kVerify = 23, kFolder = 24;
 const Char16 kTitle[] = TEXT16("Historique des tirages");
-const size_t kChunk = 1 << 16;
+const size_t kChunk = 1 << 20;  // a read: fewer calls into the system
 const uint64_t kUnknown = ~0ull;
 const intptr_t kIndexTimer = 1;
 const uint64_t kBytesPerTick = 4u << 20;  // a few milliseconds: the window stays responsive
 const size_t kFirstRows = 100;            // indexed before the window shows: a screenful
+const uint64_t kFirstRead = 1 << 16;      // larger than any record line
 
 // Doubles a block of *capacity elements of `unit` bytes (`first` elements when there is none);
 // false, the block as it was, without memory.
@@ -131,14 +132,15 @@ void indexBack(uint64_t budget) {
   History& h = g_history;
   char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
   for (uint64_t read = 0; chunk && !h.backDone && read < budget;) {
-    uint64_t top = h.readTop, low = top > kChunk ? top - kChunk : 0;
+    uint64_t step = budget < kChunk ? budget : kChunk, top = h.readTop;
+    uint64_t low = top > step ? top - step : 0;
     DWORD got = 0;
     if (!readAt(h.file, low, chunk, (DWORD)(top - low), &got) || got != top - low) break;
     bool found = false;
-    for (uint64_t p = top; p-- > low;) {
-      if (chunk[p - low] != '\n') continue;
-      const char* line = chunk + (p + 1 - low);
-      if (!h.lineLong && recordLine(line, (size_t)(h.lineEnd - p - 1))) h.older.push(p + 1);
+    for (size_t i = (size_t)(top - low); i-- > 0;) {
+      if (chunk[i] != '\n') continue;
+      uint64_t p = low + i;
+      if (!h.lineLong && recordLine(chunk + i + 1, (size_t)(h.lineEnd - p - 1))) h.older.push(p + 1);
       if (h.scanned == kUnknown) h.scanned = p + 1;
       h.lineEnd = p;
       h.lineLong = false;
@@ -159,11 +161,12 @@ void indexBack(uint64_t budget) {
   if (h.backDone && h.scanned == kUnknown) h.scanned = 0;
 }
 
-void showRows() { Gadget_ListRows(kList, (intptr_t)rowCount()); }
+// The list's row count; `askAgain` when rows came before those shown.
+void showRows(bool askAgain) { Gadget_ListRows(kList, (intptr_t)rowCount(), askAgain); }
 
 void indexTick() {
   indexBack(kBytesPerTick);
-  showRows();
+  showRows(false);  // older rows go below
   if (g_history.backDone) KillTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer);
 }
 
@@ -394,7 +397,7 @@ void openJournal() {
   h.scanned = kUnknown;
   h.lineEnd = h.readTop = (uint64_t)size.QuadPart;
   h.lineLong = true;  // what follows the last line feed is no whole line yet
-  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows)) indexBack(kChunk);
+  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows)) indexBack(kFirstRead);
   if (h.backDone) return;
   SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
   Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kIndexTimer, -1, indexTick);
@@ -432,7 +435,7 @@ void History_Open() {
   GadgetList_Use(main);  // the draws' gadgets go on into the main window
   Window_AddShortcut(HISTORY_WINDOW, 0, VK_ESCAPE, HISTORY_CLOSE);
   Window_AddShortcut(HISTORY_WINDOW, FCONTROL, 'C', HISTORY_COPY);
-  showRows();
+  showRows(false);
   if (rowCount()) Gadget_SetState(kList, 0);  // the newest draw, ready for Ctrl+C
   showFooter();
   Gadget_SetActive(kList);
@@ -450,7 +453,7 @@ void History_Refresh() {
   if (!Window_Handle(HISTORY_WINDOW)) return;
   if (!g_history.file) openJournal();  // the journal may have been made since the window opened
   else if (g_history.scanned != kUnknown) indexMore();
-  showRows();
+  showRows(true);  // a new draw comes first
   showFooter();
 }
 

@@ -1,6 +1,6 @@
 // One full draw against two floors, under Wine.
 //
-//   bench_draw FOLDER [DRAWS [program|journal]]
+//   bench_draw FOLDER [DRAWS [program|journal|history]]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
@@ -27,7 +27,8 @@
 // size and the first slot's picture size the program ended with, which tell that the run was
 // really at that resolution. The draws keep no journal, as the floor keeps none; with "journal"
 // only the program runs, its draws taking turns with the journal on, on without its flush, and
-// off, for the journal's cost.
+// off, for the journal's cost; with "history", DRAWS openings of the history window on a
+// journal of a million records and as many on one of two, in turn (DRAWS of at least 10).
 #include <windows.h>
 
 #include <stdio.h>
@@ -35,9 +36,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "app/draw.h"
+#include "app/history.h"
 #include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "bench/floor_win.h"
@@ -336,11 +339,67 @@ int journalCost(int draws) {
   return 0;
 }
 
+// A journal of `records` lines in the record's form at `path` (the fingerprints are not
+// chained: opening the window does not check them).
+bool writeJournal(const std::wstring& path, int records) {
+  std::string bytes = "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n";
+  char line[160];
+  for (int n = 1; n <= records; n++)
+    bytes.append(line, (size_t)snprintf(line, sizeof line,
+                                        "%d,2026-12-09T07:12:03.250+01:00,3,17,22,41,48,2,9,%064d\r\n",
+                                        n, n));
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  DWORD written = 0;
+  bool ok = file != INVALID_HANDLE_VALUE &&
+            WriteFile(file, bytes.data(), (DWORD)bytes.size(), &written, nullptr) &&
+            written == bytes.size();
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+  return ok;
+}
+
+// Opening the history window (until it has painted) on a journal of a million records and on
+// one of two, in turn, and how long until the million are all rows. The prefix's own journal
+// is put aside meanwhile and put back.
+int historyOpen(int runs) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path(), aside = path + L".bench";
+  bool had = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  if (had && !MoveFileW(path.c_str(), aside.c_str())) {
+    fprintf(stderr, "bench_draw: cannot put the journal aside (%lu)\n", GetLastError());
+    return 1;
+  }
+  const int sizes[2] = {1000000, 2};
+  std::vector<double> opened[2], indexed;
+  for (int i = 0; i < 2 * runs; i++) {
+    int k = (i + i / 2) % 2;  // each size first in turn
+    if (!writeJournal(path, sizes[k])) break;
+    double t0 = now();
+    History_Open();
+    // Shown: everything before the index's first tick handled, the painting included (a
+    // timer's message comes after every other).
+    for (int32_t e = 1; e && e != WM_TIMER && e != EVENT_TIMER;) e = Event_WaitTimeout(0);
+    opened[k].push_back(now() - t0);
+    while (history_detail::rows() < sizes[k]) Event_WaitTimeout(10);
+    if (k == 0) indexed.push_back(now() - t0);
+    History_Close();
+    settle();
+  }
+  DeleteFileW(path.c_str());
+  if (had) MoveFileW(aside.c_str(), path.c_str());
+  if (indexed.empty()) return 1;
+  printf("history on 1000000 records %d runs: median %.1f us; on 2 records %.1f us; "
+         "every row %.1f us\n",
+         runs, summarise(opened[0]).median, summarise(opened[1]).median,
+         summarise(indexed).median);
+  fflush(stdout);
+  endRuntime();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program|journal]]\n");
+    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program|journal|history]]\n");
     return 2;
   }
   int draws = argc > 2 ? atoi(argv[2]) : 200;
@@ -355,6 +414,7 @@ int main(int argc, char** argv) {
   }
   settle();
   if (argc > 3 && strcmp(argv[3], "journal") == 0) return journalCost(draws);
+  if (argc > 3 && strcmp(argv[3], "history") == 0) return historyOpen(draws);
   // The floor keeps no journal; the journal's cost has its own row.
   journal_file_detail::setMode(journal_file_detail::OFF);
   if (argc > 3 && strcmp(argv[3], "program") == 0) return programOnly(draws);

@@ -133,8 +133,9 @@ intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32
                      GadgetListTextFn text);
 // Adds column `column`, `width` design units wide at the list's resolution.
 void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int32_t width);
-// The number of rows; the rows shown are asked for again.
-void Gadget_ListRows(intptr_t number, intptr_t rows);
+// The number of rows. With `askAgain` the rows shown are asked for again (rows were added
+// before them, say); without, only rows that come into view are.
+void Gadget_ListRows(intptr_t number, intptr_t rows, bool askAgain);
 // The next selected row after `after` (-1: the first), or -1.
 intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after);
 

@@ -89,12 +89,12 @@ void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int
   SendMessageW(control, LVM_INSERTCOLUMNW, (WPARAM)column, (LPARAM)&c);
 }
 
-void Gadget_ListRows(intptr_t number, intptr_t rows) {
+void Gadget_ListRows(intptr_t number, intptr_t rows, bool askAgain) {
   HWND control = listControl(number);
-  // The rows shown stay where they are: the list keeps its scroll position and selection.
+  // The list keeps its scroll position and selection.
   if (control)
     SendMessageW(control, LVM_SETITEMCOUNT, (WPARAM)rows, LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-  if (control) InvalidateRect(control, nullptr, FALSE);
+  if (control && askAgain) InvalidateRect(control, nullptr, FALSE);
 }
 
 intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after) {

@@ -642,19 +642,19 @@ TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
 TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
   const std::wstring path = (const wchar_t*)journal_file_detail::path();
   std::string bytes;
-  for (int n = 1; n <= 3000; n++) {
+  for (int n = 1; n <= 20000; n++) {
     char line[160];
     snprintf(line, sizeof line, "%d,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,%064d\r\n", n, n);
     bytes += line;
-    if (n == 1500) bytes += std::string(70000, 'x') + "\r\n";
+    if (n == 10000) bytes += std::string(1200000, 'x') + "\r\n";
   }
-  bytes += "3001,2026-12-09T07:1";
+  bytes += "20001,2026-12-09T07:1";
   FILE* file = _wfopen(path.c_str(), L"wb");
   ASSERT_NE(file, nullptr);
   fwrite(bytes.data(), 1, bytes.size(), file);
   fclose(file);
   History_Open();
-  for (int i = 0; i < 100 && history_detail::rows() < 3000; i++) Event_WaitTimeout(20);
+  for (int i = 0; i < 100 && history_detail::rows() < 20000; i++) Event_WaitTimeout(20);
   HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
   auto number = [list](int row) {
     wchar_t text[32] = L"";
@@ -664,8 +664,8 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
     SendMessageW(list, LVM_GETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
     return std::wstring(text);
   };
-  EXPECT_EQ(history_detail::rows(), 3000);
-  EXPECT_EQ(number(0) + L" " + number(1500) + L" " + number(2999), L"3000 1500 1");
+  EXPECT_EQ(history_detail::rows(), 20000);
+  EXPECT_EQ(number(0) + L" " + number(10000) + L" " + number(19999), L"20000 10000 1");
   History_Close();
   DeleteFileW(path.c_str());
 }
