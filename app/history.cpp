@@ -140,7 +140,8 @@ void indexBack(uint64_t budget) {
     for (size_t i = (size_t)(top - low); i-- > 0;) {
       if (chunk[i] != '\n') continue;
       uint64_t p = low + i;
-      if (!h.lineLong && recordLine(chunk + i + 1, (size_t)(h.lineEnd - p - 1))) h.older.push(p + 1);
+      if (!h.lineLong && recordLine(chunk + i + 1, (size_t)(h.lineEnd - p - 1)))
+        h.older.push(p + 1);
       if (h.scanned == kUnknown) h.scanned = p + 1;
       h.lineEnd = p;
       h.lineLong = false;
@@ -397,7 +398,8 @@ void openJournal() {
   h.scanned = kUnknown;
   h.lineEnd = h.readTop = (uint64_t)size.QuadPart;
   h.lineLong = true;  // what follows the last line feed is no whole line yet
-  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows)) indexBack(kFirstRead);
+  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows))
+    indexBack(kFirstRead);
   if (h.backDone) return;
   SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
   Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kIndexTimer, -1, indexTick);

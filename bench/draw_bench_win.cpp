@@ -342,12 +342,13 @@ int journalCost(int draws) {
 // A journal of `records` lines in the record's form at `path` (the fingerprints are not
 // chained: opening the window does not check them).
 bool writeJournal(const std::wstring& path, int records) {
-  std::string bytes = "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n";
+  std::string bytes =
+      "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n";
   char line[160];
   for (int n = 1; n <= records; n++)
-    bytes.append(line, (size_t)snprintf(line, sizeof line,
-                                        "%d,2026-12-09T07:12:03.250+01:00,3,17,22,41,48,2,9,%064d\r\n",
-                                        n, n));
+    bytes.append(line, (size_t)snprintf(
+                           line, sizeof line,
+                           "%d,2026-12-09T07:12:03.250+01:00,3,17,22,41,48,2,9,%064d\r\n", n, n));
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
   bool ok = file != INVALID_HANDLE_VALUE &&
@@ -388,8 +389,7 @@ int historyOpen(int runs) {
   if (indexed.empty()) return 1;
   printf("history on 1000000 records %d runs: median %.1f us; on 2 records %.1f us; "
          "every row %.1f us\n",
-         runs, summarise(opened[0]).median, summarise(opened[1]).median,
-         summarise(indexed).median);
+         runs, summarise(opened[0]).median, summarise(opened[1]).median, summarise(indexed).median);
   fflush(stdout);
   endRuntime();
   return 0;
