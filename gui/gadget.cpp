@@ -410,6 +410,7 @@ BOOL CALLBACK rescaleGadget(HWND child, LPARAM walkParam) {
   SetWindowPos(child, nullptr, x, y, width, height, flags);
   if (walk->newFont && (HFONT)SendMessageW(child, WM_GETFONT, 0, 0) == walk->oldFont)
     SendMessageW(child, WM_SETFONT, (WPARAM)walk->newFont, TRUE);
+  if (record->kind && record->kind->Rescaled) record->kind->Rescaled(record);
   return TRUE;
 }
 

@@ -44,6 +44,8 @@ typedef void (*GadgetRequiredSizeFn)(GadgetRecord* record, int32_t* width, int32
 // True while the gadget's size is its content's (an image gadget with a picture): placed again
 // at another resolution, it keeps its size, which whoever gave the content gives again.
 typedef bool (*GadgetSizesItselfFn)(GadgetRecord* record);
+// The gadget was placed again at its window's new resolution: what else of it depends on it.
+typedef void (*GadgetRescaledFn)(GadgetRecord* record);
 
 // One static table per kind, filled when the first gadget of the kind is created. An empty slot
 // means the kind has no such operation. The unused slots belong to kinds this runtime lacks;
@@ -56,7 +58,8 @@ struct GadgetKind {
   GadgetGetStateFn GetState;
   GadgetSetStateFn SetState;
   GadgetSizesItselfFn SizesItself;
-  void* reserved[29];
+  GadgetRescaledFn Rescaled;
+  void* reserved[28];
   GadgetRequiredSizeFn RequiredSize;
   void* reservedAfter[4];
 };

@@ -16,6 +16,7 @@ const DWORD kListStyle =
 
 GadgetKind g_kind;
 
+// kindFields: the text routine, and the horizontal resolution the column widths are at.
 GadgetListTextFn textOf(GadgetRecord* record) { return (GadgetListTextFn)record->kindFields[0]; }
 
 LRESULT parentMessage(GadgetRecord* record, HWND, UINT message, WPARAM, LPARAM lParam) {
@@ -45,6 +46,21 @@ void setState(GadgetRecord* record, intptr_t value) {
   SendMessageW(record->controlHandle, LVM_ENSUREVISIBLE, (WPARAM)value, FALSE);
 }
 
+// The columns keep their share of the list at the window's new resolution, widths the user
+// gave them included.
+void rescaled(GadgetRecord* record) {
+  HWND list = record->controlHandle;
+  int32_t from = (int32_t)record->kindFields[1], to = Scaling_Of(list).x;
+  if (from <= 0 || to <= 0 || from == to) return;
+  HWND header = (HWND)SendMessageW(list, LVM_GETHEADER, 0, 0);
+  int32_t columns = header ? (int32_t)SendMessageW(header, HDM_GETITEMCOUNT, 0, 0) : 0;
+  for (int32_t c = 0; c < columns; c++) {
+    int32_t width = (int32_t)SendMessageW(list, LVM_GETCOLUMNWIDTH, (WPARAM)c, 0);
+    SendMessageW(list, LVM_SETCOLUMNWIDTH, (WPARAM)c, MAKELPARAM(MulDiv(width, to, from), 0));
+  }
+  record->kindFields[1] = to;
+}
+
 void fillKind() {
   if (g_kind.kindId) return;
   g_kind.kindId = GADGET_KIND_LIST;
@@ -52,6 +68,7 @@ void fillKind() {
   g_kind.ParentMessage = parentMessage;
   g_kind.GetState = getState;
   g_kind.SetState = setState;
+  g_kind.Rescaled = rescaled;
   INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 }
@@ -72,7 +89,9 @@ intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32
                                           nullptr,      nullptr, nullptr};
   intptr_t result = gadget_detail::create(number, &g_kind, &control, x, y, width, height);
   if (!result) return 0;
-  gadget_detail::recordOf(control.made)->kindFields[0] = (intptr_t)text;
+  GadgetRecord* record = gadget_detail::recordOf(control.made);
+  record->kindFields[0] = (intptr_t)text;
+  record->kindFields[1] = Scaling_Of(control.made).x;
   SendMessageW(control.made, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
   return result;

@@ -3,6 +3,8 @@
 // font of another resolution when the display changes.
 #include "gui/gadget.h"
 
+#include <commctrl.h>
+
 #include <string>
 
 #include "gui/events.h"
@@ -375,7 +377,9 @@ TEST_F(DisplayChange, EachWindowFollowsItsOwnResolutionOnly) {
   HWND here = (HWND)Gadget_Button(1, 5, 110, 750, 25, L"Lancer un tirage");
   HWND other = (HWND)Window_Open(1, 200, 150, 300, 100, L"Other", WINDOW_SYSTEM_MENU);
   HWND button = (HWND)Gadget_Button(2, 10, 20, 100, 30, L"b");
-  ASSERT_TRUE(here && other && button);
+  HWND list = (HWND)Gadget_List(5, 10, 60, 200, 30, nullptr);
+  Gadget_ListColumn(5, 0, L"c", 100);
+  ASSERT_TRUE(here && other && button && list);
   const std::string placeHere = placeOf(here);
   const HFONT fontHere = (HFONT)SendMessageW(here, WM_GETFONT, 0, 0);
   const LONG height96 = fontOf(button).lfHeight;
@@ -396,6 +400,7 @@ TEST_F(DisplayChange, EachWindowFollowsItsOwnResolutionOnly) {
     }(10, 20, 100, 30);
     EXPECT_EQ(placeOf(button), place) << "placed from its design size, not scaled again";
     EXPECT_NEAR(fontOf(button).lfHeight, height96 * dpi / 96, 1) << dpi;
+    EXPECT_EQ(SendMessageW(list, LVM_GETCOLUMNWIDTH, 0, 0), 100 * dpi / 96) << "column, " << dpi;
     GadgetList_Use(other);
     EXPECT_EQ(placeOf((HWND)Gadget_Button(3, 10, 20, 100, 30, L"new")), place) << dpi;
     GadgetList_Use(window);
