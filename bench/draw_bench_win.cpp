@@ -375,8 +375,8 @@ int historyOpen(int runs) {
     if (!writeJournal(path, sizes[k])) break;
     double t0 = now();
     History_Open();
-    // Shown: everything before the index's first tick handled, the painting included (a
-    // timer's message comes after every other).
+    // Shown: everything before the index's first timer message handled, the painting included
+    // (a timer's message comes after every other); the first tick itself is counted too.
     for (int32_t e = 1; e && e != WM_TIMER && e != EVENT_TIMER;) e = Event_WaitTimeout(0);
     opened[k].push_back(now() - t0);
     while (history_detail::rows() < sizes[k]) Event_WaitTimeout(10);
