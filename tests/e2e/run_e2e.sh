@@ -829,6 +829,7 @@ case_huge_picture() {
   else pass huge_picture; fi
 }
 
+journal="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
 windows_titled() { xdotool search --name "^$title\$" | wc -l; }
 # The history window's X window, the newest: one just closed may linger a moment in Wine.
 history_window() { xdotool search --name "^Historique des tirages\$" | sort -n | tail -1; }
@@ -871,7 +872,7 @@ PY
 # so once, and its bytes are untouched. (Two writers at once: tests/win/soak_test.cpp.)
 case_journal() {
   local dir=$work/journal id shown=() check i code
-  local file="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
+  local file=$journal
   rm -rf "$(dirname "$file")"
   make_set "$dir"
   start "$dir"
@@ -906,6 +907,30 @@ case_journal() {
   chmod 644 "$file"
 }
 
+# Two programs drawing in turn, each appending on its own handle: one sequence of numbers, one
+# chain (a program that kept the last number to itself would number a record twice).
+case_two_programs() {
+  local dir=$work/two first second records i
+  rm -rf "$(dirname "$journal")"
+  make_set "$dir.a"; make_set "$dir.b"
+  start "$dir.a"; first=$(window 760 140)
+  start "$dir.b"
+  for _ in $(seq 100); do
+    second=$(xdotool search --name "^$title\$" | grep -v "^$first\$" | tail -1)
+    [ -n "$second" ] && break; sleep 0.1
+  done
+  xdotool windowmove "$second" 0 0; sleep 0.5
+  for i in 1 2 3 4 5 6; do
+    if [ $((i % 2)) = 1 ]; then click_button "$first"; else click_button "$second"; fi
+    for _ in $(seq 50); do [ "$(grep -c '' "$journal" 2>/dev/null)" -gt "$i" ] && break; sleep 0.1; done
+  done
+  records=$(journal_check "$journal" | head -1)
+  pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir.a" 20 >/dev/null; wait_exit "$dir.b" 20 >/dev/null
+  if [ -z "$second" ] || [ "$records" != "ok 6" ]; then
+    fail two_programs "second window '$second', journal '$records'"
+  else pass two_programs; fi
+}
+
 # The history window by keyboard: Ctrl+H and Alt+Space then H open it; below the list the last
 # draw's number and the first 16 digits of its fingerprint; Ctrl+C copies the newest row; the
 # export, saved through the system's dialog, reads back with Python's CSV reader as the journal's
@@ -918,7 +943,7 @@ case_history() {
   [ -L "$documents" ] && rm "$documents"
   mkdir -p "$documents"; csv=$documents/tirages.csv
   rm -f "$csv"
-  local file="$WINEPREFIX/drive_c/users/$(whoami)/AppData/Roaming/Tirage Vorellis/tirages.csv"
+  local file=$journal
   make_set "$dir"
   start "$dir"
   if ! id=$(window 760 140); then fail history "no window"; wait_exit "$dir" >/dev/null; return; fi
@@ -973,7 +998,7 @@ PY
 }
 
 all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
-  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal case_history)
+  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal case_two_programs case_history)
 # The last ones end the program in ways that need unmanaged windows; the session end comes last.
 ending_cases=(case_close_requests case_session_end)
 for c in ${E2E_ONLY:-${all_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] || "$c"; done
