@@ -962,7 +962,8 @@ case_history() {
     xdotool key --window "$list" Escape
     [ -z "$(history_footer 0; sleep 1; history_footer 0)" ] || { list=; break; }
   done
-  xdotool key --window "$id" ctrl+h; sleep 1
+  xdotool key --window "$id" ctrl+h
+  history_footer 50 >/dev/null
   local again=$(history_window)
   xdotool key --window "$again" Tab; xdotool key --window "$again" space
   local save
