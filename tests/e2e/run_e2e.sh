@@ -924,7 +924,7 @@ case_two_programs() {
     if [ $((i % 2)) = 1 ]; then click_button "$first"; else click_button "$second"; fi
     for _ in $(seq 50); do [ "$(grep -c '' "$journal" 2>/dev/null)" -gt "$i" ] && break; sleep 0.1; done
   done
-  records=$(journal_check "$journal" | head -1)
+  records=$(journal_check "$journal"); records=${records%%$'\n'*}
   pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir.a" 20 >/dev/null; wait_exit "$dir.b" 20 >/dev/null
   if [ -z "$second" ] || [ "$records" != "ok 6" ]; then
     fail two_programs "second window '$second', journal '$records'"
