@@ -259,6 +259,12 @@ void exportLine(Writer* out, const JournalRecord& r, const char* separator) {
   out->put(line, (size_t)n);
 }
 
+// The hourglass while a whole journal is read (a million records take a second or two).
+struct Busy {
+  HCURSOR was = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+  ~Busy() { SetCursor(was); }
+};
+
 void tell(const Char16* text) { Requester_Message(kTitle, text, MB_OK); }
 
 void tellError(const Char16* what) {
@@ -272,6 +278,7 @@ void tellError(const Char16* what) {
 // A CSV that a spreadsheet in the user's locale opens as columns: its list separator, UTF-8
 // with a byte order mark.
 void exportTo(const Char16* name) {
+  Busy busy;
   Char16 wide[8] = L",";
   char separator[16] = ",";
   if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, wide, 8) > 1)
@@ -338,6 +345,7 @@ const Char16* breakText(JournalBreak verdict) {
 }
 
 void verifyAsked() {
+  Busy busy;
   JournalCheck check;
   Journal_CheckStart(&check);
   char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
