@@ -952,13 +952,16 @@ case_history() {
   click_button "$id"; drawn=$(next_draw "")
   click_button "$id"; next_draw "$drawn" >/dev/null
   last=$(tail -1 "$file" | tr -d '\r')
+  local values=$(cut -d, -f1-9 <<<"$last" | tr ',' '\t')
   for keys in ctrl+h "alt+space h"; do
     for k in $keys; do xdotool key --window "$id" "$k"; sleep 0.5; done
     footer=$(history_footer 30)
     list=$(history_window)
     [ -n "$footer" ] || { list=; break; }
-    xdotool key --window "$list" ctrl+c; sleep 0.3
-    copied=$(wine "$probe" --clipboard 2>/dev/null | tr -d '\r')
+    xdotool key --window "$list" ctrl+c
+    for _ in $(seq 10); do
+      copied=$(wine "$probe" --clipboard 2>/dev/null | tr -d '\r'); [ "$copied" = "$values" ] && break
+    done
     xdotool key --window "$list" Escape
     [ -z "$(history_footer 0; sleep 1; history_footer 0)" ] || { list=; break; }
   done
@@ -968,11 +971,12 @@ case_history() {
   xdotool key --window "$again" Tab; xdotool key --window "$again" space
   local save
   for _ in $(seq 50); do save=$(xdotool search --name "^Save As\$|^Enregistrer sous\$" | head -1); [ -n "$save" ] && break; sleep 0.1; done
-  sleep 0.5
-  # The dialog offers tirages.csv in the user's documents: taken as offered.
-  sleep 1
-  xdotool key --window "$save" Return
-  for _ in $(seq 50); do [ -s "$csv" ] && break; sleep 0.1; done
+  # The dialog offers tirages.csv in the user's documents: taken as offered (Enter again if the
+  # dialog was not ready for it).
+  for _ in 1 2 3; do
+    sleep 1; xdotool key --window "$save" Return 2>/dev/null
+    for _ in $(seq 30); do [ -s "$csv" ] && break 2; sleep 0.1; done
+  done
   sleep 0.3
   # Closed from outside: after the dialog the keys sent to the window no longer reach it, and
   # Wine's X11 driver may hold the program for a moment as the managed window goes.
@@ -980,8 +984,7 @@ case_history() {
   for _ in 1 2 3 4 5; do wine "$probe" --ask close "$title" >/dev/null 2>&1 && break; sleep 0.5; done
   local code=$(wait_exit "$dir")
   pkill -9 -f "$name.bin.vorellis\.exe"  # a program still there would take later cases' keys
-  local n=${last%%,*} print=${last##*,} values
-  values=$(cut -d, -f1-9 <<<"$last" | tr ',' '\t')
+  local n=${last%%,*} print=${last##*,}
   local read=$(python3 - "$csv" "$file" <<'PY' 2>&1
 import csv, sys
 text = open(sys.argv[1], encoding='utf-8-sig').read()
