@@ -373,7 +373,10 @@ void folderAsked() {
   for (Char16* c = folder; *c; c++)
     if (*c == L'\\') last = c;
   *last = 0;
-  ShellExecuteW(Window_Handle(HISTORY_WINDOW), L"open", folder, nullptr, nullptr, SW_SHOWNORMAL);
+  // Not there before the first draw, or no program to show folders: said, not left silent.
+  if ((INT_PTR)ShellExecuteW(Window_Handle(HISTORY_WINDOW), L"open", folder, nullptr, nullptr,
+                             SW_SHOWNORMAL) <= 32)
+    tellError(L"Le dossier du journal n'a pas pu \u00EAtre ouvert");
 }
 
 // The selected rows as text, a row a line, tabs between the values.
