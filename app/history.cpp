@@ -211,9 +211,18 @@ void valuesText(const uint8_t* values, int count, Char16* text) {
   for (int i = 0; i < count; i++) n += wsprintfW(text + n, i ? L" %u" : L"%u", values[i]);
 }
 
+// A row's columns; column -1, the sentence a screen reader reads for it ("Tirage 12, 9 décembre
+// 2026 07:12, boules 3 17 22 41 48, étoiles 2 9").
 void rowText(intptr_t row, int32_t column, Char16* text, int32_t capacity) {
   JournalRecord r;
   if (capacity < 32 || !rowRecord(row, &r)) return;
+  if (column == -1 && capacity >= 160) {
+    Char16 date[96] = L"", balls[32], stars[16];
+    dateText(r.date, date, 96);
+    valuesText(r.balls, JOURNAL_BALLS, balls);
+    valuesText(r.stars, JOURNAL_STARS, stars);
+    wsprintfW(text, L"Tirage %I64u, %s, boules %s, \u00E9toiles %s", r.number, date, balls, stars);
+  }
   if (column == 0) wsprintfW(text, L"%I64u", r.number);
   if (column == 1) dateText(r.date, text, capacity);
   if (column == 2) valuesText(r.balls, JOURNAL_BALLS, text);

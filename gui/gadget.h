@@ -129,8 +129,9 @@ intptr_t Gadget_Text(intptr_t number, int32_t x, int32_t y, int32_t width, int32
                      const Char16* text);
 
 // List gadget: a virtual report list. `text` fills in the text of a row's column, at most
-// `capacity` characters with the terminator, whenever the list shows it. Its state is the
-// focused row; setting it selects that row alone (-1: none).
+// `capacity` characters with the terminator, whenever the list shows it; column -1 is the
+// sentence an assistive technology reads for the whole row (none: the system's own). Its state is
+// the focused row; setting it selects that row alone (-1: none).
 typedef void (*GadgetListTextFn)(intptr_t row, int32_t column, Char16* text, int32_t capacity);
 intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                      GadgetListTextFn text);
@@ -139,6 +140,9 @@ void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int
 // The number of rows. With `askAgain` the rows shown are asked for again (rows were added
 // before them, say); without, only rows that come into view are.
 void Gadget_ListRows(intptr_t number, intptr_t rows, bool askAgain);
+// The sentence an assistive technology reads for row `row` (the text routine's column -1);
+// false when the routine gives none.
+bool Gadget_ListRowName(intptr_t number, intptr_t row, Char16* text, int32_t capacity);
 // The next selected row after `after` (-1: the first), or -1.
 intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after);
 

@@ -2,12 +2,16 @@
 // (LVS_OWNERDATA): the control asks for the text of the rows it shows, and the gadget asks the
 // program's text routine, so that a list of a million rows opens as fast as one of ten. The
 // routine is the one place where the runtime calls the program back: the control needs its
-// answer at once, while it paints.
+// answer at once, while it paints. Asked for column -1, the routine gives the sentence an
+// assistive technology reads for a whole row; the gadget hands it to the system's accessibility
+// layer as the row's name (a dynamic annotation: a server the layer asks for each row).
 #include "gui/gadget.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include "gui/scaling.h"
+#include "runtime/system_library.h"
 
 namespace {
 
@@ -46,6 +50,75 @@ void setState(GadgetRecord* record, intptr_t value) {
   SendMessageW(record->controlHandle, LVM_ENSUREVISIBLE, (WPARAM)value, FALSE);
 }
 
+// The accessibility layer's identifiers, spelt out: the import library resolves them wrongly on
+// x86_64, and the program does not import oleacc.dll (COM loads it when a list is first made).
+const GUID kPropServices = {
+    0xb5f8350b, 0x0548, 0x48b1, {0xa6, 0xee, 0x88, 0xbd, 0x00, 0xb4, 0xa5, 0xe7}};
+const GUID kIPropServices = {
+    0x6e26e776, 0x04f0, 0x495d, {0x80, 0xe4, 0x33, 0x30, 0x35, 0x2e, 0x31, 0x69}};
+const GUID kIPropServer = {
+    0x76c0dbbb, 0x15e0, 0x4e7b, {0xb6, 0x1b, 0x20, 0xee, 0xea, 0x20, 0x01, 0xe0}};
+const GUID kPropName = {
+    0x608d3df8, 0x8128, 0x4aa7, {0xa4, 0x28, 0xf5, 0x5e, 0x49, 0x26, 0x72, 0x91}};
+
+typedef BSTR(WINAPI* SysAllocStringFn)(const OLECHAR*);
+IAccPropServices* g_services;  // null where the system has no annotations
+SysAllocStringFn g_allocString;
+
+bool rowName(HWND list, intptr_t row, Char16* text, int32_t capacity) {
+  GadgetRecord* record = Gadget_FromControl(list);
+  text[0] = 0;
+  if (!record || record->kind != &g_kind || !textOf(record) || row < 0) return false;
+  textOf(record)(row, -1, text, capacity);
+  return text[0] != 0;
+}
+
+// The server the accessibility layer asks for a row's name; one for every list, never freed.
+struct RowNames : IAccPropServer {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID id, void** out) override {
+    *out = IsEqualIID(id, IID_IUnknown) || IsEqualIID(id, kIPropServer) ? this : nullptr;
+    return *out ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetPropValue(const BYTE* id, DWORD length, MSAAPROPID, VARIANT* value,
+                                         BOOL* has) override {
+    *has = FALSE;
+    value->vt = VT_EMPTY;
+    HWND list = nullptr;
+    DWORD object = 0, child = CHILDID_SELF;
+    Char16 text[256];
+    if (FAILED(g_services->DecomposeHwndIdentityString(id, length, &list, &object, &child)) ||
+        child == CHILDID_SELF || !rowName(list, (intptr_t)child - 1, text, 256))
+      return S_OK;  // the layer's own name
+    value->bstrVal = g_allocString(text);
+    value->vt = value->bstrVal ? VT_BSTR : VT_EMPTY;
+    *has = value->bstrVal != nullptr;
+    return S_OK;
+  }
+};
+RowNames g_rowNames;
+
+void annotateRows(HWND list) {
+  if (!g_services) {
+    HMODULE oleaut = System_LoadLibrary(TEXT16("oleaut32.dll"));
+    g_allocString =
+        oleaut ? (SysAllocStringFn)(void*)GetProcAddress(oleaut, "SysAllocString") : nullptr;
+    if (!g_allocString || FAILED(CoCreateInstance(kPropServices, nullptr, CLSCTX_INPROC_SERVER,
+                                                  kIPropServices, (void**)&g_services)))
+      g_services = nullptr;
+  }
+  if (g_services)
+    g_services->SetHwndPropServer(list, (DWORD)OBJID_CLIENT, CHILDID_SELF, &kPropName, 1,
+                                  &g_rowNames, ANNO_CONTAINER);
+}
+
+void freeGadget(GadgetRecord* record) {
+  if (g_services)
+    g_services->ClearHwndProps(record->controlHandle, (DWORD)OBJID_CLIENT, CHILDID_SELF, &kPropName,
+                               1);
+}
+
 // The columns keep their share of the list at the window's new resolution, widths the user
 // gave them included.
 void rescaled(GadgetRecord* record) {
@@ -69,6 +142,7 @@ void fillKind() {
   g_kind.GetState = getState;
   g_kind.SetState = setState;
   g_kind.Rescaled = rescaled;
+  g_kind.FreeGadget = freeGadget;
   INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_LISTVIEW_CLASSES};
   InitCommonControlsEx(&controls);
 }
@@ -94,7 +168,14 @@ intptr_t Gadget_List(intptr_t number, int32_t x, int32_t y, int32_t width, int32
   record->kindFields[1] = Scaling_Of(control.made).x;
   SendMessageW(control.made, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+  annotateRows(control.made);
   return result;
+}
+
+bool Gadget_ListRowName(intptr_t number, intptr_t row, Char16* text, int32_t capacity) {
+  HWND control = listControl(number);
+  if (!control || capacity < 1) return false;
+  return rowName(control, row, text, capacity);
 }
 
 void Gadget_ListColumn(intptr_t number, int32_t column, const Char16* title, int32_t width) {

@@ -666,6 +666,13 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
   };
   EXPECT_EQ(history_detail::rows(), 20000);
   EXPECT_EQ(number(0) + L" " + number(10000) + L" " + number(19999), L"20000 10000 1");
+  // What a screen reader reads for the oldest row, the date in the locale's words.
+  wchar_t name[256] = L"";
+  ASSERT_TRUE(Gadget_ListRowName(20, 19999, (Char16*)name, 256));
+  const std::wstring said = name, end = L", boules 1 2 3 4 5, \u00E9toiles 6 7";
+  EXPECT_TRUE(said.find(L"Tirage 1, ") == 0 && said.size() > 30 &&
+              said.compare(said.size() - end.size(), end.size(), end) == 0)
+      << name;
   History_Close();
   DeleteFileW(path.c_str());
 }
