@@ -80,11 +80,12 @@ bool readAt(HANDLE file, uint64_t offset, char* bytes, DWORD size, DWORD* got) {
   return ReadFile(file, bytes, size, got, &place) != 0;
 }
 
-// A line (its line feed left out) that is a record's: whole (ended by CR), not too long, and
-// starting with a digit (the header and most garbage do not). It is parsed only when shown.
+// A line (its line feed left out) that looks like a record's: whole (ended by CR), not too
+// long, starting with a digit (the header and most garbage do not) and ending with a comma and a
+// fingerprint's length (a line cut by a crash does not). It is parsed only when shown.
 bool recordLine(const char* line, size_t length) {
-  return length >= 2 && length <= JOURNAL_LINE_MAX + 2 && line[length - 1] == '\r' &&
-         line[0] >= '0' && line[0] <= '9';
+  return length > SHA256_HEX + 2 && length <= JOURNAL_LINE_MAX + 2 && line[length - 1] == '\r' &&
+         line[length - SHA256_HEX - 2] == ',' && line[0] >= '0' && line[0] <= '9';
 }
 
 // Calls visit(start, line, length) for every whole line (ended by CR LF, its CR LF left out) from
@@ -121,7 +122,7 @@ uint64_t scanLines(HANDLE file, uint64_t from, Visit visit) {
 void indexMore() {
   History& h = g_history;
   h.scanned = scanLines(h.file, h.scanned, [](uint64_t start, const char* line, size_t length) {
-    if (length && line[0] >= '0' && line[0] <= '9') g_history.newer.push(start);
+    if (recordLine(line, length + 1)) g_history.newer.push(start);  // its CR at `length`
   });
   h.cachedRow = -1;
 }
@@ -135,7 +136,10 @@ void indexBack(uint64_t budget) {
     uint64_t step = budget < kChunk ? budget : kChunk, top = h.readTop;
     uint64_t low = top > step ? top - step : 0;
     DWORD got = 0;
-    if (!readAt(h.file, low, chunk, (DWORD)(top - low), &got) || got != top - low) break;
+    if (!readAt(h.file, low, chunk, (DWORD)(top - low), &got) || got != top - low) {
+      h.backDone = true;  // the rows found so far are all the list gets: no read tried forever
+      break;
+    }
     bool found = false;
     for (size_t i = (size_t)(top - low); i-- > 0;) {
       if (chunk[i] != '\n') continue;

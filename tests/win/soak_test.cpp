@@ -638,7 +638,7 @@ TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
 
 // The history indexes a journal going back from its end, a read at a time: every record line
 // becomes a row, newest first, across the reads' edges, past a line longer than a read, up to
-// the file's first byte; a cut last line is no row.
+// the file's first byte; a cut last line is no row. A draw recorded while it is open comes first.
 TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
   const std::wstring path = (const wchar_t*)journal_file_detail::path();
   std::string bytes;
@@ -648,7 +648,7 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
     bytes += line;
     if (n == 10000) bytes += std::string(1200000, 'x') + "\r\n";
   }
-  bytes += "20001,2026-12-09T07:1";
+  bytes += "20001,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,0123456789012345678901234567890123";
   FILE* file = _wfopen(path.c_str(), L"wb");
   ASSERT_NE(file, nullptr);
   fwrite(bytes.data(), 1, bytes.size(), file);
@@ -673,6 +673,14 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
   EXPECT_TRUE(said.find(L"Tirage 1, ") == 0 && said.size() > 30 &&
               said.compare(said.size() - end.size(), end.size(), end) == 0)
       << name;
+  journal_file_detail::setMode(journal_file_detail::ON);
+  const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
+  JournalWrite write;
+  EXPECT_TRUE(JournalFile_Append(balls, stars, &write));
+  JournalFile_Finish(&write);
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  History_Refresh();
+  EXPECT_EQ(number(0) + L" " + number(1) + L" " + number(20000), L"20001 20000 1");
   History_Close();
   DeleteFileW(path.c_str());
 }
