@@ -869,7 +869,7 @@ PY
 
 # The journal: each draw shown is in the file in slot order, chained as defined; a program killed
 # at once after a click loses no draw it showed; a read-only journal leaves the draws shown, says
-# so once, and its bytes are untouched. (Two writers at once: tests/win/soak_test.cpp.)
+# so once, and its bytes are untouched. (Two programs: case_two_programs and the soak test.)
 case_journal() {
   local dir=$work/journal id shown=() check i code
   local file=$journal
