@@ -50,6 +50,7 @@
 #include "gui/scaling.h"
 #include "gui/window.h"
 #include "image/image.h"
+#include "journal/record.h"
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
@@ -342,8 +343,7 @@ int journalCost(int draws) {
 // A journal of `records` lines in the record's form at `path` (the fingerprints are not
 // chained: opening the window does not check them).
 bool writeJournal(const std::wstring& path, int records) {
-  std::string bytes =
-      "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n";
+  std::string bytes = std::string(JOURNAL_HEADER) + "\r\n";
   char line[160];
   for (int n = 1; n <= records; n++)
     bytes.append(line, (size_t)snprintf(
@@ -379,10 +379,13 @@ int historyOpen(int runs) {
     // (a timer's message comes after every other); the first tick itself is counted too.
     for (int32_t e = 1; e && e != WM_TIMER && e != EVENT_TIMER;) e = Event_WaitTimeout(0);
     opened[k].push_back(now() - t0);
-    while (history_detail::rows() < sizes[k]) Event_WaitTimeout(10);
-    if (k == 0) indexed.push_back(now() - t0);
+    for (int wait = 0; wait < 3000 && history_detail::rows() < sizes[k]; wait++)
+      Event_WaitTimeout(10);  // at most half a minute: an index that stops short ends the run
+    bool whole = history_detail::rows() >= sizes[k];
+    if (k == 0 && whole) indexed.push_back(now() - t0);
     History_Close();
     settle();
+    if (!whole) break;
   }
   DeleteFileW(path.c_str());
   if (had) MoveFileW(aside.c_str(), path.c_str());
