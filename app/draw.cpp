@@ -144,10 +144,10 @@ void Draw_Run() {
   const int32_t* balls = pick(kBalls);
   const int32_t* stars = pick(kStars);
   JournalWrite write = {};
-  bool kept = !balls || !stars || JournalFile_Append(balls, stars, &write);
+  if (balls && stars) JournalFile_Append(balls, stars, &write);
   int32_t dpi = windowDpi();
   show(kBalls, balls, dpi);
   show(kStars, stars, dpi);
   JournalFile_Finish(&write);
-  if (!kept) JournalFile_TellFailure(write);
+  JournalFile_Report(write);
 }

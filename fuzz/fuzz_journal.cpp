@@ -1,13 +1,15 @@
 // Any bytes as a draw journal, from seeds that are journals as the program writes them. Checked:
-// the check reads the same in pieces as at once; the tail finder, given the whole file, never
-// asks for more, and given only its end finds the same record or asks for more; and a journal
-// that holds ends where the tail finder says, so that the record the writer appends there keeps
-// it holding, one record longer.
+// the check reads the same in pieces as at once; the lines found going back, in blocks of any
+// size, are the records the check counts (the history lists what draw-stats --verify counts);
+// the chain's end is the same whatever the block; and the writer's append after any file adds
+// exactly one record, which keeps a journal that held holding.
 #include <string.h>
 
 #include <string>
+#include <vector>
 
 #include "journal/check.h"
+#include "journal/lines.h"
 #include "journal/tail.h"
 
 namespace {
@@ -25,44 +27,65 @@ bool same(const JournalCheck& a, const JournalCheck& b) {
   return a.verdict == b.verdict && a.brokenLine == b.brokenLine && a.records == b.records;
 }
 
-bool sameRecord(const JournalTail& a, const JournalTail& b) {
-  return a.number == b.number && memcmp(a.fingerprint, b.fingerprint, SHA256_HEX) == 0;
+// The record lines found going back in blocks of BLOCK bytes.
+uint64_t countedBack(const std::string& file, size_t block) {
+  JournalBack back;
+  Journal_BackStart(&back, file.size());
+  uint64_t records = 0;
+  while (!back.done) {
+    uint64_t from = Journal_BackBlock(&back, block);
+    const char* bytes = file.data() + from;
+    JournalLine line;
+    JournalRecord record;
+    while (Journal_BackNext(&back, bytes, from, &line))
+      records += Journal_LineRecord(line, bytes + (line.start - from), &record);
+  }
+  return records;
 }
 
-// The journal with the writer's next record after TAIL: the header first in an empty file.
-std::string appended(const char* bytes, size_t size, const JournalTail& tail) {
-  JournalRecord next = {};
-  next.number = tail.number + 1;
-  memcpy(next.date, "2026-12-09T07:12:03.250+01:00", JOURNAL_DATE_LENGTH);
-  const uint8_t balls[JOURNAL_BALLS] = {3, 17, 22, 41, 48}, stars[JOURNAL_STARS] = {2, 9};
-  memcpy(next.balls, balls, sizeof balls);
-  memcpy(next.stars, stars, sizeof stars);
-  char line[JOURNAL_LINE_MAX + 2];
-  size_t length = Journal_FormatRecord(&next, tail.fingerprint, line, sizeof line);
-  if (length == 0) __builtin_trap();
-  std::string grown = size ? std::string(bytes, size) : std::string(JOURNAL_HEADER) + "\r\n";
-  return grown.append(line, length);
+bool readString(void* context, uint64_t offset, char* out, size_t size) {
+  const std::string* file = (const std::string*)context;
+  if (offset + size > file->size()) return false;
+  memcpy(out, file->data() + offset, size);
+  return true;
+}
+
+JournalTail tailOf(const std::string& file, size_t block) {
+  std::vector<char> buffer(block);
+  JournalTail tail;
+  if (!Journal_FindTail(file.size(), buffer.data(), block, readString, (void*)&file, &tail))
+    __builtin_trap();
+  return tail;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  const char* bytes = (const char*)data;
-  size_t piece = size % 13 + 1;  // pieces of every size, from one byte on, as the input varies
-  JournalCheck whole = checked(bytes, size, size + 1);
-  if (!same(whole, checked(bytes, size, piece))) __builtin_trap();
+  const std::string file((const char*)data, size);
+  size_t piece = size % 13 + 1;                     // pieces of every size, from one byte on
+  size_t block = JOURNAL_LINE_MAX + 3 + size % 97;  // and blocks from the smallest allowed
+  JournalCheck whole = checked(file.data(), size, size + 1);
+  if (!same(whole, checked(file.data(), size, piece))) __builtin_trap();
+  if (countedBack(file, block) != whole.records || countedBack(file, 1 << 16) != whole.records)
+    __builtin_trap();
 
-  JournalTail tail = Journal_FindTail(bytes, size, true);
-  if (tail.readMore || tail.found != (tail.number != 0)) __builtin_trap();
-  size_t from = size > JOURNAL_TAIL_BYTES ? size - JOURNAL_TAIL_BYTES : size / 2;
-  JournalTail end = Journal_FindTail(bytes + from, size - from, false);
-  if (end.found ? !sameRecord(end, tail) : !end.readMore) __builtin_trap();
+  JournalTail tail = tailOf(file, block), wide = tailOf(file, 1 << 16);
+  if (tail.found != (tail.number != 0) || tail.number != wide.number ||
+      memcmp(tail.fingerprint, wide.fingerprint, SHA256_HEX) != 0)
+    __builtin_trap();
 
-  if (whole.verdict == JOURNAL_HOLDS) {
-    if (tail.number != whole.records || tail.lineOpen) __builtin_trap();
-    std::string grown = appended(bytes, size, tail);
-    JournalCheck after = checked(grown.data(), grown.size(), piece);
-    if (after.verdict != JOURNAL_HOLDS || after.records != whole.records + 1) __builtin_trap();
-  }
+  JournalRecord next = {};
+  memcpy(next.date, "2026-12-09T07:12:03.250+01:00", JOURNAL_DATE_LENGTH);
+  const uint8_t balls[JOURNAL_BALLS] = {3, 17, 22, 41, 48}, stars[JOURNAL_STARS] = {2, 9};
+  memcpy(next.balls, balls, sizeof balls);
+  memcpy(next.stars, stars, sizeof stars);
+  char line[JOURNAL_APPEND_MAX];
+  size_t length = Journal_ComposeAppend(tail, size, &next, line, sizeof line);
+  if (length == 0) return 0;  // only past the last number a record can have
+  const std::string grown = file + std::string(line, length);
+  JournalCheck after = checked(grown.data(), grown.size(), piece);
+  if (after.records != whole.records + 1 || countedBack(grown, block) != after.records)
+    __builtin_trap();
+  if (whole.verdict == JOURNAL_HOLDS && after.verdict != JOURNAL_HOLDS) __builtin_trap();
   return 0;
 }

@@ -1,40 +1,59 @@
-// The chain's end, found by reading the lines backwards from the end of the bytes.
+// The chain's end: the newest record line found going back from the file's end, in blocks.
 #include "journal/tail.h"
 
 #include <string.h>
 
-#include "journal/record.h"
+#include "journal/lines.h"
 
 namespace {
 
-const size_t kNone = (size_t)-1;
-
-// Where the last CR LF that lies wholly before LIMIT starts; kNone when there is none.
-size_t lastLineEnd(const char* bytes, size_t limit) {
-  for (size_t i = limit; i >= 2; i--)
-    if (bytes[i - 2] == '\r' && bytes[i - 1] == '\n') return i - 2;
-  return kNone;
+// The bytes the last line lacks, from the file's last two bytes (LAST has SIZE of them).
+void missingEnd(const char* last, size_t size, char lineEnd[3]) {
+  memset(lineEnd, 0, 3);
+  if (size == 0 || (size >= 2 && last[size - 2] == '\r' && last[size - 1] == '\n')) return;
+  memcpy(lineEnd, last[size - 1] == '\r' ? "\n" : "\r\n", last[size - 1] == '\r' ? 1 : 2);
 }
 
 }  // namespace
 
-JournalTail Journal_FindTail(const char* bytes, size_t size, bool atFileStart) {
-  JournalTail tail = {};
-  memset(tail.fingerprint, '0', SHA256_HEX);
-  tail.lineOpen = size > 0 && !(size >= 2 && bytes[size - 2] == '\r' && bytes[size - 1] == '\n');
-  for (size_t end = lastLineEnd(bytes, size); end != kNone;) {
-    size_t before = lastLineEnd(bytes, end);
-    if (before == kNone && !atFileStart) break;  // a first line that may be cut at its start
-    size_t start = before == kNone ? 0 : before + 2;
-    JournalRecord record;
-    if (Journal_ParseRecord(bytes + start, end - start, &record)) {
-      tail.found = true;
-      tail.number = record.number;
-      memcpy(tail.fingerprint, record.fingerprint, SHA256_HEX);
-      return tail;
+bool Journal_FindTail(uint64_t size, char* buffer, size_t capacity, JournalReadFn read,
+                      void* context, JournalTail* tail) {
+  memset(tail, 0, sizeof *tail);
+  memset(tail->fingerprint, '0', SHA256_HEX);
+  JournalBack back;
+  Journal_BackStart(&back, size);
+  for (bool first = true; !back.done; first = false) {
+    uint64_t from = Journal_BackBlock(&back, capacity);
+    size_t length = (size_t)(back.top - from);
+    if (!read(context, from, buffer, length)) return false;
+    if (first) missingEnd(buffer, length, tail->lineEnd);
+    JournalLine line;
+    while (Journal_BackNext(&back, buffer, from, &line)) {
+      JournalRecord record;
+      if (!Journal_LineRecord(line, buffer + (line.start - from), &record)) continue;
+      tail->found = true;
+      tail->number = record.number;
+      memcpy(tail->fingerprint, record.fingerprint, SHA256_HEX);
+      return true;
     }
-    end = before;
   }
-  tail.readMore = !atFileStart;
-  return tail;
+  return true;
+}
+
+size_t Journal_ComposeAppend(const JournalTail& tail, uint64_t size, JournalRecord* record,
+                             char* out, size_t capacity) {
+  size_t header = strlen(JOURNAL_HEADER), length = 0;
+  if (capacity < JOURNAL_APPEND_MAX) return 0;
+  if (size == 0) {
+    memcpy(out, JOURNAL_HEADER, header);
+    memcpy(out + header, "\r\n", 2);
+    length = header + 2;
+  } else {
+    length = strlen(tail.lineEnd);
+    memcpy(out, tail.lineEnd, length);
+  }
+  record->number = tail.number + 1;
+  size_t line = Journal_FormatRecord(record, tail.found ? tail.fingerprint : nullptr, out + length,
+                                     capacity - length);
+  return line ? length + line : 0;
 }

@@ -436,6 +436,9 @@ TEST(DrawStatsOptions, EachOptionAtTheEdgesOfItsRange) {
       {{"--raw", "--first-draws"}, true},
       {{"--verify", "tirages.csv"}, true},
       {{"--verify"}, false},
+      {{"--verify", "t.csv", "--expect", "12:0123abCD"}, true},
+      {{"--verify", "t.csv", "--expect", "12:0123abc"}, false},  // 7 digits
+      {{"--expect", "12:0123abcd"}, false},                      // nothing to check
   };
   for (const Case& c : cases) {
     std::vector<char*> argv = {(char*)"draw-stats"};
@@ -459,26 +462,39 @@ TEST(DrawStatsOptions, EachOptionAtTheEdgesOfItsRange) {
   EXPECT_FALSE(o.raw);
 }
 
-// --verify's exit codes and lines; the journal check itself is tested in journal_test.cpp.
+// --verify's exit codes and lines, with and without a noted record; the journal check itself is
+// tested in journal_test.cpp.
 TEST(DrawStatsVerify, ExitCodeAndLine) {
   std::string folder = testpics::tempFolder("verify");
+  const char* header =
+      "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n";
+  const std::string one = std::string(header) +
+                          "1,2026-12-09T07:12:03.250+01:00,3,17,22,41,48,2,9,"
+                          "bb354d1f7932341dd827f070fe24627b5bb6f4a7ed7fe0c99a939f251612594c\r\n";
   const struct {
     const char* bytes;  // null: no file
+    const char* expect;
     int code;
     const char* message;
   } cases[] = {
-      {"numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte\r\n", 0,
-       "0 records, every fingerprint holds"},
-      {"numero\r\n", 1, "line 1: header wrong (not the journal's first line); 0 records in all"},
-      {nullptr, 2, "cannot open "},
+      {header, "", 0, "0 records, every fingerprint holds"},
+      {"numero\r\n", "", 1,
+       "line 1: header wrong (not the journal's first line); 0 records in all"},
+      {nullptr, "", 2, "cannot open "},
+      {one.c_str(), "1:BB354D1F", 0,
+       "1 record, every fingerprint holds; record 1 matches bb354d1f"},
+      {one.c_str(), "1:bb354d1e", 1, "1 record, every fingerprint holds; record 1 does not match"},
+      {one.c_str(), "2:bb354d1f", 1, "1 record, every fingerprint holds; record 2 is missing"},
+      {one.c_str(), "2:bb354d1", 2, "not a record's number and fingerprint"},
   };
+  int file = 0;
   for (const auto& c : cases) {
-    std::string path = folder + std::to_string(c.code) + ".csv";
+    std::string path = folder + std::to_string(file++) + ".csv";
     if (c.bytes) {
       ASSERT_TRUE(testpics::writeFile(path, Bytes(c.bytes, c.bytes + strlen(c.bytes))));
     }
     std::string message;
-    EXPECT_EQ(verify_journal(path.c_str(), &message), c.code);
+    EXPECT_EQ(verify_journal(path.c_str(), c.expect, &message), c.code) << message;
     EXPECT_EQ(message.substr(0, strlen(c.message)), c.message);
   }
 }

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "journal/check.h"
+#include "journal/lines.h"
 #include "journal/tail.h"
 
 namespace {
@@ -26,6 +27,14 @@ const std::string kSample = kHeader + kLines[0] + "\r\n" + kLines[1] + "\r\n" + 
 std::string edit(std::string text, const std::string& from, const std::string& to) {
   size_t at = text.find(from);
   return at == std::string::npos ? "no " + from : text.replace(at, from.size(), to);
+}
+
+JournalCheck checkedAll(const std::string& bytes) {
+  JournalCheck check;
+  Journal_CheckStart(&check);
+  Journal_CheckBytes(&check, bytes.data(), bytes.size());
+  Journal_CheckEnd(&check);
+  return check;
 }
 
 TEST(Journal, Sha256OfTheStandardsExample) {
@@ -95,31 +104,62 @@ TEST(Journal, ReaderTakesExactRecordsOnly) {
   }
 }
 
+// Reads a string as a file, counting the bytes asked for at once.
+struct Reading {
+  const std::string* bytes;
+  size_t most;
+};
+bool readString(void* context, uint64_t offset, char* out, size_t size) {
+  Reading* r = (Reading*)context;
+  r->most = std::max(r->most, size);
+  if (offset + size > r->bytes->size()) return false;
+  memcpy(out, r->bytes->data() + offset, size);
+  return true;
+}
+
+// The chain's end, read back in blocks of 200 bytes: the record a new one chains on, the line end
+// the last line lacks, never more than a block held however long the garbage after it.
 TEST(Journal, TailIsTheLastWholeRecord) {
+  const std::string cut = kLines[2].substr(0, 70), garbage(100000, 'x');
   const struct {
     std::string bytes;
-    bool atFileStart;
     uint64_t number;  // 0: none found
-    bool lineOpen, readMore;
+    const char* lineEnd;
   } cases[] = {
-      {kSample, true, 3, false, false},
-      {kSample + "4,2026-12-09T07:14", true, 3, true, false},          // torn
-      {kSample + "\x01garbage\r\n\r\n", true, 3, false, false},        // garbage
-      {edit(kSample, ",19,", ",19,19,"), true, 2, false, false},       // the last line edited
-      {kSample.substr(kSample.size() - 150), false, 3, false, false},  // starts in record 2
-      {kLines[2] + "\r\n", false, 0, false, true},  // may be the end of record 13's line
-      {"", true, 0, false, false},
-      {kHeader, true, 0, false, false},
-      {kHeader.substr(0, 10), true, 0, true, false},
+      {kSample, 3, ""},
+      {kSample + "4,2026-12-09T07:14", 3, "\r\n"},         // torn
+      {kSample + "\x01garbage\r\n\r\n", 3, ""},            // garbage
+      {kSample + garbage + "\r\n" + garbage, 3, "\r\n"},   // longer than a block
+      {edit(kSample, ",19,", ",19,19,"), 2, ""},           // the last line edited
+      {kSample.substr(0, kSample.size() - 2), 3, "\r\n"},  // its line end lost
+      {kSample.substr(0, kSample.size() - 1), 3, "\n"},    // its line feed lost
+      {kSample + cut + "\r", 3, "\n"},                     // cut, then a CR
+      {kLines[0] + "\r\n" + kLines[1] + "\r\n", 2, ""},    // no header: line 1 is none
+      {"", 0, ""},
+      {kHeader, 0, ""},
+      {kHeader.substr(0, 10), 0, "\r\n"},
   };
   for (const auto& c : cases) {
-    JournalTail t = Journal_FindTail(c.bytes.data(), c.bytes.size(), c.atFileStart);
+    Reading reading = {&c.bytes, 0};
+    char buffer[200];
+    JournalTail t;
+    ASSERT_TRUE(Journal_FindTail(c.bytes.size(), buffer, sizeof buffer, readString, &reading, &t));
     EXPECT_EQ(t.found, c.number != 0) << c.bytes;
     EXPECT_EQ(t.number, c.number) << c.bytes;
-    EXPECT_EQ(t.lineOpen, c.lineOpen) << c.bytes;
-    EXPECT_EQ(t.readMore, c.readMore) << c.bytes;
+    EXPECT_STREQ(t.lineEnd, c.lineEnd) << c.bytes;
+    EXPECT_LE(reading.most, sizeof buffer);
     const std::string none(SHA256_HEX, '0'), *line = c.number ? &kLines[c.number - 1] : &none;
     EXPECT_EQ(t.fingerprint, line->substr(line->size() - SHA256_HEX)) << c.bytes;
+    // What the writer appends makes the file hold, one record longer, when it held before.
+    JournalCheck before = checkedAll(c.bytes), after;
+    JournalRecord next;
+    ASSERT_TRUE(Journal_ParseRecord(kLines[0].data(), kLines[0].size(), &next));
+    char out[JOURNAL_APPEND_MAX];
+    size_t n = Journal_ComposeAppend(t, c.bytes.size(), &next, out, sizeof out);
+    ASSERT_GT(n, 0u);
+    after = checkedAll(c.bytes + std::string(out, n));
+    if (before.verdict == JOURNAL_HOLDS) { EXPECT_EQ(after.verdict, JOURNAL_HOLDS) << c.bytes; }
+    EXPECT_EQ(after.records, before.records + 1) << c.bytes;
   }
 }
 
@@ -139,7 +179,10 @@ TEST(Journal, CheckFindsTheFirstBreak) {
       {edit(kSample, "\r\n2,", "\r\n" + std::string(100000, '7') + "\r\n2,"), JOURNAL_UNREADABLE, 3,
        3},
       {kSample + "4,2026-12-09T07:1", JOURNAL_CUT, 5, 3},
-      {kSample.substr(0, kSample.size() - 1), JOURNAL_CUT, 4, 2},  // a CR without its LF
+      {kSample.substr(0, kSample.size() - 1), JOURNAL_HOLDS, 0, 3},  // a CR without its LF
+      {kSample.substr(0, kSample.size() - 2), JOURNAL_HOLDS, 0, 3},  // without either
+      {edit(kSample, ",19,", ",18,").substr(0, kSample.size() - 2), JOURNAL_EDITED, 4, 3},
+      {kSample + kLines[2].substr(0, 100) + "\r", JOURNAL_CUT, 5, 3},
       {edit(kSample, ",45,", ",46,") + "4,2026", JOURNAL_EDITED, 3, 3},
   };
   for (const auto& c : cases) {
@@ -153,6 +196,51 @@ TEST(Journal, CheckFindsTheFirstBreak) {
       EXPECT_EQ(check.brokenLine, c.line) << c.bytes.substr(0, 200);
       EXPECT_EQ(check.records, c.records) << c.bytes.substr(0, 200);
     }
+  }
+}
+
+// Record 3 removed and drawn again: the chain holds, and only the noted number and fingerprint
+// tell; "N:HEX" as a user types it, in either case, read strictly.
+TEST(Journal, AnchorShowsTheLastDrawsDrawnAgain) {
+  JournalRecord again;
+  ASSERT_TRUE(Journal_ParseRecord(kLines[2].data(), kLines[2].size(), &again));
+  again.balls[0] = 20;
+  char line[JOURNAL_LINE_MAX + 2];
+  size_t n = Journal_FormatRecord(&again, kLines[1].substr(kLines[1].size() - SHA256_HEX).c_str(),
+                                  line, sizeof line);
+  const std::string redrawn = edit(kSample, kLines[2] + "\r\n", std::string(line, n));
+  const struct {
+    const std::string* bytes;
+    const char* anchor;  // null: malformed
+    JournalAnchor result;
+  } cases[] = {
+      {&kSample, "3:DC252D87", JOURNAL_ANCHOR_MATCHES},
+      {&kSample, "3:dc252d87f5b137a1af6b264af25988a591abff9785fdcd991c21876214067d57",
+       JOURNAL_ANCHOR_MATCHES},
+      {&redrawn, "3:dc252d87", JOURNAL_ANCHOR_DIFFERS},
+      {&kSample, "2:dc252d87", JOURNAL_ANCHOR_DIFFERS},
+      {&kSample, "4:dc252d87", JOURNAL_ANCHOR_MISSING},
+      {&kSample, "3:dc252d8", JOURNAL_ANCHOR_NONE},  // 7 digits
+      {&kSample, "03:dc252d87", JOURNAL_ANCHOR_NONE},
+      {&kSample, "3:dc252d8g", JOURNAL_ANCHOR_NONE},
+      {&kSample, "3 dc252d87", JOURNAL_ANCHOR_NONE},
+      {&kSample, "3:dc252d87f5b137a1af6b264af25988a591abff9785fdcd991c21876214067d570",
+       JOURNAL_ANCHOR_NONE},  // 65
+  };
+  for (const auto& c : cases) {
+    uint64_t number = 0;
+    char hex[SHA256_HEX];
+    size_t length = 0;
+    bool parsed = Journal_ParseAnchor(c.anchor, strlen(c.anchor), &number, hex, &length);
+    EXPECT_EQ(parsed, c.result != JOURNAL_ANCHOR_NONE) << c.anchor;
+    if (!parsed) continue;
+    JournalCheck check;
+    Journal_CheckStart(&check);
+    Journal_CheckAnchor(&check, number, hex, length);
+    Journal_CheckBytes(&check, c.bytes->data(), c.bytes->size());
+    Journal_CheckEnd(&check);
+    EXPECT_EQ(check.verdict, JOURNAL_HOLDS) << c.anchor;
+    EXPECT_EQ(check.anchor, c.result) << c.anchor;
   }
 }
 

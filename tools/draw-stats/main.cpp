@@ -6,17 +6,20 @@
 // computes the first draw of a process from every seed in a range (all 2^32 by default) and
 // writes first-draws.md and first-draws-histogram.tsv: how many seeds give each ticket. With
 // --verify it checks a draw journal instead: every record whole, in order and matching its
-// fingerprint.
+// fingerprint; with --expect N:HEX (a record's number and the start of its fingerprint, noted
+// beforehand), also that record N is still there with that fingerprint, which is what shows the
+// last draws removed and drawn again, or the whole file rewritten.
 //
 //   draw-stats [--draws N] [--seed S] [--out DIR]
 //   draw-stats --raw [--seed S]
 //   draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]
-//   draw-stats --verify FILE
+//   draw-stats --verify FILE [--expect N:HEX]
 //
 // Without --seed the generator seeds itself at its first use, as in the program.
 // Exit codes: 0 done, 1 a file could not be written, memory ran out or the seed sweep found its
-// batch seeding at odds with the generator, 2 usage. With --verify: 0 every record holds, 1 a
-// line breaks the journal, 2 the file cannot be read (or usage).
+// batch seeding at odds with the generator, 2 usage. With --verify: 0 every record holds (and
+// record N matches), 1 a line breaks the journal or record N is missing or differs, 2 the file
+// cannot be read (or usage).
 #include <math.h>
 #include <signal.h>
 #include <stdio.h>
@@ -276,7 +279,7 @@ int main(int argc, char** argv) {
   if (int code = parse_options(argc, argv, &options)) return code;
   if (!options.verify.empty()) {
     std::string message;
-    int code = verify_journal(options.verify.c_str(), &message);
+    int code = verify_journal(options.verify.c_str(), options.expect.c_str(), &message);
     fprintf(code == 2 ? stderr : stdout, "draw-stats: %s\n", message.c_str());
     return code;
   }

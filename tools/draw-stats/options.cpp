@@ -6,6 +6,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "journal/check.h"
+
 namespace drawstats {
 
 namespace {
@@ -15,7 +17,7 @@ int usage(const char* message) {
   fprintf(stderr, "usage: draw-stats [--draws N] [--seed S] [--out DIR]\n"
                   "       draw-stats --raw [--seed S]\n"
                   "       draw-stats --first-draws [--seeds FIRST-LAST] [--threads N] [--out DIR]\n"
-                  "       draw-stats --verify FILE\n");
+                  "       draw-stats --verify FILE [--expect N:HEX]\n");
   return 2;
 }
 
@@ -79,6 +81,15 @@ int parse_options(int argc, char** argv, Options* options) {
     } else if (!strcmp(arg, "--verify")) {
       if (!hasValue || !*argv[i + 1]) return usage("--verify takes a journal file");
       options->verify = argv[++i];
+    } else if (!strcmp(arg, "--expect")) {
+      uint64_t number;
+      char hex[SHA256_HEX];
+      size_t length;
+      if (!hasValue ||
+          !Journal_ParseAnchor(argv[i + 1], strlen(argv[i + 1]), &number, hex, &length))
+        return usage(
+            "--expect takes N:HEX, a record's number and 8 to 64 hex digits of its fingerprint");
+      options->expect = argv[++i];
     } else if (!strcmp(arg, "--out")) {
       if (!hasValue || !*argv[i + 1]) return usage("--out takes a folder");
       options->out = argv[++i];
@@ -86,6 +97,8 @@ int parse_options(int argc, char** argv, Options* options) {
       return usage((std::string("unknown argument ") + arg).c_str());
     }
   }
+  if (!options->expect.empty() && options->verify.empty())
+    return usage("--expect goes with --verify FILE");
   return 0;
 }
 

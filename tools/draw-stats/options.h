@@ -18,6 +18,7 @@ struct Options {
   bool raw = false;
   bool firstDraws = false;
   std::string verify;  // a journal to check, when given
+  std::string expect;  // with it, a noted record "N:HEX" the journal must still hold
   SeedSweep sweep;
 };
 

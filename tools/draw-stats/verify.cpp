@@ -3,6 +3,7 @@
 #include "tools/draw-stats/verify.h"
 
 #include <stdio.h>
+#include <string.h>
 
 #include <vector>
 
@@ -24,16 +25,37 @@ const char* why(JournalBreak verdict) {
   }
 }
 
+// What the check found of the noted record; empty when none was asked for.
+std::string anchorText(const JournalCheck& check) {
+  std::string n = grouped(check.anchorNumber), hex(check.anchorHex, check.anchorLength);
+  switch (check.anchor) {
+    case JOURNAL_ANCHOR_MATCHES: return "; record " + n + " matches " + hex;
+    case JOURNAL_ANCHOR_DIFFERS: return "; record " + n + " does not match " + hex;
+    case JOURNAL_ANCHOR_MISSING: return "; record " + n + " is missing";
+    default: return "";
+  }
+}
+
 }  // namespace
 
-int verify_journal(const char* path, std::string* message) {
+int verify_journal(const char* path, const char* expect, std::string* message) {
+  JournalCheck check;
+  Journal_CheckStart(&check);
+  if (expect && *expect) {
+    uint64_t number;
+    char hex[SHA256_HEX];
+    size_t length;
+    if (!Journal_ParseAnchor(expect, strlen(expect), &number, hex, &length)) {
+      *message = std::string("not a record's number and fingerprint: ") + expect;
+      return 2;
+    }
+    Journal_CheckAnchor(&check, number, hex, length);
+  }
   FILE* f = fopen(path, "rb");
   if (!f) {
     *message = std::string("cannot open ") + path;
     return 2;
   }
-  JournalCheck check;
-  Journal_CheckStart(&check);
   std::vector<char> block(65536);
   size_t got;
   while ((got = fread(block.data(), 1, block.size(), f)) > 0)
@@ -46,12 +68,13 @@ int verify_journal(const char* path, std::string* message) {
   }
   Journal_CheckEnd(&check);
   std::string records = grouped(check.records) + (check.records == 1 ? " record" : " records");
+  bool anchored = check.anchor == JOURNAL_ANCHOR_NONE || check.anchor == JOURNAL_ANCHOR_MATCHES;
   if (check.verdict == JOURNAL_HOLDS) {
-    *message = records + ", every fingerprint holds";
-    return 0;
+    *message = records + ", every fingerprint holds" + anchorText(check);
+    return anchored ? 0 : 1;
   }
-  *message =
-      "line " + grouped(check.brokenLine) + ": " + why(check.verdict) + "; " + records + " in all";
+  *message = "line " + grouped(check.brokenLine) + ": " + why(check.verdict) + "; " + records +
+             " in all" + anchorText(check);
   return 1;
 }
 
