@@ -636,6 +636,196 @@ TEST_F(Soak, TwoWritersAtOnceNumberOneSequence) {
   EXPECT_EQ(check.records * 100 + check.verdict, 80u * 100 + JOURNAL_HOLDS) << check.brokenLine;
 }
 
+// The journal's bytes, and the check's verdict and count over them.
+std::string fileBytes(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return "(none)";
+  char block[4096];
+  for (size_t got; (got = fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+  fclose(file);
+  return bytes;
+}
+
+bool putFile(const std::wstring& path, const std::string& bytes) {
+  FILE* file = _wfopen(path.c_str(), L"wb");
+  if (!file) return false;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  return fclose(file) == 0;
+}
+
+JournalCheck checkOf(const std::string& bytes) {
+  JournalCheck check;
+  Journal_CheckStart(&check);
+  Journal_CheckBytes(&check, bytes.data(), bytes.size());
+  Journal_CheckEnd(&check);
+  return check;
+}
+
+// Message boxes, said instead of shown.
+void* realMessageBox;
+std::wstring g_said;
+int WINAPI saidMessage(HWND, LPCWSTR text, LPCWSTR, UINT) {
+  g_said += text;
+  return IDOK;
+}
+
+// One draw's record, as Draw_Run makes it, the user told what there is to tell.
+void recordDraw() {
+  const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
+  JournalWrite write;
+  JournalFile_Append(balls, stars, &write);
+  JournalFile_Finish(&write);
+  JournalFile_Report(write);
+}
+
+// Whatever the file at the journal's path holds, a draw is recorded and nothing of it rewritten:
+// a journal is appended to (a last record that lost its line end completed, never numbered
+// twice); a file the program cannot continue is set aside whole, told, and a new journal begun.
+TEST_F(Soak, JournalKeepsEveryDrawWhateverTheFileHolds) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  const std::wstring folder = path.substr(0, path.rfind(L'\\'));
+  const std::string header = std::string(JOURNAL_HEADER) + "\r\n",
+                    one = "1,2026-12-09T07:12:03.250+01:00,3,17,22,41,48,2,9,"
+                          "bb354d1f7932341dd827f070fe24627b5bb6f4a7ed7fe0c99a939f251612594c",
+                    utf16 = std::string("\xFF\xFEn\0u\0m\0;\0", 10);
+  const struct {
+    std::string bytes;
+    bool aside;
+    uint64_t records;  // after the draw
+  } cases[] = {
+      {header + one + "\r\n", false, 2},
+      {header + one, false, 2},  // the last line end lost
+      {header + one + "\r", false, 2},
+      {header + one + "\r\ngarbage\r\n" + one.substr(0, 40), false, 2},
+      {utf16, true, 1},
+      {"\xEF\xBB\xBF" + header + one + "\r\n", true, 1},  // a byte order mark
+      {std::string(JOURNAL_HEADER) + "\n" + one + "\n", true, 1},
+      {"numero;date;boule1\r\n", true, 1},
+      {header.substr(0, 20), true, 1},  // a cut header
+  };
+  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  journal_file_detail::setMode(journal_file_detail::ON);
+  for (const auto& c : cases) {
+    CreateDirectoryW(folder.c_str(), nullptr);
+    ASSERT_TRUE(putFile(path, c.bytes));
+    g_said.clear();
+    recordDraw();
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((folder + L"\\tirages-illisible-*.csv").c_str(), &found);
+    std::wstring aside = find == INVALID_HANDLE_VALUE ? L"" : folder + L"\\" + found.cFileName;
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    EXPECT_EQ(!aside.empty(), c.aside) << c.bytes;
+    EXPECT_EQ(g_said.find(aside.empty() ? L"mis de c\u00F4t\u00E9" : aside) != std::wstring::npos,
+              c.aside)
+        << c.bytes;
+    std::string now = fileBytes(path),
+                kept = c.aside ? fileBytes(aside) : now.substr(0, c.bytes.size());
+    EXPECT_EQ(kept, c.bytes) << "a byte of the file rewritten";
+    JournalCheck check = checkOf(now);
+    EXPECT_EQ(check.records, c.records) << now;
+    EXPECT_EQ(check.lastNumber, c.records) << now;
+    if (!aside.empty()) DeleteFileW(aside.c_str());
+    DeleteFileW(path.c_str());
+  }
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  patchImport("MessageBoxW", realMessageBox, "user32.dll");
+}
+
+// The draw's file calls in their order: the record written before anything is shown, flushed
+// and closed once the draw is on screen. A flush that fails is a draw not recorded: told once,
+// counted while it lasts, and forgotten after a draw that is recorded.
+std::vector<std::string> g_calls;
+HANDLE g_journalHandle;
+bool g_flushFails;
+typedef BOOL(WINAPI* WriteFn)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+typedef BOOL(WINAPI* HandleFn)(HANDLE);
+typedef HWND(WINAPI* CreateWindowFn)(DWORD, LPCWSTR, LPCWSTR, DWORD, int, int, int, int, HWND,
+                                     HMENU, HINSTANCE, LPVOID);
+WriteFn realWrite;
+HandleFn realFlush, realClose;
+CreateWindowFn realCreateWindow;
+BOOL WINAPI loggedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  g_journalHandle = file;
+  g_calls.push_back("write");
+  return realWrite(file, data, size, done, at);
+}
+BOOL WINAPI loggedFlush(HANDLE file) {
+  if (file == g_journalHandle) g_calls.push_back("flush");
+  if (!g_flushFails) return realFlush(file);
+  SetLastError(ERROR_IO_DEVICE);
+  return FALSE;
+}
+BOOL WINAPI loggedClose(HANDLE file) {
+  if (file == g_journalHandle) g_calls.push_back("close");
+  return realClose(file);
+}
+HWND WINAPI loggedCreateWindow(DWORD ex, LPCWSTR cls, LPCWSTR name, DWORD style, int x, int y,
+                               int w, int h, HWND parent, HMENU menu, HINSTANCE in, LPVOID p) {
+  if (g_calls.empty() || g_calls.back() != "show") g_calls.push_back("show");
+  return realCreateWindow(ex, cls, name, style, x, y, w, h, parent, menu, in, p);
+}
+
+TEST_F(Soak, DrawIsWrittenShownFlushedClosedAndAFailedFlushIsTold) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  DeleteFileW(path.c_str());
+  realWrite = (WriteFn)patchImport("WriteFile", (void*)loggedWrite);
+  realFlush = (HandleFn)patchImport("FlushFileBuffers", (void*)loggedFlush);
+  realClose = (HandleFn)patchImport("CloseHandle", (void*)loggedClose);
+  realCreateWindow =
+      (CreateWindowFn)patchImport("CreateWindowExW", (void*)loggedCreateWindow, "user32.dll");
+  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  journal_file_detail::setMode(journal_file_detail::ON);
+  std::string order;
+  std::vector<uint32_t> unrecorded;
+  g_said.clear();
+  for (bool fails : {false, true, true, false}) {
+    g_calls.clear();
+    g_flushFails = fails;
+    Draw_Run();
+    for (const std::string& call : g_calls) order += call + " ";
+    order += "| ";
+    SYSTEMTIME since;
+    unrecorded.push_back(JournalFile_Unrecorded(&since));
+  }
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  patchImport("WriteFile", (void*)realWrite);
+  patchImport("FlushFileBuffers", (void*)realFlush);
+  patchImport("CloseHandle", (void*)realClose);
+  patchImport("CreateWindowExW", (void*)realCreateWindow, "user32.dll");
+  patchImport("MessageBoxW", realMessageBox, "user32.dll");
+  EXPECT_EQ(order, "write show flush close | write show flush close | write show flush close | "
+                   "write show flush close | ");
+  EXPECT_EQ(unrecorded, (std::vector<uint32_t>{0, 1, 2, 0}));
+  const std::wstring told = L"n'a pas pu \u00EAtre enregistr\u00E9";
+  size_t first = g_said.find(told);
+  EXPECT_TRUE(first != std::wstring::npos && g_said.find(told, first + 1) == std::wstring::npos)
+      << "not told exactly once";
+  DeleteFileW(path.c_str());
+}
+
+// A journal another program holds open without sharing it (a spreadsheet) is tried again for
+// two seconds by the clock, then the user is told to close it there.
+TEST_F(Soak, JournalHeldOpenElsewhereIsAwaitedThenTold) {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  HANDLE held =
+      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  journal_file_detail::setMode(journal_file_detail::ON);
+  const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
+  JournalWrite write;
+  ULONGLONG start = GetTickCount64();
+  EXPECT_FALSE(JournalFile_Append(balls, stars, &write));
+  ULONGLONG waited = GetTickCount64() - start;
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  CloseHandle(held);
+  DeleteFileW(path.c_str());
+  EXPECT_GE(waited, 1900u);
+  EXPECT_LE(waited, 3000u);
+  EXPECT_TRUE(write.step &&
+              std::wstring((const wchar_t*)write.step).find(L"fermez-le") != std::wstring::npos);
+}
+
 // The history indexes a journal going back from its end, a read at a time: every record line
 // becomes a row, newest first, across the reads' edges, past a line longer than a read, up to
 // the file's first byte; a cut last line is no row. A draw recorded while it is open comes first.
