@@ -365,6 +365,9 @@ TEST_F(DisplayChange, ANewResolutionPlacesEveryGadgetAgainAndTheOldOneExactlyBac
   EXPECT_EQ(displayEvents(), 1);
   pump(100);
   EXPECT_TRUE(clientPixels(window) == before) << "the window is drawn as it was at the start";
+  // The message carries both resolutions: heights follow the vertical one.
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 192), (LPARAM)&start);
+  EXPECT_EQ(placeOf(button), "8,220 1125x50");
   Gadget_Free(OBJECT_ALL);
   DeleteObject(picture);
 }
