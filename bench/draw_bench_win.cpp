@@ -1,6 +1,6 @@
 // One full draw against two floors, under Wine.
 //
-//   bench_draw FOLDER [DRAWS [program|journal|history]]
+//   bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail]]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
@@ -25,11 +25,26 @@
 // display, so neither it nor the pixel check has a part there. Each draw's time is printed too,
 // so that runs at two resolutions taken in turn can be pooled, with the resolution, the client
 // size and the first slot's picture size the program ended with, which tell that the run was
-// really at that resolution. The draws keep no journal, as the floor keeps none; with "journal"
-// only the program runs, its draws taking turns with the journal on, on without its flush, and
-// off, for the journal's cost; with "history", DRAWS openings of the history window on a
-// journal of a million records and as many on one of two, in turn (DRAWS of at least 10).
+// really at that resolution; those draws keep no journal. In the full run both sides keep their
+// journal, as a draw does: the program its own (%APPDATA%\Tirage Vorellis\tirages.csv, put
+// aside for the run and put back), the floor one of its own beside it, both started empty. With
+// "journal" only the program runs, its draws taking turns with the journal on, on without its
+// flush, and off, for the journal's cost; with "history", DRAWS openings of the history window
+// on a journal of a million records and as many on one of two, in turn (DRAWS of at least 10).
+//
+// With "verify" or "export", DRAWS runs of the history's "Vérifier" or of its export (without
+// the window or a dialog, bench/journal_ops_win.h) on a journal of a million chained records;
+// with "tail", DRAWS appends of one draw's record (JournalFile_Append and JournalFile_Finish) to
+// a journal of 1000 records followed by 10 MiB of lines that are no records, so that the chain's
+// end is found behind them, in turn with as many appends to the same records without the
+// garbage. Each of these prints the median time and the peak memory of the operation: the
+// growth of the process's peak working set (PeakWorkingSetSize of GetProcessMemoryInfo; under
+// Wine the Linux process's VmHWM, which is what the process touched) over its working set
+// just before the first run, with the peak before it (which must not exceed that working set
+// for the figure to be the operation's own). Run each in a process of its own.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <stdio.h>
 #include <stdlib.h>
@@ -44,6 +59,7 @@
 #include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "bench/floor_win.h"
+#include "bench/journal_ops_win.h"
 #include "bench/summary.h"
 #include "gui/events.h"
 #include "gui/gadget.h"
@@ -398,15 +414,245 @@ int historyOpen(int runs) {
   return 0;
 }
 
+// ---- the journal's readers and its writer on long files ----
+
+// The program's journal put aside for a run and put back after it.
+struct JournalAside {
+  std::wstring path, aside;
+  bool had = false, ok = true;
+  JournalAside() : path((const wchar_t*)journal_file_detail::path()), aside(path + L".bench") {
+    CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);  // before any draw
+    had = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (had && !MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      fprintf(stderr, "bench_draw: cannot put the journal aside (%lu)\n", GetLastError());
+      ok = false;
+    }
+  }
+  ~JournalAside() {
+    if (!ok) return;
+    DeleteFileW(path.c_str());
+    if (had) MoveFileW(aside.c_str(), path.c_str());
+  }
+};
+
+// The working set now and its peak so far, in KiB.
+void memoryNow(size_t* workingSet, size_t* peak) {
+  PROCESS_MEMORY_COUNTERS c = {};
+  c.cb = sizeof c;
+  GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
+  *workingSet = c.WorkingSetSize / 1024;
+  *peak = c.PeakWorkingSetSize / 1024;
+}
+
+// Output through one 64 KiB buffer, so that writing a long file raises no peak of its own.
+struct FileOut {
+  HANDLE file;
+  char bytes[64 * 1024];
+  size_t used = 0;
+  bool ok = true;
+  explicit FileOut(const std::wstring& path)
+      : file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr)) {
+    ok = file != INVALID_HANDLE_VALUE;
+  }
+  void put(const char* data, size_t size) {
+    if (used + size > sizeof bytes) flush();
+    memcpy(bytes + used, data, size);
+    used += size;
+  }
+  void flush() {
+    DWORD written = 0;
+    if (used && ok) ok = WriteFile(file, bytes, (DWORD)used, &written, nullptr) && written == used;
+    used = 0;
+  }
+  // On the disk before it is closed: an append's flush is then its record's alone.
+  bool close() {
+    flush();
+    if (file != INVALID_HANDLE_VALUE) {
+      ok = FlushFileBuffers(file) && ok;
+      CloseHandle(file);
+    }
+    file = INVALID_HANDLE_VALUE;
+    return ok;
+  }
+  ~FileOut() { close(); }
+};
+
+// A journal of `records` chained records, as the program writes them (Journal_FormatRecord),
+// then `garbage` bytes of lines that are no records. The values change from record to record.
+bool writeChained(const std::wstring& path, uint64_t records, uint64_t garbage) {
+  FileOut* out = new FileOut(path);  // its buffer off the stack
+  std::string header = std::string(JOURNAL_HEADER) + "\r\n";
+  out->put(header.data(), header.size());
+  char line[JOURNAL_LINE_MAX + 2], previous[SHA256_HEX];
+  for (uint64_t n = 1; n <= records && out->ok; n++) {
+    JournalRecord r = {};
+    r.number = n;
+    memcpy(r.date, "2026-12-09T07:12:03.250+01:00", JOURNAL_DATE_LENGTH);
+    for (int i = 0; i < JOURNAL_BALLS; i++) r.balls[i] = (uint8_t)((n + 7 * i) % 50);
+    for (int i = 0; i < JOURNAL_STARS; i++) r.stars[i] = (uint8_t)((n + 5 * i) % 12);
+    size_t length = Journal_FormatRecord(&r, n > 1 ? previous : nullptr, line, sizeof line);
+    if (!length) {
+      out->ok = false;
+      break;
+    }
+    memcpy(previous, r.fingerprint, SHA256_HEX);
+    out->put(line, length);
+  }
+  // Garbage: lines of text, none a record (no number first, no fingerprint last).
+  static const char kGarbage[] =
+      "ceci n'est pas un tirage;;; une ligne qu'un autre programme a ecrite ici ####\r\n";
+  for (uint64_t put = 0; put < garbage && out->ok; put += sizeof kGarbage - 1)
+    out->put(kGarbage, sizeof kGarbage - 1);
+  bool ok = out->close();
+  delete out;
+  return ok;
+}
+
+// Runs `op` `runs` times, each after `prepare`; prints its times and the peak memory of the
+// first run (see the file's comment).
+template <typename Prepare, typename Op>
+bool timedWithPeak(const char* name, int runs, Prepare prepare, Op op) {
+  std::vector<double> times;
+  size_t ws = 0, peakBefore = 0, wsAfter = 0, peakAfter = 0;
+  for (int r = 0; r < runs; r++) {
+    if (!prepare()) return false;
+    if (r == 0) memoryNow(&ws, &peakBefore);
+    double t0 = now();
+    if (!op()) {
+      fprintf(stderr, "bench_draw: %s failed\n", name);
+      return false;
+    }
+    times.push_back(now() - t0);
+    if (r == 0) memoryNow(&wsAfter, &peakAfter);
+  }
+  Summary t = summarise(times);
+  printf("%s %d runs: median %.1f us (quartiles %.1f, %.1f); peak working set +%ld KiB (working "
+         "set before %zu KiB, its peak before %zu KiB, after %zu KiB)\n",
+         name, runs, t.median, t.q1, t.q3, (long)peakAfter - (long)ws, ws, peakBefore, peakAfter);
+  fflush(stdout);
+  return true;
+}
+
+const uint64_t kMillion = 1000000;
+
+// "Vérifier" or the export on a journal of a million records, at the program's journal path.
+int readersOnMillion(int runs, bool verify) {
+  JournalAside aside;
+  if (!aside.ok) return 1;
+  double t0 = now();
+  if (!writeChained(aside.path, kMillion, 0)) {
+    fprintf(stderr, "bench_draw: cannot write the journal\n");
+    return 1;
+  }
+  printf("journal of %llu records written in %.1f s; readers: %s\n", (unsigned long long)kMillion,
+         (now() - t0) / 1e6, JournalOps_Source());
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring out = std::wstring(folder) + L"bench-export.csv";
+  uint64_t records = 0;
+  wchar_t told[256] = L"";
+  bool ok;
+  if (verify)
+    ok = timedWithPeak(
+        "verify on 1000000 records", runs, [] { return true; },
+        [&] {
+          return JournalOps_Verify(aside.path.c_str(), &records, told) && records == kMillion;
+        });
+  else
+    ok = timedWithPeak(
+        "export of 1000000 records", runs, [&] { return DeleteFileW(out.c_str()) || true; },
+        [&] { return JournalOps_Export(aside.path.c_str(), out.c_str()); });
+  if (verify) {
+    char utf8[768] = "";
+    WideCharToMultiByte(CP_UTF8, 0, told, -1, utf8, sizeof utf8, nullptr, nullptr);
+    printf("told: %s\n", utf8);
+  } else {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    GetFileAttributesExW(out.c_str(), GetFileExInfoStandard, &data);
+    printf("export: %llu bytes\n",
+           (unsigned long long)data.nFileSizeHigh << 32 | data.nFileSizeLow);
+    DeleteFileW(out.c_str());
+  }
+  endRuntime();
+  return ok ? 0 : 1;
+}
+
+// One draw's record appended behind 10 MiB of garbage, in turn with one on the same records
+// alone; the file written again before each (not timed).
+int tailSearch(int runs) {
+  JournalAside aside;
+  if (!aside.ok) return 1;
+  const uint64_t kRecords = 1000, kGarbage = 10u << 20;
+  const int32_t balls[5] = {3, 17, 22, 41, 48}, stars[2] = {2, 9};
+  bool ok = true;
+  uint64_t number[2] = {0, 0};
+  auto append = [&](int k) {
+    JournalWrite write = {};
+    bool done = JournalFile_Append(balls, stars, &write);
+    JournalFile_Finish(&write);
+    number[k] = write.number;
+    return done && write.number == kRecords + 1;  // chained on the last record, behind it all
+  };
+  // Warm-up: the folder, bcrypt, the file cache.
+  ok = writeChained(aside.path, kRecords, 0) && append(0);
+  // The memory of each first, clean then behind garbage, each the first of its kind.
+  ok = ok && timedWithPeak(
+                 "append after 1000 records", 1,
+                 [&] { return writeChained(aside.path, kRecords, 0); }, [&] { return append(0); });
+  ok = ok &&
+       timedWithPeak(
+           "append behind 10 MiB of garbage", 1,
+           [&] { return writeChained(aside.path, kRecords, kGarbage); }, [&] { return append(1); });
+  std::vector<double> times[2];
+  for (int i = 0; ok && i < 2 * runs; i++) {
+    int k = (i + i / 2) % 2;  // each first in turn
+    ok = writeChained(aside.path, kRecords, k ? kGarbage : 0);
+    double t0 = now();
+    ok = ok && append(k);
+    times[k].push_back(now() - t0);
+  }
+  if (!ok) {
+    fprintf(stderr, "bench_draw: an append failed or was not chained on record %llu (%llu, %llu)\n",
+            (unsigned long long)kRecords, (unsigned long long)number[0],
+            (unsigned long long)number[1]);
+    return 1;
+  }
+  Summary clean = summarise(times[0]), behind = summarise(times[1]);
+  printf("tail %d runs: behind 10 MiB of garbage median %.1f us (quartiles %.1f, %.1f); after the "
+         "records alone %.1f us\n",
+         runs, behind.median, behind.q1, behind.q3, clean.median);
+  fflush(stdout);
+  endRuntime();
+  return 0;
+}
+
+// The records of the journal at PATH: its lines after the header.
+long recordsIn(const wchar_t* path) {
+  HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  static char bytes[64 * 1024];
+  long lines = 0;
+  DWORD got = 0;
+  while (ReadFile(file, bytes, sizeof bytes, &got, nullptr) && got)
+    for (DWORD i = 0; i < got; i++) lines += bytes[i] == '\n';
+  CloseHandle(file);
+  return lines > 0 ? lines - 1 : 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program|journal|history]]\n");
+    fprintf(stderr,
+            "usage: bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail]]\n");
     return 2;
   }
   int draws = argc > 2 ? atoi(argv[2]) : 200;
-  if (draws < 10) draws = 10;
+  // The long operations may run fewer times; a draw at least ten.
+  bool few = argc > 3 &&
+             (!strcmp(argv[3], "verify") || !strcmp(argv[3], "export") || !strcmp(argv[3], "tail"));
+  if (draws < (few ? 1 : 10)) draws = few ? 1 : 10;
   if (!SetCurrentDirectoryA(argv[1])) {
     fprintf(stderr, "bench_draw: no folder %s\n", argv[1]);
     return 2;
@@ -418,9 +664,17 @@ int main(int argc, char** argv) {
   settle();
   if (argc > 3 && strcmp(argv[3], "journal") == 0) return journalCost(draws);
   if (argc > 3 && strcmp(argv[3], "history") == 0) return historyOpen(draws);
-  // The floor keeps no journal; the journal's cost has its own row.
-  journal_file_detail::setMode(journal_file_detail::OFF);
-  if (argc > 3 && strcmp(argv[3], "program") == 0) return programOnly(draws);
+  if (argc > 3 && strcmp(argv[3], "verify") == 0) return readersOnMillion(draws, true);
+  if (argc > 3 && strcmp(argv[3], "export") == 0) return readersOnMillion(draws, false);
+  if (argc > 3 && strcmp(argv[3], "tail") == 0) return tailSearch(draws);
+  if (argc > 3 && strcmp(argv[3], "program") == 0) {
+    journal_file_detail::setMode(journal_file_detail::OFF);  // the resolutions' row: the draw alone
+    return programOnly(draws);
+  }
+  // Both sides keep a journal, each its own and each started empty.
+  JournalAside aside;
+  if (!aside.ok) return 1;
+  DeleteFileW(Floor_JournalPath());
   if (!Floor_Start(GetModuleHandleW(nullptr), false)) {
     fprintf(stderr, "bench_draw: the floor's start-up failed\n");
     return 1;
@@ -469,6 +723,16 @@ int main(int argc, char** argv) {
   mark(3);
   bareDraw();  // the last round may have ended with the program's draw
   if (!sameScreens("the timed draws")) return 1;
+  // Every draw of both sides has its record, or the journal was not measured.
+  long programRecords = recordsIn(aside.path.c_str()),
+       floorRecords = recordsIn(Floor_JournalPath());
+  printf("journal records: program %ld of its %d draws, floor %ld of its %d\n", programRecords,
+         draws + 5, floorRecords, draws + 6);
+  if (programRecords != draws + 5 || floorRecords != draws + 6) {
+    fprintf(stderr, "bench_draw: a draw was not recorded (program %ld of %d, floor %ld of %d)\n",
+            programRecords, draws + 5, floorRecords, draws + 6);
+    return 1;
+  }
 
   Summary d = summarise(drawTimes), f = summarise(floorTimes), b = summarise(bareTimes);
   printDraws(drawTimes, procedureTimes);
@@ -479,6 +743,7 @@ int main(int argc, char** argv) {
   fflush(stdout);
 
   Floor_End();
+  DeleteFileW(Floor_JournalPath());
   for (int k = 0; k < 7; k++) Image_Free(kFloorImages + k);
   endRuntime();
   return 0;

@@ -3,13 +3,16 @@
 // look-ups on every message) is left out.
 #include "bench/floor_win.h"
 
+#include <bcrypt.h>
 #include <commctrl.h>
 #include <objbase.h>
 #include <png.h>
 #include <setjmp.h>
+#include <shlobj.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <utility>
 
@@ -320,6 +323,241 @@ void drawSlot(int number, const wchar_t* folder, const wchar_t* label, int value
   nameSlot(number, name);
 }
 
+// ---- the journal: one record appended before the pictures, flushed once they are shown ----
+//
+// The platform calls of JournalFile_Append and JournalFile_Finish (app/journal_file.cpp), in
+// their order, on a file of the floor's own: the folder made if missing, the attributes, the
+// date, the file opened for appending, one byte locked at the top of the range, the check that
+// the path still names that file (a second handle, both files' identities), its size, its
+// start read (the header check) and its last block (the chain's end), the SHA-256 through
+// bcrypt.dll loaded from the system folder as journal/sha256_win.cpp loads it, the line written
+// in one WriteFile, the lock released; then FlushFileBuffers and CloseHandle. No record module,
+// no tail search beyond the last line of the last block: the floor's journal never holds
+// garbage.
+
+const char kJournalHeader[] =
+    "numero,date,boule1,boule2,boule3,boule4,boule5,etoile1,etoile2,empreinte";
+const DWORD kJournalBlock = 64 * 1024;  // the program's block going back (journal/tail.h)
+const int kHexLength = 64;
+// FOLDERID_RoamingAppData, spelt out as the program spells it.
+const GUID kRoamingAppData = {
+    0x3EB685DB, 0x65F9, 0x4CF6, {0xA0, 0x3A, 0xE3, 0xEF, 0x65, 0x72, 0x9F, 0x3D}};
+
+typedef NTSTATUS(WINAPI* OpenProviderFn)(BCRYPT_ALG_HANDLE*, LPCWSTR, LPCWSTR, ULONG);
+typedef NTSTATUS(WINAPI* CreateHashFn)(BCRYPT_ALG_HANDLE, BCRYPT_HASH_HANDLE*, PUCHAR, ULONG,
+                                       PUCHAR, ULONG, ULONG);
+typedef NTSTATUS(WINAPI* HashDataFn)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
+typedef NTSTATUS(WINAPI* FinishHashFn)(BCRYPT_HASH_HANDLE, PUCHAR, ULONG, ULONG);
+typedef NTSTATUS(WINAPI* DestroyHashFn)(BCRYPT_HASH_HANDLE);
+
+struct Hasher {
+  bool looked;
+  BCRYPT_ALG_HANDLE algorithm;
+  CreateHashFn createHash;
+  HashDataFn hashData;
+  FinishHashFn finishHash;
+  DestroyHashFn destroyHash;
+};
+Hasher g_hasher;
+wchar_t g_journalFolder[MAX_PATH + 32], g_journalFile[MAX_PATH + 64];
+HANDLE g_journal;  // open from the append to the flush
+uint64_t g_journalRecords;
+
+// bcrypt.dll from the system folder only (System_LoadLibrary's calls), its provider opened once.
+const Hasher& hasher() {
+  Hasher& h = g_hasher;
+  if (h.looked) return h;
+  h.looked = true;
+  HMODULE bcrypt = LoadLibraryExW(L"bcrypt.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+  if (!bcrypt && GetLastError() == ERROR_INVALID_PARAMETER) {
+    wchar_t path[MAX_PATH];
+    UINT folder = GetSystemDirectoryW(path, MAX_PATH);
+    if (folder && folder + 12 < MAX_PATH) {
+      wcscpy(path + folder, L"\\bcrypt.dll");
+      bcrypt = LoadLibraryExW(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+    }
+  }
+  if (!bcrypt) return h;
+  OpenProviderFn open =
+      (OpenProviderFn)(void*)GetProcAddress(bcrypt, "BCryptOpenAlgorithmProvider");
+  h.createHash = (CreateHashFn)(void*)GetProcAddress(bcrypt, "BCryptCreateHash");
+  h.hashData = (HashDataFn)(void*)GetProcAddress(bcrypt, "BCryptHashData");
+  h.finishHash = (FinishHashFn)(void*)GetProcAddress(bcrypt, "BCryptFinishHash");
+  h.destroyHash = (DestroyHashFn)(void*)GetProcAddress(bcrypt, "BCryptDestroyHash");
+  if (!open || !h.createHash || !h.hashData || !h.finishHash || !h.destroyHash ||
+      !BCRYPT_SUCCESS(open(&h.algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+    h.algorithm = nullptr;
+  return h;
+}
+
+// The lowercase hexadecimal SHA-256 of SIZE bytes at DATA.
+bool sha256Hex(const char* data, ULONG size, char hex[kHexLength]) {
+  const Hasher& h = hasher();
+  BCRYPT_HASH_HANDLE hash = nullptr;
+  if (!h.algorithm || !BCRYPT_SUCCESS(h.createHash(h.algorithm, &hash, nullptr, 0, nullptr, 0, 0)))
+    return false;
+  UCHAR digest[32];
+  bool hashed = BCRYPT_SUCCESS(h.hashData(hash, (PUCHAR)data, size, 0)) &&
+                BCRYPT_SUCCESS(h.finishHash(hash, digest, sizeof digest, 0));
+  h.destroyHash(hash);
+  static const char kDigits[] = "0123456789abcdef";
+  for (int i = 0; i < 32; i++) {
+    hex[2 * i] = kDigits[digest[i] >> 4];
+    hex[2 * i + 1] = kDigits[digest[i] & 15];
+  }
+  return hashed;
+}
+
+// %APPDATA%\Tirage Vorellis (floor)\tirages.csv, made once.
+bool journalPath() {
+  if (g_journalFile[0]) return true;
+  PWSTR roaming = nullptr;
+  bool made = SUCCEEDED(SHGetKnownFolderPath(kRoamingAppData, 0, nullptr, &roaming)) &&
+              wcslen(roaming) < MAX_PATH;
+  if (made) {
+    swprintf(g_journalFolder, MAX_PATH + 32, L"%ls\\Tirage Vorellis (floor)", roaming);
+    swprintf(g_journalFile, MAX_PATH + 64, L"%ls\\tirages.csv", g_journalFolder);
+  }
+  CoTaskMemFree(roaming);
+  return made;
+}
+
+OVERLAPPED journalAt(uint64_t offset) {
+  OVERLAPPED place = {};
+  place.Offset = (DWORD)offset;
+  place.OffsetHigh = (DWORD)(offset >> 32);
+  return place;
+}
+
+// The last record line of the block: its number and fingerprint (0 and zeros when none).
+void lastRecord(const char* bytes, size_t size, uint64_t* number, char fingerprint[kHexLength]) {
+  *number = 0;
+  memset(fingerprint, '0', kHexLength);
+  size_t end = size;
+  while (end >= 2) {
+    if (bytes[end - 1] != '\n' || bytes[end - 2] != '\r') {
+      end--;
+      continue;
+    }
+    size_t start = end - 2;
+    while (start > 0 && bytes[start - 1] != '\n') start--;
+    size_t length = end - 2 - start;
+    const char* line = bytes + start;
+    if (length > kHexLength + 1 && line[0] >= '0' && line[0] <= '9' &&
+        line[length - kHexLength - 1] == ',') {
+      for (size_t i = 0; i < length && line[i] >= '0' && line[i] <= '9'; i++)
+        *number = *number * 10 + (uint64_t)(line[i] - '0');
+      memcpy(fingerprint, line + length - kHexLength, kHexLength);
+      return;
+    }
+    end = start;
+  }
+}
+
+// The local time now, as the journal writes it: 2026-12-09T07:12:03.250+01:00.
+void journalDate(char date[32]) {
+  SYSTEMTIME utc, local;
+  GetSystemTime(&utc);
+  if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
+  FILETIME u, l;
+  SystemTimeToFileTime(&utc, &u);
+  SystemTimeToFileTime(&local, &l);
+  int64_t ticks = (int64_t)(((uint64_t)l.dwHighDateTime << 32 | l.dwLowDateTime) -
+                            ((uint64_t)u.dwHighDateTime << 32 | u.dwLowDateTime));
+  int minutes = (int)(ticks / 600000000), away = minutes < 0 ? -minutes : minutes;
+  snprintf(date, 32, "%04u-%02u-%02uT%02u:%02u:%02u.%03u%c%02d:%02d", local.wYear, local.wMonth,
+           local.wDay, local.wHour, local.wMinute, local.wSecond, local.wMilliseconds,
+           minutes < 0 ? '-' : '+', away / 60, away % 60);
+}
+
+// Whether the path still names the file FILE is open on (the program's check that no other
+// program set the journal aside while this one waited for the lock).
+bool stillAtPath(HANDLE file) {
+  HANDLE now = CreateFileW(g_journalFile, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, 0, nullptr);
+  if (now == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  bool same = GetFileInformationByHandle(file, &a) && GetFileInformationByHandle(now, &b) &&
+              a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(now);
+  return same;
+}
+
+// The record of `values` written whole under the lock; the file stays open for the flush.
+void journalAppend(const int values[7]) {
+  if (!journalPath()) return;
+  if (!CreateDirectoryW(g_journalFolder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return;
+  DWORD attributes = GetFileAttributesW(g_journalFile);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return;
+  char date[32];
+  journalDate(date);
+  GetTickCount64();  // the program's deadline for the file and the lock
+  HANDLE file = CreateFileW(g_journalFile, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  OVERLAPPED lock = journalAt(0x7FFFFFFFFFFFFFFEull);
+  if (!LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &lock)) {
+    CloseHandle(file);
+    return;
+  }
+  LARGE_INTEGER size = {};
+  char head[sizeof kJournalHeader + 1];  // the header and its CR LF
+  uint64_t number = 0;
+  char previous[kHexLength];
+  memset(previous, '0', kHexLength);
+  bool ok = stillAtPath(file) && GetFileSizeEx(file, &size);
+  uint64_t bytes = ok ? (uint64_t)size.QuadPart : 0;
+  if (ok && bytes > 0) {  // the header, then the last block
+    DWORD want = bytes < sizeof head ? (DWORD)bytes : (DWORD)sizeof head, got = 0;
+    OVERLAPPED place = journalAt(0);
+    ok = ReadFile(file, head, want, &got, &place) && got == want && want == sizeof head &&
+         memcmp(head, kJournalHeader, sizeof head - 2) == 0;
+    char* block = ok ? (char*)HeapAlloc(g_heap, 0, kJournalBlock) : nullptr;
+    DWORD take = bytes < kJournalBlock ? (DWORD)bytes : kJournalBlock;
+    place = journalAt(bytes - take);
+    ok = block && ReadFile(file, block, take, &got, &place) && got == take;
+    if (ok) lastRecord(block, take, &number, previous);
+    if (block) HeapFree(g_heap, 0, block);
+  }
+  char line[512];
+  int length = 0;
+  if (ok) {
+    if (bytes == 0) length = snprintf(line, sizeof line, "%s\r\n", kJournalHeader);
+    int start = length;
+    length += snprintf(line + length, sizeof line - (size_t)length, "%llu,%s,%d,%d,%d,%d,%d,%d,%d,",
+                       (unsigned long long)(number + 1), date, values[0], values[1], values[2],
+                       values[3], values[4], values[5], values[6]);
+    // The previous fingerprint, a line feed, the line up to its last comma (left out).
+    char input[kHexLength + 1 + 200];
+    int hashed = length - start - 1;
+    memcpy(input, previous, kHexLength);
+    input[kHexLength] = '\n';
+    memcpy(input + kHexLength + 1, line + start, (size_t)hashed);
+    ok = sha256Hex(input, (ULONG)(kHexLength + 1 + hashed), line + length);
+    length += kHexLength;
+    line[length++] = '\r';
+    line[length++] = '\n';
+  }
+  DWORD written = 0;
+  ok = ok && WriteFile(file, line, (DWORD)length, &written, nullptr) && written == (DWORD)length;
+  UnlockFileEx(file, 0, 1, 0, &lock);
+  if (!ok) {
+    CloseHandle(file);
+    return;
+  }
+  g_journalRecords++;
+  g_journal = file;
+}
+
+// The draw is on screen: its record to the disk, the file closed.
+void journalFinish() {
+  if (!g_journal) return;
+  FlushFileBuffers(g_journal);
+  CloseHandle(g_journal);
+  g_journal = nullptr;
+}
+
 // ---- the windows ----
 
 LRESULT CALLBACK windowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -455,9 +693,15 @@ void Floor_DrawValues(int values[7]) {
 }
 
 void Floor_Draw(const int values[7]) {
+  journalAppend(values);
   for (int k = 0; k < 5; k++) drawSlot(1 + k, L"Balls", L"Boule", values[k]);
   for (int k = 0; k < 2; k++) drawSlot(7 + k, L"Stars", L"Étoile", values[5 + k]);
+  journalFinish();
 }
+
+const wchar_t* Floor_JournalPath() { return journalPath() ? g_journalFile : L""; }
+
+uint64_t Floor_JournalRecords() { return g_journalRecords; }
 
 void Floor_Settle() {
   MSG msg;
