@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end tests: the real vorellis.exe in folders of test pictures, under Wine and Xvfb,
 # driven with real mouse and keyboard input (xdotool), checked by screenshots (ImageMagick),
-# by the window manager's own view of the windows (winprobe.exe) and by the exit code.
+# by the window manager's own view of the windows (winprobe.exe), by the exit code, by the
+# journal's bytes and by a spreadsheet (Gnumeric's ssconvert) opening the history's export. A
+# program the test must end is ended by its own process id, and no other (end_program).
 #
 #   tests/e2e/run_e2e.sh win32|win64 [BUILD_DIR]
 #
@@ -40,6 +42,8 @@ program_pid=
 cleanup() {
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   [ "${dpi_set:-0}" = 1 ] && set_dpi 96
+  [ -n "${list_was:-}" ] && list_separator "$list_was"
+  [ -n "${decoy_pid:-}" ] && kill "$decoy_pid" 2>/dev/null
   [ "${unmanaged_on:-0}" = 1 ] && unmanaged off
   [ "${own_server:-0}" = 1 ] && wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
@@ -84,16 +88,17 @@ fail() { echo "FAIL $1: $2"; failed=$((failed + 1)); }
 make_set() { "$pictures" --coded "$1" >/dev/null; }
 
 # start DIR: runs the program with DIR as its current folder; its exit code goes to DIR.exit.
+# Its environment carries DIR as a mark, by which program_process finds the program's process.
 start() {
   local dir=$1
   rm -f "$dir.exit"
-  (cd "$dir" && wine "$exe" >/dev/null 2>&1 & pid=$!; echo "$pid" >"$dir.pid"; wait "$pid"; echo $? >"$dir.exit") &
+  (cd "$dir" && VORELLIS_E2E_STARTED=$dir wine "$exe" >/dev/null 2>&1 & pid=$!; echo "$pid" >"$dir.pid"; wait "$pid"; echo $? >"$dir.exit") &
   for _ in $(seq 50); do [ -s "$dir.pid" ] && break; sleep 0.05; done
   program_pid=$(cat "$dir.pid" 2>/dev/null)
 }
 
 # wait_exit DIR [TENTHS]: the program's exit code, or "timeout" when it has not ended within
-# TENTHS tenths of a second (default 100: 10 s).
+# TENTHS tenths of a second (default 100: 10 s); then it is ended (end_program).
 wait_exit() {
   local dir=$1
   for _ in $(seq "${2:-100}"); do
@@ -101,8 +106,68 @@ wait_exit() {
     sleep 0.1
   done
   echo timeout
+  end_program "$dir" >/dev/null
   [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
   program_pid=
+}
+
+# program_process DIR: the Unix process id of the program that start DIR started, while it runs:
+# the process of this prefix whose environment carries start's mark for DIR and which runs
+# vorellis.exe. Only the 32-bit build's is the process start launched: that process becomes the
+# 64-bit build's start.exe (Wine's 32-bit loader), which runs the program as a new process, a
+# child of init, and waits for it. The windows of the program carry the same id (_NET_WM_PID).
+program_process() {
+  local f p cmd
+  for f in $(grep -lzxF "VORELLIS_E2E_STARTED=$1" /proc/[0-9]*/environ 2>/dev/null); do
+    p=${f#/proc/}; p=${p%/environ}
+    grep -qzxF "WINEPREFIX=$WINEPREFIX" "$f" 2>/dev/null || continue
+    IFS= read -r -d '' cmd <"/proc/$p/cmdline" 2>/dev/null
+    [[ $cmd = *vorellis.exe ]] && { echo "$p"; return 0; }
+  done
+  return 1
+}
+
+# alive PID: the process is there, and not a zombie.
+alive() {
+  local stat
+  { IFS= read -r stat <"/proc/$1/stat"; } 2>/dev/null || return 1
+  stat=${stat##*) }
+  [ "${stat:0:1}" != Z ]
+}
+
+# window_process ID: the process id an X window belongs to, as Wine gives it (_NET_WM_PID).
+window_process() { xprop -id "$1" _NET_WM_PID 2>/dev/null | sed -n 's/^_NET_WM_PID(CARDINAL) = //p'; }
+
+# A stand-in for a copy of this very build that someone else runs on the machine (a user, or
+# another checkout's tests): a process whose command line starts with the program's path, which
+# lasts as long as this script. A test that ended programs by name would end it too; end_program
+# checks that it lives on.
+(exec -a "$exe" bash -c 'while kill -0 "$1" 2>/dev/null; do sleep 1; done' decoy "$$") </dev/null >/dev/null 2>&1 &
+decoy_pid=$!
+
+# end_program DIR [OTHER_DIR...]: SIGKILL to the program that start DIR started, by its own
+# process id, never by its name: other copies of the program are not the test's to end. Then
+# checks that it was that process which ended, and no other: its process gone within 2 s and its
+# launcher told so, while the programs started in OTHER_DIR... and the decoy run on. Prints what
+# went wrong, nothing when all is well.
+end_program() {
+  local dir=$1 pid="" other problems=""
+  local -A others=()
+  shift
+  for _ in $(seq 50); do pid=$(program_process "$dir") && break; sleep 0.1; done
+  if [ -z "$pid" ]; then echo "no running program started in $(basename "$dir") found"; return; fi
+  for other in "$@"; do others[$other]=$(program_process "$other"); done
+  kill -9 "$pid"
+  for _ in $(seq 20); do ! alive "$pid" && [ -s "$dir.exit" ] && break; sleep 0.1; done
+  alive "$pid" && problems+="its process $pid still runs 2 s after SIGKILL; "
+  [ -s "$dir.exit" ] || problems+="its launcher did not see it end; "
+  for other in "$@"; do
+    if [ -z "${others[$other]}" ] || ! alive "${others[$other]}" || [ -s "$other.exit" ]; then
+      problems+="the program started in $(basename "$other") ended with it; "
+    fi
+  done
+  alive "$decoy_pid" || problems+="another copy of the program (the decoy, $decoy_pid) ended with it; "
+  [ -z "$problems" ] || echo "ending the program started in $(basename "$dir") (process $pid): ${problems%; }"
 }
 
 # window W H: the X window titled $title of that size, waiting up to 10 s for it.
@@ -867,22 +932,59 @@ print('ok', len(rows)); print('\n'.join(rows))
 PY
 }
 
-# The journal: each draw shown is in the file in slot order, chained as defined; a program killed
-# at once after a click loses no draw it showed; a read-only journal leaves the draws shown, says
-# so once, and its bytes are untouched. (Two programs: case_two_programs and the soak test.)
+# other_window ID: the newest window titled as the program other than ID (a message box of its),
+# waiting up to 10 s for one; nothing when none came.
+other_window() {
+  local box
+  for _ in $(seq 50); do
+    box=$(xdotool search --name "^$title\$" 2>/dev/null | grep -v "^$1\$" | sort -n | tail -1)
+    [ -n "$box" ] && break; sleep 0.2
+  done
+  echo "$box"
+}
+
+# The journal: a file at its path that the program did not write (here one saved again with LF
+# line ends, as an editor may) is set aside at the first draw, its bytes untouched, under
+# tirages-illisible-DATE-TIME.csv, and a new journal begun; a message says so, once. Each draw
+# shown is in the file in slot order, chained as defined; a program killed at once after a click
+# loses no draw it showed, and the kill ends that program and no other; a read-only journal
+# leaves the draws shown, says so once, and its bytes are untouched. (Two programs:
+# case_two_programs and the soak test.)
 case_journal() {
   local dir=$work/journal id shown=() check i code
-  local file=$journal
-  rm -rf "$(dirname "$file")"
+  local file=$journal folder
+  folder=$(dirname "$journal")
+  rm -rf "$folder"; mkdir -p "$folder"
+  tr -d '\r' <"$top/tests/data/journal/tirages.csv" >"$file"
+  cp "$file" "$work/foreign.csv"
   make_set "$dir"
   start "$dir"
   if ! id=$(window 760 140); then fail journal "no window"; wait_exit "$dir" >/dev/null; return; fi
-  local before=""
-  for i in 1 2 3; do click_button "$id"; before=$(next_draw "$before"); shown+=("$before"); done
+  local before="" box told later
   click_button "$id"
-  # SIGKILL to the program's own process (the launcher's pid is not the program's).
-  pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir" 20 >/dev/null
+  box=$(other_window "$id")
+  [ -n "$box" ] && xdotool key --window "$box" Return
+  for _ in $(seq 30); do [ "$(windows_titled)" = 1 ] && break; sleep 0.1; done
+  before=$(next_draw ""); shown+=("$before")
+  for i in 2 3; do click_button "$id"; before=$(next_draw "$before"); shown+=("$before"); done
+  later=$(windows_titled)
+  click_button "$id"
+  # SIGKILL to the program's own process, at once after the click.
+  local ended
+  ended=$(end_program "$dir"); wait_exit "$dir" 20 >/dev/null
+  if [ -z "$ended" ]; then pass journal_killed_by_pid; else fail journal_killed_by_pid "$ended"; fi
   check=$(journal_check "$file")
+  local aside=("$folder"/tirages-illisible-*) stamp
+  stamp=$(basename "${aside[0]}" | sed -nE 's/^tirages-illisible-([0-9]{8})-([0-9]{2})([0-9]{2})([0-9]{2})\.csv$/\1 \2:\3:\4/p')
+  if [ -z "$box" ]; then fail journal_set_aside "no message box at the first draw"
+  elif [ "$later" != 1 ]; then fail journal_set_aside "$later windows titled '$title' after two more draws: told more than once"
+  elif [ "${#aside[@]}" != 1 ] || [ -z "$stamp" ] || ! date -d "$stamp" >/dev/null 2>&1; then
+    fail journal_set_aside "the folder holds [$(cd "$folder" && echo *)], not tirages.csv and one tirages-illisible-YYYYMMDD-HHMMSS.csv"
+  elif ! cmp -s "${aside[0]}" "$work/foreign.csv"; then
+    fail journal_set_aside "$(basename "${aside[0]}") is not the foreign file's bytes: $(cmp "${aside[0]}" "$work/foreign.csv" 2>&1)"
+  elif [ "$(sed -n 2p <<<"$check")" != "${shown[0]}" ]; then
+    fail journal_set_aside "the first draw '${shown[0]}' is not the new journal's record 1: '$check'"
+  else pass journal_set_aside; fi
   if [ "$(sed -n 2,4p <<<"$check")" != "$(printf '%s\n' "${shown[@]}")" ] || [[ "$check" != ok\ [34]* ]]; then
     fail journal "shown '${shown[*]}', journal '$check'"; return
   fi
@@ -908,7 +1010,9 @@ case_journal() {
 }
 
 # Two programs drawing in turn, each appending on its own handle: one sequence of numbers, one
-# chain (a program that kept the last number to itself would number a record twice).
+# chain (a program that kept the last number to itself would number a record twice). With A's
+# history open, B draws: A's history shows B's draw within 2 s, A drawing nothing. Each program
+# is ended by its own process id, the other running on.
 case_two_programs() {
   local dir=$work/two first second records i
   rm -rf "$(dirname "$journal")"
@@ -925,16 +1029,179 @@ case_two_programs() {
     for _ in $(seq 50); do [ "$(grep -c '' "$journal" 2>/dev/null)" -gt "$i" ] && break; sleep 0.1; done
   done
   records=$(journal_check "$journal"); records=${records%%$'\n'*}
-  pkill -9 -f "$name.bin.vorellis\.exe"; wait_exit "$dir.a" 20 >/dev/null; wait_exit "$dir.b" 20 >/dev/null
+
+  # A's history, then a draw of B's: from the moment its record is in the file, A's footer is
+  # read from outside until it names that record, for 2 s.
+  # (A takes the keys once clicked: a click on a picture, which draws nothing.)
+  local footer opened want t0 seen="" late owner
+  xdotool mousemove --window "$first" 50 50 click 1; xdotool key --window "$first" ctrl+h
+  opened=$(history_footer 50)
+  owner=$(window_process "$(history_window)")
+  click_button "$second"
+  for _ in $(seq 100); do [ "$(grep -c '' "$journal" 2>/dev/null)" -gt 7 ] && break; sleep 0.05; done
+  t0=${EPOCHREALTIME/./}
+  local last=$(sed -n 8p "$journal" | tr -d '\r')
+  want="Dernier tirage : n° ${last%%,*}, empreinte $(cut -c1-16 <<<"${last##*,}")"
+  while :; do
+    late=$(((${EPOCHREALTIME/./} - t0) / 1000))
+    [ "$late" -le 2000 ] || break
+    footer=$(history_footer 0)
+    [ "$footer" = "$want" ] && { seen=$late; break; }
+    sleep 0.05
+  done
+
+  # A, then B, each by its own process id, which their windows carry too.
+  local ids="$(window_process "$first") $(window_process "$second")" pids ended
+  pids="$(program_process "$dir.a") $(program_process "$dir.b")"
+  ended=$(end_program "$dir.a" "$dir.b"; end_program "$dir.b")
+  wait_exit "$dir.a" 20 >/dev/null; wait_exit "$dir.b" 20 >/dev/null
   if [ -z "$second" ] || [ "$records" != "ok 6" ]; then
     fail two_programs "second window '$second', journal '$records'"
   else pass two_programs; fi
+  if [ "$ids" != "$pids" ]; then
+    fail two_programs_killed_by_pid "the windows belong to processes $ids, the programs started are $pids"
+  elif [ -n "$ended" ]; then fail two_programs_killed_by_pid "${ended//$'\n'/; }"
+  else pass two_programs_killed_by_pid; fi
+  if [ -z "$opened" ] || [ "$owner" != "${pids%% *}" ]; then
+    fail history_follows_other_program "A's history did not open: footer '$opened', window of process '$owner', A is ${pids%% *}"
+  elif [ -n "$seen" ]; then pass history_follows_other_program
+  else
+    fail history_follows_other_program "A's history footer '${footer:-}' 2 s after B's draw was recorded, not '$want' (at opening: '$opened')"
+  fi
+}
+
+# list_separator SEP: the user locale's list separator (sList) in the prefix, which the programs
+# started from now on read (Wine reads it once per process); the first call keeps the prefix's
+# own, which cleanup puts back.
+list_separator() {
+  local key='HKCU\Control Panel\International'
+  if [ -z "${list_was:-}" ]; then
+    list_was=$(wine reg query "$key" /v sList 2>/dev/null | tr -d '\r' | sed -nE 's/^ *sList +REG_SZ +//p')
+    list_was=${list_was:-,}
+  fi
+  wine reg add "$key" /v sList /d "$1" /f >/dev/null 2>&1
+}
+
+# history_aside: the history window moved below the main window, whose button it covers.
+history_aside() { xdotool windowmove "$(history_window)" 1000 780 2>/dev/null; }
+
+# history_press TEXT: a click on the history's button labelled TEXT, where Windows says it is.
+history_press() {
+  local b
+  b=($(wine "$probe" "Historique des tirages" 2>/dev/null | tr -d '\r' |
+    sed -nE "s/^child class=Button id=[0-9]+ x=([0-9]+) y=([0-9]+) w=([0-9]+) h=([0-9]+) visible=1 text=$1\$/\1 \2 \3 \4/p"))
+  [ ${#b[@]} = 4 ] && xdotool mousemove --window "$(history_window)" $((b[0] + b[2] / 2)) $((b[1] + b[3] / 2)) click 1
+}
+
+# export_from CSV: "Exporter…" pressed in the history, and the save dialog's offer, CSV
+# (tirages.csv in the user's documents), taken with Enter (again if the dialog was not ready for
+# it); returns once CSV is written.
+export_from() {
+  local save
+  history_press "Exporter…"
+  for _ in $(seq 50); do save=$(xdotool search --name "^Save As\$|^Enregistrer sous\$" | head -1); [ -n "$save" ] && break; sleep 0.1; done
+  for _ in 1 2 3; do
+    sleep 1; xdotool key --window "$save" Return 2>/dev/null
+    for _ in $(seq 30); do [ -s "$1" ] && break 2; sleep 0.1; done
+  done
+  sleep 0.3
+}
+
+# close_from_outside DIR: the history and the main window asked to close by another process (after
+# the save dialog the keys sent to the window no longer reach it, and Wine's X11 driver may hold
+# the program for a moment as the managed window goes); the program's exit code.
+close_from_outside() {
+  wine "$probe" --ask close "Historique des tirages" >/dev/null 2>&1
+  for _ in 1 2 3 4 5; do wine "$probe" --ask close "$title" >/dev/null 2>&1 && break; sleep 0.5; done
+  wait_exit "$1"
+}
+
+# spreadsheet_locale SEP: the environment (env arguments) of a Linux locale whose list separator
+# is SEP, as Gnumeric takes it from the decimal separator: C for ",", French for ";" (compiled
+# once into the run's folder from the locales package's sources).
+spreadsheet_locale() {
+  if [ "$1" = "," ]; then echo LC_ALL=C.UTF-8; return; fi
+  [ -d "$work/locale/fr_FR.UTF-8" ] || { mkdir -p "$work/locale"; localedef -i fr_FR -f UTF-8 "$work/locale/fr_FR.UTF-8" >/dev/null 2>&1; }
+  echo "LOCPATH=$work/locale LC_ALL=fr_FR.UTF-8"
+}
+
+# export_check CSV JOURNAL SEP: "ok" when CSV is JOURNAL's export as the history writes it, else
+# what differs. Read by Python's CSV reader (RFC 4180): UTF-8 with a byte order mark, the fields
+# split by SEP, the header numero, date, boule1..boule5, etoile1, etoile2, empreinte, date_iso,
+# then each record with its date as local time (YYYY-MM-DD HH:MM:SS) and date_iso the journal's
+# text. Opened by a spreadsheet, Gnumeric's ssconvert, as a user whose list separator SEP is:
+# in such a locale, and as text (its CSV import splits at commas whatever the locale; its text
+# import splits at the locale's list separator, as the Windows spreadsheets do with a CSV). It
+# is saved in Gnumeric's own file, where each cell gives its type (ValueType 40 a number, 60 a
+# string) and its number format: each date must be a number in a date format (a format with a
+# year or day), whose value is the record's local time as a spreadsheet counts it (days since
+# 1899-12-30), and each ball and star a number of its value.
+export_check() {
+  local csv=$1 journal_copy=$2 sep=$3 sheet=$work/export.gnumeric text=$work/export.txt
+  rm -f "$sheet"; cp "$csv" "$text" 2>/dev/null
+  # shellcheck disable=SC2046
+  env $(spreadsheet_locale "$sep") ssconvert --import-type=Gnumeric_stf:stf_csvtab "$text" "$sheet" >/dev/null 2>&1
+  python3 - "$csv" "$journal_copy" "$sep" "$sheet" <<'PY' 2>&1 | tail -1
+import csv, datetime, gzip, io, re, sys
+import xml.etree.ElementTree as ET
+path, journal_path, sep, sheet = sys.argv[1:5]
+header = ['numero', 'date'] + ['boule%d' % i for i in range(1, 6)] + ['etoile1', 'etoile2', 'empreinte', 'date_iso']
+journal = [l.split(',') for l in open(journal_path, newline='').read().split('\r\n')[1:-1]]
+want = [f[:1] + [f[1][:19].replace('T', ' ')] + f[2:10] + [f[1]] for f in journal]
+try:
+    raw = open(path, 'rb').read()
+except OSError as e:
+    sys.exit(print('no export:', e))
+if not raw.startswith(b'\xef\xbb\xbf'):
+    sys.exit(print('no UTF-8 byte order mark: %r' % raw[:12]))
+rows = list(csv.reader(io.StringIO(raw[3:].decode('utf-8'), newline=''), delimiter=sep, strict=True))
+if rows[:1] != [header]:
+    sys.exit(print('header %r, split at %r' % (rows[:1], sep)))
+for n, (got, w) in enumerate(zip(rows[1:], want), 1):
+    if got != w: sys.exit(print('row %d: %r, not %r' % (n, got, w)))
+if len(rows) - 1 != len(want):
+    sys.exit(print('%d rows for %d records' % (len(rows) - 1, len(want))))
+
+try:
+    root = ET.parse(gzip.open(sheet)).getroot()
+except Exception as e:
+    sys.exit(print('the spreadsheet did not open it:', e))
+ns = {'g': 'http://www.gnumeric.org/v10.dtd'}
+s = root.find('g:Sheets/g:Sheet', ns)
+cells = {(int(c.get('Row')), int(c.get('Col'))): c for c in s.iterfind('g:Cells/g:Cell', ns)}
+regions = [(int(r.get('startRow')), int(r.get('endRow')), int(r.get('startCol')), int(r.get('endCol')),
+            r.find('g:Style', ns).get('Format')) for r in s.iterfind('g:Styles/g:StyleRegion', ns)]
+def fmt(r, c, cell):
+    if cell.get('ValueFormat'): return cell.get('ValueFormat')
+    return next((f for r0, r1, c0, c1, f in regions if r0 <= r <= r1 and c0 <= c <= c1), 'General')
+def is_date(f):  # a year or a day outside quoted text, escapes and [] sections
+    return re.search('[yd]', re.sub(r'"[^"]*"|\\.|\[[^]]*\]', '', f), re.I) is not None
+def show(r, c):
+    cell = cells.get((r, c))
+    return 'nothing' if cell is None else '%s (ValueType %s, format %s)' % (cell.text, cell.get('ValueType'), fmt(r, c, cell))
+top = [cells[(0, c)].text if (0, c) in cells else None for c in range(len(header))]
+if top != header:
+    sys.exit(print('the spreadsheet\'s first row is %r' % top))
+epoch = datetime.datetime(1899, 12, 30)
+for r, w in enumerate(want, 1):
+    c = 1; cell = cells.get((r, c))
+    when = (datetime.datetime.strptime(w[1], '%Y-%m-%d %H:%M:%S') - epoch) / datetime.timedelta(days=1)
+    if cell is None or cell.get('ValueType') != '40' or not is_date(fmt(r, c, cell)) or abs(float(cell.text) - when) > 0.5 / 86400:
+        sys.exit(print('row %d: the date %s is %s, not a date cell of value %.6f' % (r, w[1], show(r, c), when)))
+    for c in range(2, 9):
+        cell = cells.get((r, c))
+        if cell is None or cell.get('ValueType') != '40' or is_date(fmt(r, c, cell)) or cell.text != w[c]:
+            sys.exit(print('row %d: %s %s is %s, not a number cell' % (r, header[c], w[c], show(r, c))))
+print('ok')
+PY
 }
 
 # The history window by keyboard: Ctrl+H and Alt+Space then H open it; below the list the last
-# draw's number and the first 16 digits of its fingerprint; Ctrl+C copies the newest row; the
-# export, saved through the system's dialog, reads back with Python's CSV reader as the journal's
-# records; Esc closes it.
+# draw's number and the first 16 digits of its fingerprint; Ctrl+C copies the newest row; Esc
+# closes it. The journal moved away while it is open: within 2 s the window shows the path's
+# journal, none ("Aucun tirage enregistré."), and after a draw that new journal's record 1. The
+# export, saved through the system's dialog, is the journal's records as a spreadsheet takes
+# them (export_check): once with the list separator "," and once, from a second program, ";".
 case_history() {
   local dir=$work/history id list copied footer keys last
   # Wine links the user's documents to the home folder, which both builds' runs share: the
@@ -945,12 +1212,13 @@ case_history() {
   rm -f "$csv"
   local file=$journal
   make_set "$dir"
+  list_separator ","
   start "$dir"
   if ! id=$(window 760 140); then fail history "no window"; wait_exit "$dir" >/dev/null; return; fi
   # A draw on screen is in the journal: the second one shown is its last line.
   local drawn
   click_button "$id"; drawn=$(next_draw "")
-  click_button "$id"; next_draw "$drawn" >/dev/null
+  click_button "$id"; drawn=$(next_draw "$drawn")
   last=$(tail -1 "$file" | tr -d '\r')
   local values=$(cut -d, -f1-9 <<<"$last" | tr ',' '\t')
   for keys in ctrl+h "alt+space h"; do
@@ -967,38 +1235,57 @@ case_history() {
   done
   xdotool key --window "$id" ctrl+h
   history_footer 50 >/dev/null
-  local again=$(history_window)
-  xdotool key --window "$again" Tab; xdotool key --window "$again" space
-  local save
-  for _ in $(seq 50); do save=$(xdotool search --name "^Save As\$|^Enregistrer sous\$" | head -1); [ -n "$save" ] && break; sleep 0.1; done
-  # The dialog offers tirages.csv in the user's documents: taken as offered (Enter again if the
-  # dialog was not ready for it).
-  for _ in 1 2 3; do
-    sleep 1; xdotool key --window "$save" Return 2>/dev/null
-    for _ in $(seq 30); do [ -s "$csv" ] && break 2; sleep 0.1; done
+  history_aside
+  export_from "$csv"
+  cp "$file" "$work/journal-comma.csv"; cp "$csv" "$work/export-comma.csv" 2>/dev/null
+
+  # The journal moved away, the history open: the footer is read from outside until it says the
+  # path holds none, for 2 s from the move; then a draw begins a new journal there.
+  local moved="" t0 late empty first
+  t0=${EPOCHREALTIME/./}
+  mv "$file" "$(dirname "$file")/tirages-avant.csv"
+  while :; do
+    late=$(((${EPOCHREALTIME/./} - t0) / 1000))
+    [ "$late" -le 2000 ] || break
+    empty=$(history_footer 0)
+    [ "$empty" = "Aucun tirage enregistré." ] && { moved=$late; break; }
+    sleep 0.05
   done
-  sleep 0.3
-  # Closed from outside: after the dialog the keys sent to the window no longer reach it, and
-  # Wine's X11 driver may hold the program for a moment as the managed window goes.
-  wine "$probe" --ask close "Historique des tirages" >/dev/null 2>&1
-  for _ in 1 2 3 4 5; do wine "$probe" --ask close "$title" >/dev/null 2>&1 && break; sleep 0.5; done
-  local code=$(wait_exit "$dir")
-  pkill -9 -f "$name.bin.vorellis\.exe"  # a program still there would take later cases' keys
+  click_button "$id"; drawn=$(next_draw "$drawn")
+  for _ in $(seq 30); do [ -s "$file" ] && break; sleep 0.1; done
+  first=$(sed -n 2p "$file" 2>/dev/null | tr -d '\r')
+  local want_first="Dernier tirage : n° 1, empreinte $(cut -c1-16 <<<"${first##*,}")" after
+  for _ in $(seq 30); do after=$(history_footer 0); [ "$after" = "$want_first" ] && break; sleep 0.1; done
+  local new=$(journal_check "$file")
+  local code=$(close_from_outside "$dir")
   local n=${last%%,*} print=${last##*,}
-  local read=$(python3 - "$csv" "$file" <<'PY' 2>&1
-import csv, sys
-text = open(sys.argv[1], encoding='utf-8-sig').read()
-rows = list(csv.reader(text.splitlines(), delimiter=text.split('\n')[0][6]))
-journal = [l.split(',') for l in open(sys.argv[2], newline='').read().split('\r\n')[1:-1]]
-print('ok' if rows[1:] == journal and rows[0][9] == 'empreinte' else 'differs')
-PY
-)
   if [ -z "$list" ]; then fail history "the window did not open by $keys, or Esc left it"
   elif [ "$footer" != "Dernier tirage : n° $n, empreinte ${print:0:16}" ]; then fail history "footer '$footer'"
   elif [ "$copied" != "$values" ]; then fail history "copied '$copied', not '$values'"
-  elif [ "$read" != ok ]; then fail history "export: $read"
   elif [ "$code" != 0 ]; then fail history "exit code $code"
   else pass history; fi
+  if [ -z "$moved" ]; then fail history_journal_moved "2 s after the journal was moved away the footer says '${empty:-}'"
+  elif [ "$new" != "ok 1"$'\n'"$drawn" ] || [ "$after" != "$want_first" ]; then
+    fail history_journal_moved "after a draw ('$drawn') the footer says '$after', the new journal '$new'"
+  else pass history_journal_moved; fi
+
+  # A second program, whose list separator is ";", exports the new journal.
+  list_separator ";"
+  rm -f "$csv"
+  start "$dir"
+  if id=$(window 760 140); then
+    xdotool key --window "$id" ctrl+h
+    history_footer 50 >/dev/null
+    export_from "$csv"
+  fi
+  cp "$file" "$work/journal-semicolon.csv"
+  close_from_outside "$dir" >/dev/null
+  list_separator "$list_was"; list_was=
+  local read
+  read=$(export_check "$work/export-comma.csv" "$work/journal-comma.csv" ,)
+  if [ "$read" = ok ]; then pass export_spreadsheet_comma; else fail export_spreadsheet_comma "$read"; fi
+  read=$(export_check "$csv" "$work/journal-semicolon.csv" ";")
+  if [ "$read" = ok ]; then pass export_spreadsheet_semicolon; else fail export_spreadsheet_semicolon "$read"; fi
 }
 
 all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
