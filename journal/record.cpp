@@ -10,44 +10,34 @@ const char JOURNAL_HEADER[] =
 
 namespace {
 
-const int kFields = 3 + JOURNAL_BALLS + JOURNAL_STARS;  // number, date, values, fingerprint
 const int kBallMost = 49, kStarMost = 11;
 
-struct Span {
-  const char* text;
-  size_t length;
+// A line's fields are read in their order, each checked as it is met, so that the line is gone
+// through once: the history parses every line of a journal of a million records as it opens.
+struct Cursor {
+  const char* at;
+  const char* end;
 };
 
-// The fields between the commas of a line; false unless there are exactly kFields.
-bool split(const char* line, size_t length, Span fields[kFields]) {
-  int n = 0;
-  size_t from = 0;
-  for (size_t i = 0; i <= length; i++) {
-    if (i < length && line[i] != ',') continue;
-    if (n == kFields) return false;
-    fields[n++] = {line + from, i - from};
-    from = i + 1;
-  }
-  return n == kFields;
-}
-
-// Decimal without sign or leading zero, of at most DIGITS digits and no more than MOST.
-bool decimal(const Span& s, size_t digits, uint64_t most, uint64_t* value) {
-  if (s.length == 0 || s.length > digits || (s.text[0] == '0' && s.length > 1)) return false;
+// Decimal without sign or leading zero, of at most DIGITS digits and no more than MOST, and the
+// comma that ends the field.
+bool decimal(Cursor* c, size_t digits, uint64_t most, uint64_t* value) {
+  const char* start = c->at;
   uint64_t v = 0;
-  for (size_t i = 0; i < s.length; i++) {
-    if (s.text[i] < '0' || s.text[i] > '9') return false;
-    v = v * 10 + (uint64_t)(s.text[i] - '0');
-  }
+  while (c->at < c->end && (size_t)(c->at - start) < digits && (unsigned)(*c->at - '0') < 10)
+    v = v * 10 + (uint64_t)(*c->at++ - '0');
+  size_t n = (size_t)(c->at - start);
+  if (n == 0 || (start[0] == '0' && n > 1) || c->at == c->end || *c->at != ',') return false;
+  c->at++;
   *value = v;
   return v <= most;
 }
 
 // COUNT values, each at most MOST and no two the same.
-bool distinctValues(const Span* fields, int count, uint64_t most, uint8_t* values) {
+bool distinctValues(Cursor* c, int count, uint64_t most, uint8_t* values) {
   for (int i = 0; i < count; i++) {
     uint64_t v;
-    if (!decimal(fields[i], 2, most, &v)) return false;
+    if (!decimal(c, 2, most, &v)) return false;
     values[i] = (uint8_t)v;
     for (int j = 0; j < i; j++)
       if (values[j] == values[i]) return false;
@@ -55,12 +45,21 @@ bool distinctValues(const Span* fields, int count, uint64_t most, uint8_t* value
   return true;
 }
 
-bool lowercaseHex(const Span& s) {
-  if (s.length != SHA256_HEX) return false;
-  for (size_t i = 0; i < s.length; i++) {
-    char c = s.text[i];
-    if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
-  }
+// The date and the comma after it.
+bool date(Cursor* c, const char** text) {
+  if (c->end - c->at <= (ptrdiff_t)JOURNAL_DATE_LENGTH || c->at[JOURNAL_DATE_LENGTH] != ',' ||
+      !Journal_DateInShape(c->at, JOURNAL_DATE_LENGTH))
+    return false;
+  *text = c->at;
+  c->at += JOURNAL_DATE_LENGTH + 1;
+  return true;
+}
+
+// The rest of the line: the fingerprint.
+bool lowercaseHex(const Cursor& c) {
+  if (c.end - c.at != (ptrdiff_t)SHA256_HEX) return false;
+  for (const char* p = c.at; p < c.end; p++)
+    if ((unsigned)(*p - '0') >= 10 && (unsigned)(*p - 'a') >= 6) return false;
   return true;
 }
 
@@ -89,17 +88,16 @@ char* appendDecimal(char* out, uint64_t v, char separator = 0) {
 }  // namespace
 
 bool Journal_ParseRecord(const char* line, size_t length, JournalRecord* record) {
-  Span f[kFields];
-  if (length >= JOURNAL_LINE_MAX || !split(line, length, f)) return false;
-  if (!decimal(f[0], 19, JOURNAL_NUMBER_MAX, &record->number) || record->number == 0 ||
-      !Journal_DateInShape(f[1].text, f[1].length) ||
-      !distinctValues(f + 2, JOURNAL_BALLS, kBallMost, record->balls) ||
-      !distinctValues(f + 2 + JOURNAL_BALLS, JOURNAL_STARS, kStarMost, record->stars) ||
-      !lowercaseHex(f[kFields - 1]))
+  if (length >= JOURNAL_LINE_MAX) return false;
+  Cursor c = {line, line + length};
+  const char* dateText = nullptr;
+  if (!decimal(&c, 19, JOURNAL_NUMBER_MAX, &record->number) || record->number == 0 ||
+      !date(&c, &dateText) || !distinctValues(&c, JOURNAL_BALLS, kBallMost, record->balls) ||
+      !distinctValues(&c, JOURNAL_STARS, kStarMost, record->stars) || !lowercaseHex(c))
     return false;
-  memcpy(record->date, f[1].text, JOURNAL_DATE_LENGTH);
+  memcpy(record->date, dateText, JOURNAL_DATE_LENGTH);
   record->date[JOURNAL_DATE_LENGTH] = 0;
-  memcpy(record->fingerprint, f[kFields - 1].text, SHA256_HEX);
+  memcpy(record->fingerprint, c.at, SHA256_HEX);
   record->fingerprint[SHA256_HEX] = 0;
   return true;
 }
