@@ -269,6 +269,13 @@ void Gadget_SetText(intptr_t number, const Char16* text) {
   NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, record->controlHandle, OBJID_CLIENT, CHILDID_SELF);
 }
 
+int32_t Gadget_GetText(intptr_t number, Char16* text, int32_t capacity) {
+  GadgetRecord* record = numbered(number);
+  if (capacity > 0) text[0] = 0;
+  if (!record || capacity <= 0) return 0;
+  return GetWindowTextW(record->controlHandle, text, capacity);
+}
+
 intptr_t Gadget_GetState(intptr_t number) {
   GadgetRecord* record = numbered(number);
   if (!record || !record->kind || !record->kind->GetState) return 0;

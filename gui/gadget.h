@@ -13,6 +13,7 @@
 const LRESULT NOT_HANDLED = (LRESULT)(intptr_t)(int32_t)0xD0D0D0D1u;
 
 const int32_t GADGET_KIND_BUTTON = 1;
+const int32_t GADGET_KIND_STRING = 2;
 const int32_t GADGET_KIND_IMAGE = 9;
 const int32_t GADGET_KIND_TEXT = 10;
 const int32_t GADGET_KIND_LIST = 12;
@@ -101,6 +102,9 @@ void Gadget_SetActive(intptr_t number);
 // announces the change (EVENT_OBJECT_NAMECHANGE). An image gadget keeps the text without
 // drawing it.
 void Gadget_SetText(intptr_t number, const Char16* text);
+// The gadget's text, at most CAPACITY characters with the terminator; its length (0 when there
+// is no such gadget).
+int32_t Gadget_GetText(intptr_t number, Char16* text, int32_t capacity);
 
 // State access through the kind table: 0 (and no change) when the gadget does not exist or its
 // kind has no such operation.
@@ -128,6 +132,11 @@ void ButtonGadget_RequiredSize(GadgetRecord* record, int32_t* width, int32_t* he
 intptr_t Gadget_Text(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                      const Char16* text);
 
+// String gadget: one line the user types in (an "Edit" control); Gadget_GetText reads it. A
+// text gadget made just before it names it for a screen reader.
+intptr_t Gadget_String(intptr_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                       const Char16* text);
+
 // List gadget: a virtual report list. `text` fills in the text of a row's column, at most
 // `capacity` characters with the terminator, whenever the list shows it; column -1 is the
 // sentence an assistive technology reads for the whole row (none: the system's own). Its state is
@@ -145,6 +154,10 @@ void Gadget_ListRows(intptr_t number, intptr_t rows, bool askAgain);
 bool Gadget_ListRowName(intptr_t number, intptr_t row, Char16* text, int32_t capacity);
 // The next selected row after `after` (-1: the first), or -1.
 intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after);
+// BY rows were added before every row (removed, when negative), after Gadget_ListRows gave the
+// new count: the selected rows, the focus and the selection's anchor move BY rows with them, so
+// that they stay on the same items.
+void Gadget_ListShift(intptr_t number, intptr_t by);
 
 // A window's resolution changed (or the system's message font did): every gadget of `window`
 // is placed again from its design rectangle at the window's resolution, and the window's gadget

@@ -11,6 +11,7 @@
 #include <oleacc.h>
 
 #include "gui/scaling.h"
+#include "runtime/memory.h"
 #include "runtime/system_library.h"
 
 namespace {
@@ -201,4 +202,60 @@ intptr_t Gadget_ListNextSelected(intptr_t number, intptr_t after) {
   HWND control = listControl(number);
   if (!control) return -1;
   return SendMessageW(control, LVM_GETNEXTITEM, (WPARAM)after, LVNI_SELECTED);
+}
+
+namespace {
+
+// Selected rows as ranges [first, last], gathered before they move.
+struct Ranges {
+  intptr_t (*at)[2];
+  size_t count, capacity;
+  bool add(intptr_t row) {
+    if (count && at[count - 1][1] == row - 1) {
+      at[count - 1][1] = row;
+      return true;
+    }
+    if (count == capacity) {
+      size_t more = capacity ? 2 * capacity : 16;
+      void* grown = at ? HeapReAlloc(g_programHeap, 0, at, more * sizeof *at)
+                       : HeapAlloc(g_programHeap, 0, more * sizeof *at);
+      if (!grown) return false;
+      at = (intptr_t(*)[2])grown;
+      capacity = more;
+    }
+    at[count][0] = at[count][1] = row;
+    count++;
+    return true;
+  }
+};
+
+void setRowState(HWND list, intptr_t row, UINT state, UINT mask) {
+  LVITEMW item = {};
+  item.state = state;
+  item.stateMask = mask;
+  SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
+}
+
+}  // namespace
+
+void Gadget_ListShift(intptr_t number, intptr_t by) {
+  HWND list = listControl(number);
+  if (!list || by == 0) return;
+  intptr_t rows = SendMessageW(list, LVM_GETITEMCOUNT, 0, 0), before = rows - by;
+  intptr_t focus = SendMessageW(list, LVM_GETNEXTITEM, (WPARAM)-1, LVNI_FOCUSED);
+  intptr_t mark = SendMessageW(list, LVM_GETSELECTIONMARK, 0, 0);
+  bool all = before > 0 && SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) >= before;
+  Ranges selected = {};
+  for (intptr_t row = -1; !all && (row = Gadget_ListNextSelected(number, row)) >= 0;)
+    if (!selected.add(row)) break;
+  setRowState(list, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+  // Every row was selected (Ctrl+A): all of them again but the new ones.
+  if (all) setRowState(list, -1, LVIS_SELECTED, LVIS_SELECTED);
+  for (intptr_t row = 0; all && row < by; row++) setRowState(list, row, 0, LVIS_SELECTED);
+  for (size_t r = 0; r < selected.count; r++)
+    for (intptr_t row = selected.at[r][0] + by; row <= selected.at[r][1] + by; row++)
+      if (row >= 0 && row < rows) setRowState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+  if (selected.at) HeapFree(g_programHeap, 0, selected.at);
+  if (focus >= 0 && focus + by >= 0) setRowState(list, focus + by, LVIS_FOCUSED, LVIS_FOCUSED);
+  if (mark >= 0) SendMessageW(list, LVM_SETSELECTIONMARK, 0, mark + by >= 0 ? mark + by : -1);
 }
