@@ -1,202 +1,70 @@
-// The history window (see history.h). While it is open it keeps the journal open for reading
-// (sharing it with the writer, which only appends) and an index of where each record's line
-// starts; the list asks for the rows it shows and each is read and parsed then. The index is
-// made going back from the file's end, a screenful at once and the rest a few megabytes at a
-// time on a timer, so that the newest draws show at once however long the journal; a draw
-// recorded while the window is open is indexed going forward from where the file ended.
+// The history window (see history.h): the index (history_index.h) and the whole-file readings
+// (history_export.h) wired to gadgets. The index is made going back from the file's end, a
+// screenful before the window shows and the rest a few megabytes at a time on a timer, so that
+// the newest draws show at once however long the journal; a second timer looks at the path
+// about once a second and indexes going forward what was appended since, or the journal that
+// replaced the one indexed.
 #include "app/history.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <string.h>
 
 #include "app/draw.h"
+#include "app/history_export.h"
+#include "app/history_index.h"
 #include "app/journal_file.h"
 #include "gui/event_queue.h"
 #include "gui/gadget.h"
 #include "gui/window.h"
-#include "journal/check.h"
-#include "journal/record.h"
 #include "runtime/memory.h"
 #include "sys/requester.h"
 
+using namespace history_detail;
+
 namespace {
 
-const intptr_t kList = 20, kFooter = 21, kExport = 22, kVerify = 23, kFolder = 24;
+const intptr_t kAnchorLabel = 24, kVerify = 25, kExport = 26, kFolder = 27;
 const Char16 kTitle[] = TEXT16("Historique des tirages");
-const size_t kChunk = 1 << 20;  // a read: fewer calls into the system
-const uint64_t kUnknown = ~0ull;
-const intptr_t kIndexTimer = 1;
+const intptr_t kIndexTimer = 1, kWatchTimer = 2;
+const UINT kWatchMs = 1000;               // a draw of another copy shows within two seconds
 const uint64_t kBytesPerTick = 4u << 20;  // a few milliseconds: the window stays responsive
 const size_t kFirstRows = 100;            // indexed before the window shows: a screenful
-const uint64_t kFirstRead = 1 << 16;      // larger than any record line
 
-// Doubles a block of *capacity elements of `unit` bytes (`first` elements when there is none);
-// false, the block as it was, without memory.
-bool grow(void** block, size_t* capacity, size_t first, size_t unit) {
-  size_t more = *capacity ? 2 * *capacity : first;
-  void* grown = *block ? HeapReAlloc(g_programHeap, 0, *block, more * unit)
-                       : HeapAlloc(g_programHeap, 0, more * unit);
-  if (!grown) return false;
-  *block = grown;
-  *capacity = more;
-  return true;
-}
-
-// Offsets where record lines start.
-struct Starts {
-  uint64_t* at;
-  size_t count;
-  size_t capacity;
-  void push(uint64_t start) {
-    if (count < capacity || grow((void**)&at, &capacity, 1024, sizeof(uint64_t)))
-      at[count++] = start;
-  }
-};
-
-struct History {
-  HANDLE file;
-  Starts newer;      // recorded since the window opened, oldest first
-  Starts older;      // found going back from the end the file had then, newest first
-  uint64_t scanned;  // going forward: up to the end of the last whole line (kUnknown at first)
-  // Going back: the line feed ending the line whose start is sought, where the next read ends,
-  // and whether that line is already too long to be a record.
-  uint64_t lineEnd;
-  uint64_t readTop;
-  bool lineLong;
-  bool backDone;
-  intptr_t cachedRow;  // the list asks for a row's columns in turn: the row read last
-  JournalRecord cached;
-};
-History g_history;
-
-size_t rowCount() { return g_history.newer.count + g_history.older.count; }
-
-bool readAt(HANDLE file, uint64_t offset, char* bytes, DWORD size, DWORD* got) {
-  OVERLAPPED place = {};
-  place.Offset = (DWORD)offset;
-  place.OffsetHigh = (DWORD)(offset >> 32);
-  return ReadFile(file, bytes, size, got, &place) != 0;
-}
-
-// A line (its line feed left out) that looks like a record's: whole (ended by CR), not too
-// long, starting with a digit (the header and most garbage do not) and ending with a comma and a
-// fingerprint's length (a line cut by a crash does not). It is parsed only when shown.
-bool recordLine(const char* line, size_t length) {
-  return length > SHA256_HEX + 2 && length <= JOURNAL_LINE_MAX + 2 && line[length - 1] == '\r' &&
-         line[length - SHA256_HEX - 2] == ',' && line[0] >= '0' && line[0] <= '9';
-}
-
-// Calls visit(start, line, length) for every whole line (ended by CR LF, its CR LF left out) from
-// `from`; a line too long to be a record comes with length 0. The offset after the last one.
-template <typename Visit>
-uint64_t scanLines(HANDLE file, uint64_t from, Visit visit) {
-  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
-  if (!chunk) return from;
-  char line[JOURNAL_LINE_MAX + 2];
-  size_t length = 0;
-  uint64_t start = from, at = from, done = from;
-  DWORD got = 0;
-  while (readAt(file, at, chunk, kChunk, &got) && got > 0) {
-    for (const char* p = chunk; p < chunk + got;) {
-      const char* end = (const char*)memchr(p, '\n', (size_t)(chunk + got - p));
-      size_t piece = (size_t)((end ? end : chunk + got) - p);
-      if (length < sizeof line)
-        memcpy(line + length, p, piece < sizeof line - length ? piece : sizeof line - length);
-      length += piece;
-      if (!end) break;
-      bool whole = length > 0 && length <= sizeof line && line[length - 1] == '\r';
-      visit(start, line, whole ? length - 1 : 0);
-      start = done = at + (uint64_t)(end - chunk) + 1;
-      length = 0;
-      p = end + 1;
-    }
-    at += got;
-  }
-  HeapFree(g_programHeap, 0, chunk);
-  return done;
-}
-
-// Records written since the last look, going forward.
-void indexMore() {
-  History& h = g_history;
-  h.scanned = scanLines(h.file, h.scanned, [](uint64_t start, const char* line, size_t length) {
-    if (recordLine(line, length + 1)) g_history.newer.push(start);  // its CR at `length`
-  });
-  h.cachedRow = -1;
-}
-
-// Older records, going back about `budget` bytes from where the last call stopped. The first
-// line feed met ends the last whole line: where indexMore goes on from.
-void indexBack(uint64_t budget) {
-  History& h = g_history;
-  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
-  for (uint64_t read = 0; chunk && !h.backDone && read < budget;) {
-    uint64_t step = budget < kChunk ? budget : kChunk, top = h.readTop;
-    uint64_t low = top > step ? top - step : 0;
-    DWORD got = 0;
-    if (!readAt(h.file, low, chunk, (DWORD)(top - low), &got) || got != top - low) {
-      h.backDone = true;  // the rows found so far are all the list gets: no read tried forever
-      break;
-    }
-    bool found = false;
-    for (size_t i = (size_t)(top - low); i-- > 0;) {
-      if (chunk[i] != '\n') continue;
-      uint64_t p = low + i;
-      if (!h.lineLong && recordLine(chunk + i + 1, (size_t)(h.lineEnd - p - 1)))
-        h.older.push(p + 1);
-      if (h.scanned == kUnknown) h.scanned = p + 1;
-      h.lineEnd = p;
-      h.lineLong = false;
-      found = true;
-    }
-    if (low == 0) {
-      if (!h.lineLong && recordLine(chunk, (size_t)h.lineEnd)) h.older.push(0);
-      if (h.scanned == kUnknown) h.scanned = 0;
-      h.backDone = true;
-    }
-    // A line longer than a whole read is no record: its start is sought without keeping it.
-    h.lineLong = h.lineLong || !found;
-    h.readTop = h.lineLong ? low : h.lineEnd;
-    read += top - low;
-  }
-  if (chunk) HeapFree(g_programHeap, 0, chunk);
-  else h.backDone = true;
-  if (h.backDone && h.scanned == kUnknown) h.scanned = 0;
-}
+HistoryIndex g_index;
+Char16 g_footer[2][160];  // the footer's two lines as shown: set again only when they change
 
 // The list's row count; `askAgain` when rows came before those shown.
-void showRows(bool askAgain) { Gadget_ListRows(kList, (intptr_t)rowCount(), askAgain); }
+void showRows(bool askAgain) {
+  Gadget_ListRows(LIST, (intptr_t)HistoryIndex_Rows(g_index), askAgain);
+}
 
 void indexTick() {
-  indexBack(kBytesPerTick);
+  bool done = HistoryIndex_Back(&g_index, kBytesPerTick);
   showRows(false);  // older rows go below
-  if (g_history.backDone) KillTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer);
+  if (done) KillTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer);
 }
 
-// The record shown in `row` (newest first); false when it cannot be read.
-bool rowRecord(intptr_t row, JournalRecord* record) {
-  History& h = g_history;
-  if (row < 0 || (size_t)row >= rowCount()) return false;
-  if (row == h.cachedRow) {
-    *record = h.cached;
-    return true;
+// The rest of the index on the timer, unless the first slice held the whole file.
+void indexRest() {
+  if (!HistoryIndex_BackDone(g_index))
+    SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
+}
+
+// A time in the user's locale, seconds included, after the date when DATE_FLAGS asks for it
+// ("9 décembre 2026 07:12:03").
+void timeText(const SYSTEMTIME& t, DWORD dateFlags, Char16* text, int32_t capacity) {
+  int n = 0;
+  text[0] = 0;
+  if (dateFlags) {
+    n = GetDateFormatW(LOCALE_USER_DEFAULT, dateFlags, &t, nullptr, text, capacity);
+    if (n <= 0 || n >= capacity) return;
+    text[n - 1] = L' ';
   }
-  char line[JOURNAL_LINE_MAX + 2];
-  DWORD got = 0;
-  size_t r = (size_t)row, newer = h.newer.count;
-  uint64_t start = r < newer ? h.newer.at[newer - 1 - r] : h.older.at[r - newer];
-  if (!readAt(h.file, start, line, sizeof line, &got)) return false;
-  DWORD length = 0;
-  while (length < got && line[length] != '\r') length++;
-  if (!Journal_ParseRecord(line, length, record)) return false;
-  h.cachedRow = row;
-  h.cached = *record;
-  return true;
+  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, text + n, capacity - n);
 }
 
-// "9 décembre 2026 07:12" in the user's locale: the date and time the record was written at.
+// The date and time a record was written at, as its clock showed them.
 void dateText(const char* date, Char16* text, int32_t capacity) {
   auto at = [date](int from, int digits) {
     WORD v = 0;
@@ -204,10 +72,7 @@ void dateText(const char* date, Char16* text, int32_t capacity) {
     return v;
   };
   SYSTEMTIME t = {at(0, 4), at(5, 2), 0, at(8, 2), at(11, 2), at(14, 2), at(17, 2), 0};
-  int n = GetDateFormatW(LOCALE_USER_DEFAULT, DATE_LONGDATE, &t, nullptr, text, capacity);
-  if (n <= 0 || n >= capacity) return;
-  text[n - 1] = L' ';
-  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &t, nullptr, text + n, capacity - n);
+  timeText(t, DATE_LONGDATE, text, capacity);
 }
 
 void valuesText(const uint8_t* values, int count, Char16* text) {
@@ -216,10 +81,10 @@ void valuesText(const uint8_t* values, int count, Char16* text) {
 }
 
 // A row's columns; column -1, the sentence a screen reader reads for it ("Tirage 12, 9 décembre
-// 2026 07:12, boules 3 17 22 41 48, étoiles 2 9").
+// 2026 07:12:03, boules 3 17 22 41 48, étoiles 2 9").
 void rowText(intptr_t row, int32_t column, Char16* text, int32_t capacity) {
   JournalRecord r;
-  if (capacity < 32 || !rowRecord(row, &r)) return;
+  if (capacity < 32 || !HistoryIndex_Row(&g_index, row, &r)) return;
   if (column == -1 && capacity >= 160) {
     Char16 date[96] = L"", balls[32], stars[16];
     dateText(r.date, date, 96);
@@ -233,43 +98,54 @@ void rowText(intptr_t row, int32_t column, Char16* text, int32_t capacity) {
   if (column == 3) valuesText(r.stars, JOURNAL_STARS, text);
 }
 
-void showFooter() {
-  Char16 text[128];
-  JournalRecord last;
-  if (rowRecord(0, &last))
-    wsprintfW(text, L"Dernier tirage : n\u00B0 %I64u, empreinte %.16S", last.number,
-              last.fingerprint);
-  else lstrcpyW(text, L"Aucun tirage enregistr\u00E9.");
-  Gadget_SetText(kFooter, text);
+void showLine(int line, intptr_t gadget, const Char16* text) {
+  if (!lstrcmpW(g_footer[line], text)) return;
+  lstrcpynW(g_footer[line], text, 160);
+  Gadget_SetText(gadget, text);
 }
 
-// Output gathered in a buffer and written to `file` a chunk at a time; `failed` once a write
-// failed.
-struct Writer {
-  HANDLE file;
-  char* bytes;
-  size_t used;
-  bool failed;
-  void put(const char* data, size_t size) {
-    if (used + size > kChunk) flush();
-    if (size <= kChunk - used) memcpy(bytes + used, data, size), used += size;
-  }
-  void flush() {
-    DWORD written = 0;
-    if (used && (!WriteFile(file, bytes, (DWORD)used, &written, nullptr) || written != used))
-      failed = true;
-    used = 0;
-  }
-};
+// "Tirages non enregistrés depuis 07:12:03 : 2", the day too when it was not today.
+void unrecordedText(Char16* text) {
+  SYSTEMTIME since, today;
+  uint32_t count = JournalFile_Unrecorded(&since);
+  text[0] = 0;
+  if (!count) return;
+  GetLocalTime(&today);
+  bool sameDay =
+      since.wYear == today.wYear && since.wMonth == today.wMonth && since.wDay == today.wDay;
+  Char16 when[96] = L"";
+  timeText(since, sameDay ? 0 : DATE_SHORTDATE, when, 96);
+  wsprintfW(text, L"Tirages non enregistr\u00E9s depuis %s : %u", when, count);
+}
 
-// The journal's fields joined by `separator`, the locale's list separator in UTF-8.
-void exportLine(Writer* out, const JournalRecord& r, const char* separator) {
-  char line[256];
-  int n = wsprintfA(line, "%I64u%s%s", r.number, separator, r.date);
-  for (int i = 0; i < JOURNAL_BALLS; i++) n += wsprintfA(line + n, "%s%u", separator, r.balls[i]);
-  for (int i = 0; i < JOURNAL_STARS; i++) n += wsprintfA(line + n, "%s%u", separator, r.stars[i]);
-  n += wsprintfA(line + n, "%s%s\r\n", separator, r.fingerprint);
-  out->put(line, (size_t)n);
+void showFooter() {
+  Char16 text[160];
+  JournalRecord newest;
+  if (HistoryIndex_Newest(g_index, &newest))
+    wsprintfW(text, L"Dernier tirage : n\u00B0 %I64u, empreinte %.16S", newest.number,
+              newest.fingerprint);
+  else lstrcpyW(text, L"Aucun tirage enregistr\u00E9.");
+  showLine(0, FOOTER, text);
+  unrecordedText(text);
+  showLine(1, UNRECORDED, text);
+}
+
+// The file at the path, looked at again: rows appended come first, the selection and the focus
+// staying on their draws; another file is shown from its newest draw.
+void follow() {
+  intptr_t shift = 0;
+  HistoryChange change =
+      HistoryIndex_Follow(&g_index, journal_file_detail::path(), kFirstRows, &shift);
+  if (change == HISTORY_GREW) {
+    showRows(true);
+    Gadget_ListShift(LIST, shift);
+  } else if (change == HISTORY_REPLACED) {
+    KillTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer);
+    showRows(true);
+    Gadget_SetState(LIST, HistoryIndex_Rows(g_index) ? 0 : -1);
+    indexRest();
+  }
+  showFooter();
 }
 
 // The hourglass while a whole journal is read (a million records take a second or two).
@@ -281,44 +157,12 @@ struct Busy {
 void tell(const Char16* text) { Requester_Message(kTitle, text, MB_OK); }
 
 void tellError(const Char16* what) {
+  DWORD error = GetLastError();
   Char16 reason[512] = {}, text[768];
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                 GetLastError(), 0, reason, 512, nullptr);
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0,
+                 reason, 512, nullptr);
   wsprintfW(text, L"%s :\n%s", what, reason);
   tell(text);
-}
-
-// A CSV that a spreadsheet in the user's locale opens as columns: its list separator, UTF-8
-// with a byte order mark.
-void exportTo(const Char16* name) {
-  Busy busy;
-  Char16 wide[8] = L",";
-  char separator[16] = ",";
-  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SLIST, wide, 8) > 1)
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, separator, sizeof separator, nullptr, nullptr);
-  HANDLE file = CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return tellError(L"L'export n'a pas pu \u00EAtre \u00E9crit");
-  Writer out = {file, (char*)HeapAlloc(g_programHeap, 0, kChunk), 0, false};
-  if (out.bytes) {
-    out.put("\xEF\xBB\xBF", 3);
-    const char* names[] = {"numero", "date",   "boule1",  "boule2",  "boule3",
-                           "boule4", "boule5", "etoile1", "etoile2", "empreinte"};
-    for (int i = 0; i < 10; i++) {
-      if (i) out.put(separator, lstrlenA(separator));
-      out.put(names[i], lstrlenA(names[i]));
-    }
-    out.put("\r\n", 2);
-    if (g_history.file)
-      scanLines(g_history.file, 0, [&out, &separator](uint64_t, const char* line, size_t n) {
-        JournalRecord r;
-        if (n && Journal_ParseRecord(line, n, &r)) exportLine(&out, r, separator);
-      });
-    out.flush();
-    HeapFree(g_programHeap, 0, out.bytes);
-  }
-  bool failed = out.failed || !out.bytes;
-  CloseHandle(file);
-  if (failed) tellError(L"L'export n'a pas pu \u00EAtre \u00E9crit");
 }
 
 // FOLDERID_Documents, spelt out as the journal's folder is.
@@ -346,39 +190,6 @@ void exportAsked() {
   if (GetSaveFileNameW(&o)) exportTo(name);
 }
 
-const Char16* breakText(JournalBreak verdict) {
-  switch (verdict) {
-    case JOURNAL_HEADER_WRONG: return L"ce n'est pas l'en-t\u00EAte du journal";
-    case JOURNAL_UNREADABLE: return L"illisible, ce n'est pas un tirage";
-    case JOURNAL_EDITED: return L"modifi\u00E9e, son empreinte ne correspond pas";
-    case JOURNAL_OUT_OF_ORDER: return L"num\u00E9ro hors de l'ordre";
-    case JOURNAL_CUT: return L"coup\u00E9e, la ligne est incompl\u00E8te";
-    default: return L"";
-  }
-}
-
-void verifyAsked() {
-  Busy busy;
-  JournalCheck check;
-  Journal_CheckStart(&check);
-  char* chunk = (char*)HeapAlloc(g_programHeap, 0, kChunk);
-  DWORD got = 0;
-  for (uint64_t at = 0;
-       chunk && g_history.file && readAt(g_history.file, at, chunk, kChunk, &got) && got > 0;
-       at += got)
-    Journal_CheckBytes(&check, chunk, got);
-  if (chunk) HeapFree(g_programHeap, 0, chunk);
-  Journal_CheckEnd(&check);
-  Char16 text[256];
-  if (check.verdict == JOURNAL_HOLDS)
-    wsprintfW(text, L"%I64u tirages v\u00E9rifi\u00E9s : toutes les empreintes concordent.",
-              check.records);
-  else
-    wsprintfW(text, L"%I64u tirages lus. Ligne %I64u : %s.", check.records, check.brokenLine,
-              breakText(check.verdict));
-  tell(text);
-}
-
 void folderAsked() {
   Char16 folder[MAX_PATH + 64];
   lstrcpynW(folder, journal_file_detail::path(), MAX_PATH + 64);
@@ -392,14 +203,27 @@ void folderAsked() {
     tellError(L"Le dossier du journal n'a pas pu \u00EAtre ouvert");
 }
 
-// The selected rows as text, a row a line, tabs between the values.
+// The selected rows as text, a row a line, tabs between the values; in the noted record's box,
+// its own selected text.
 void copyAsked() {
+  HWND focus = GetFocus();
+  if (focus && GetDlgCtrlID(focus) == ANCHOR) {
+    SendMessageW(focus, WM_COPY, 0, 0);
+    return;
+  }
   size_t capacity = 0, used = 0;
   Char16* text = nullptr;
-  for (intptr_t row = -1; (row = Gadget_ListNextSelected(kList, row)) >= 0;) {
+  for (intptr_t row = -1; (row = Gadget_ListNextSelected(LIST, row)) >= 0;) {
     JournalRecord r;
-    if (!rowRecord(row, &r)) continue;
-    if (used + 128 > capacity && !grow((void**)&text, &capacity, 4096, sizeof(Char16))) break;
+    if (!HistoryIndex_Row(&g_index, row, &r)) continue;
+    if (used + 128 > capacity) {
+      size_t more = capacity ? 2 * capacity : 4096;
+      void* grown = text ? HeapReAlloc(g_programHeap, 0, text, more * sizeof(Char16))
+                         : HeapAlloc(g_programHeap, 0, more * sizeof(Char16));
+      if (!grown) break;
+      text = (Char16*)grown;
+      capacity = more;
+    }
     if (used) used += (size_t)wsprintfW(text + used, L"\r\n");
     used += (size_t)wsprintfW(text + used, L"%I64u\t%S\t%u\t%u\t%u\t%u\t%u\t%u\t%u", r.number,
                               r.date, r.balls[0], r.balls[1], r.balls[2], r.balls[3], r.balls[4],
@@ -409,24 +233,21 @@ void copyAsked() {
   if (text) HeapFree(g_programHeap, 0, text);
 }
 
-// The journal, shared with the writer (which only appends) and with anyone moving it away.
-void openJournal() {
-  HANDLE file = CreateFileW(journal_file_detail::path(), GENERIC_READ,
-                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  History& h = g_history;
-  h.file = file == INVALID_HANDLE_VALUE ? nullptr : file;
-  h.cachedRow = -1;
-  LARGE_INTEGER size = {};
-  if (!h.file || !GetFileSizeEx(h.file, &size)) return;
-  h.scanned = kUnknown;
-  h.lineEnd = h.readTop = (uint64_t)size.QuadPart;
-  h.lineLong = true;  // what follows the last line feed is no whole line yet
-  while (!h.backDone && (h.scanned == kUnknown || h.older.count < kFirstRows))
-    indexBack(kFirstRead);
-  if (h.backDone) return;
-  SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
-  Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kIndexTimer, -1, indexTick);
+void makeGadgets() {
+  Gadget_List(LIST, 8, 8, 544, 256, rowText);
+  Gadget_SetText(LIST, TEXT16("Tirages, du plus r\u00E9cent au plus ancien"));
+  const Char16* titles[] = {TEXT16("Tirage"), TEXT16("Date"), TEXT16("Boules"),
+                            TEXT16("\u00C9toiles")};
+  const int32_t widths[] = {56, 284, 116, 68};  // the date with its seconds, in words
+  for (int32_t c = 0; c < 4; c++) Gadget_ListColumn(LIST, c, titles[c], widths[c]);
+  Gadget_Text(FOOTER, 8, 270, 544, 18, nullptr);
+  Gadget_Text(UNRECORDED, 8, 288, 544, 18, nullptr);
+  Gadget_Text(kAnchorLabel, 8, 318, 176, 18,
+              TEXT16("Rep\u00E8re not\u00E9 (n\u00B0 : empreinte) :"));
+  Gadget_String(ANCHOR, 186, 314, 250, 24, nullptr);
+  Gadget_Button(kVerify, 444, 311, 108, 30, TEXT16("V\u00E9rifier"));
+  Gadget_Button(kExport, 8, 350, 150, 30, TEXT16("Exporter\u2026"));
+  Gadget_Button(kFolder, 166, 350, 170, 30, TEXT16("Ouvrir le dossier"));
 }
 
 }  // namespace
@@ -444,43 +265,31 @@ void History_Open() {
   }
   HWND main = Window_Handle(0);
   const uint32_t flags = WINDOW_SYSTEM_MENU | WINDOW_OWNER_CENTERED | WINDOW_KEEP_GADGET_LIST;
-  if (!Window_OpenWithParent(HISTORY_WINDOW, 0, 0, 560, 360, kTitle, flags, main)) return;
-  g_history = History{};
-  openJournal();
+  if (!Window_OpenWithParent(HISTORY_WINDOW, 0, 0, 560, 388, kTitle, flags, main)) return;
+  HistoryIndex_Open(&g_index, journal_file_detail::path(), kFirstRows);
+  g_footer[0][0] = g_footer[1][0] = 0;
   GadgetList_Use(Window_Handle(HISTORY_WINDOW));
-  Gadget_List(kList, 8, 8, 544, 272, rowText);
-  Gadget_SetText(kList, TEXT16("Tirages, du plus r\u00E9cent au plus ancien"));
-  const Char16* titles[] = {TEXT16("Tirage"), TEXT16("Date"), TEXT16("Boules"),
-                            TEXT16("\u00C9toiles")};
-  const int32_t widths[] = {64, 240, 130, 80};
-  for (int32_t c = 0; c < 4; c++) Gadget_ListColumn(kList, c, titles[c], widths[c]);
-  Gadget_Text(kFooter, 8, 288, 544, 20, nullptr);
-  Gadget_Button(kExport, 8, 318, 150, 30, TEXT16("Exporter\u2026"));
-  Gadget_Button(kVerify, 166, 318, 150, 30, TEXT16("V\u00E9rifier"));
-  Gadget_Button(kFolder, 324, 318, 170, 30, TEXT16("Ouvrir le dossier"));
+  makeGadgets();
   GadgetList_Use(main);  // the draws' gadgets go on into the main window
   Window_AddShortcut(HISTORY_WINDOW, 0, VK_ESCAPE, HISTORY_CLOSE);
   Window_AddShortcut(HISTORY_WINDOW, FCONTROL, 'C', HISTORY_COPY);
+  Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kIndexTimer, -1, indexTick);
+  Event_Bind(EVENT_TIMER, HISTORY_WINDOW, kWatchTimer, -1, follow);
+  indexRest();
+  SetTimer(Window_Handle(HISTORY_WINDOW), kWatchTimer, kWatchMs, nullptr);
   showRows(false);
-  if (rowCount()) Gadget_SetState(kList, 0);  // the newest draw, ready for Ctrl+C
+  if (HistoryIndex_Rows(g_index)) Gadget_SetState(LIST, 0);  // the newest, ready for Ctrl+C
   showFooter();
-  Gadget_SetActive(kList);
+  Gadget_SetActive(LIST);
 }
 
 void History_Close() {
   Window_Free(HISTORY_WINDOW);
-  if (g_history.file) CloseHandle(g_history.file);
-  if (g_history.newer.at) HeapFree(g_programHeap, 0, g_history.newer.at);
-  if (g_history.older.at) HeapFree(g_programHeap, 0, g_history.older.at);
-  g_history = History{};
+  HistoryIndex_Close(&g_index);
 }
 
 void History_Refresh() {
-  if (!Window_Handle(HISTORY_WINDOW)) return;
-  if (!g_history.file) openJournal();  // the journal may have been made since the window opened
-  else if (g_history.scanned != kUnknown) indexMore();
-  showRows(true);  // a new draw comes first
-  showFooter();
+  if (Window_Handle(HISTORY_WINDOW)) follow();
 }
 
 bool History_Command(intptr_t command) {
@@ -493,10 +302,26 @@ bool History_Command(intptr_t command) {
 
 bool History_Gadget(intptr_t gadget) {
   if (gadget == kExport) exportAsked();
-  else if (gadget == kVerify) verifyAsked();
+  else if (gadget == kVerify) verify();
   else if (gadget == kFolder) folderAsked();
   else return false;
   return true;
 }
 
-intptr_t history_detail::rows() { return Window_Handle(HISTORY_WINDOW) ? (intptr_t)rowCount() : 0; }
+intptr_t history_detail::rows() {
+  return Window_Handle(HISTORY_WINDOW) ? (intptr_t)HistoryIndex_Rows(g_index) : 0;
+}
+
+void history_detail::verify() {
+  Busy busy;
+  Char16 anchor[128] = L"", told[1024];
+  Gadget_GetText(ANCHOR, anchor, 128);
+  HistoryExport_Check(journal_file_detail::path(), anchor, told, 1024);
+  tell(told);
+}
+
+void history_detail::exportTo(const Char16* target) {
+  Busy busy;
+  Char16 told[1024];
+  if (!HistoryExport_Save(journal_file_detail::path(), target, told, 1024)) tell(told);
+}

@@ -16,6 +16,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <wctype.h>
 
 #include <algorithm>
 #include <string>
@@ -26,6 +27,7 @@
 
 #include "app/draw.h"
 #include "app/history.h"
+#include "app/history_index.h"
 #include "app/journal_file.h"
 #include "app/slot_picture.h"
 #include "gui/events.h"
@@ -679,6 +681,15 @@ void recordDraw() {
   JournalFile_Report(write);
 }
 
+// A file set aside in FOLDER, or none.
+std::wstring firstAside(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\tirages-illisible-*.csv").c_str(), &found);
+  if (find == INVALID_HANDLE_VALUE) return L"";
+  FindClose(find);
+  return folder + L"\\" + found.cFileName;
+}
+
 // Whatever the file at the journal's path holds, a draw is recorded and nothing of it rewritten:
 // a journal is appended to (a last record that lost its line end completed, never numbered
 // twice); a file the program cannot continue is set aside whole, told, and a new journal begun.
@@ -704,6 +715,8 @@ TEST_F(Soak, JournalKeepsEveryDrawWhateverTheFileHolds) {
       {"numero;date;boule1\r\n", true, 1},
       {header.substr(0, 20), true, 1},  // a cut header
   };
+  // Files an earlier run set aside are not this run's.
+  for (std::wstring old; !(old = firstAside(folder)).empty();) DeleteFileW(old.c_str());
   realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
   journal_file_detail::setMode(journal_file_detail::ON);
   for (const auto& c : cases) {
@@ -711,10 +724,7 @@ TEST_F(Soak, JournalKeepsEveryDrawWhateverTheFileHolds) {
     ASSERT_TRUE(putFile(path, c.bytes));
     g_said.clear();
     recordDraw();
-    WIN32_FIND_DATAW found;
-    HANDLE find = FindFirstFileW((folder + L"\\tirages-illisible-*.csv").c_str(), &found);
-    std::wstring aside = find == INVALID_HANDLE_VALUE ? L"" : folder + L"\\" + found.cFileName;
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
+    std::wstring aside = firstAside(folder);
     EXPECT_EQ(!aside.empty(), c.aside) << c.bytes;
     EXPECT_EQ(g_said.find(aside.empty() ? L"mis de c\u00F4t\u00E9" : aside) != std::wstring::npos,
               c.aside)
@@ -826,40 +836,98 @@ TEST_F(Soak, JournalHeldOpenElsewhereIsAwaitedThenTold) {
               std::wstring((const wchar_t*)write.step).find(L"fermez-le") != std::wstring::npos);
 }
 
+// ---- The history window.
+
+// A record's line as the history reads it (its fingerprint not chained: rows are not checked).
+std::string historyRecord(int n) {
+  char line[160];
+  snprintf(line, sizeof line, "%d,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,%064d", n, n);
+  return line;
+}
+
+// The journal's path, its folder made.
+std::wstring historyPath() {
+  const std::wstring path = (const wchar_t*)journal_file_detail::path();
+  CreateDirectoryW(path.substr(0, path.rfind(L'\\')).c_str(), nullptr);
+  return path;
+}
+
+bool putHistoryFile(const std::wstring& path, const std::string& bytes, bool append = false) {
+  FILE* file = _wfopen(path.c_str(), append ? L"ab" : L"wb");
+  if (!file) return false;
+  fwrite(bytes.data(), 1, bytes.size(), file);
+  return fclose(file) == 0;
+}
+
+std::string historyFileBytes(const std::wstring& path) {
+  std::string bytes;
+  FILE* file = _wfopen(path.c_str(), L"rb");
+  if (!file) return "(none)";
+  char block[4096];
+  for (size_t got; (got = fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
+  fclose(file);
+  return bytes;
+}
+
+// The index's rows as their numbers, newest first ("3 1"); a row that cannot be read is "?".
+std::string indexRows(HistoryIndex* index) {
+  std::string rows;
+  for (size_t row = 0; row < HistoryIndex_Rows(*index); row++) {
+    JournalRecord r;
+    rows +=
+        (row ? " " : "") +
+        (HistoryIndex_Row(index, (intptr_t)row, &r) ? std::to_string(r.number) : std::string("?"));
+  }
+  return rows;
+}
+
+// A row of the window's list as shown, column COLUMN.
+std::wstring listText(int row, int column = 0) {
+  HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
+  wchar_t text[128] = L"";
+  LVITEMW item = {};
+  item.iSubItem = column;
+  item.pszText = text;
+  item.cchTextMax = 128;
+  SendMessageW(list, LVM_GETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
+  return text;
+}
+
+std::wstring gadgetText(intptr_t gadget) {
+  wchar_t text[256] = L"";
+  Gadget_GetText(gadget, (Char16*)text, 256);
+  return text;
+}
+
+// Runs the event loop until DONE or for MS milliseconds; whether DONE came.
+template <typename Done>
+bool pumpUntil(Done done, DWORD ms) {
+  for (ULONGLONG end = GetTickCount64() + ms; !done() && GetTickCount64() < end;)
+    Event_WaitTimeout(20);
+  return done();
+}
+
 // The history indexes a journal going back from its end, a read at a time: every record line
 // becomes a row, newest first, across the reads' edges, past a line longer than a read, up to
-// the file's first byte; a cut last line is no row. A draw recorded while it is open comes first.
+// the file's first byte; the header and a cut last line are no row. A draw recorded while it is
+// open comes first. Dates show in the user's locale with their seconds.
 TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
-  const std::wstring path = (const wchar_t*)journal_file_detail::path();
-  std::string bytes;
+  const std::wstring path = historyPath();
+  std::string bytes = std::string(JOURNAL_HEADER) + "\r\n";
   for (int n = 1; n <= 20000; n++) {
-    char line[160];
-    snprintf(line, sizeof line, "%d,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,%064d\r\n", n, n);
-    bytes += line;
+    bytes += historyRecord(n) + "\r\n";
     if (n == 10000) bytes += std::string(1200000, 'x') + "\r\n";
   }
   bytes += "20001,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,0123456789012345678901234567890123";
-  FILE* file = _wfopen(path.c_str(), L"wb");
-  ASSERT_NE(file, nullptr);
-  fwrite(bytes.data(), 1, bytes.size(), file);
-  fclose(file);
+  ASSERT_TRUE(putHistoryFile(path, bytes));
   History_Open();
-  for (int i = 0; i < 100 && history_detail::rows() < 20000; i++) Event_WaitTimeout(20);
-  HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
-  auto number = [list](int row) {
-    wchar_t text[32] = L"";
-    LVITEMW item = {};
-    item.pszText = text;
-    item.cchTextMax = 32;
-    SendMessageW(list, LVM_GETITEMTEXTW, (WPARAM)row, (LPARAM)&item);
-    return std::wstring(text);
-  };
+  pumpUntil([] { return history_detail::rows() >= 20000; }, 2000);
   // What a screen reader reads for the oldest row, the date in the locale's words.
   wchar_t name[256] = L"";
-  ASSERT_TRUE(Gadget_ListRowName(20, 19999, (Char16*)name, 256));
+  ASSERT_TRUE(Gadget_ListRowName(history_detail::LIST, 19999, (Char16*)name, 256));
   const std::wstring said = name, end = L", boules 1 2 3 4 5, \u00E9toiles 6 7";
-  EXPECT_TRUE(said.find(L"Tirage 1, ") == 0 && said.size() > 30 &&
-              said.compare(said.size() - end.size(), end.size(), end) == 0)
+  EXPECT_TRUE(said.find(L"Tirage 1, ") == 0 && said.find(L"03") != std::wstring::npos &&
+              said.size() > 30 && said.compare(said.size() - end.size(), end.size(), end) == 0)
       << name;
   journal_file_detail::setMode(journal_file_detail::ON);
   const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
@@ -868,10 +936,418 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
   JournalFile_Finish(&write);
   journal_file_detail::setMode(journal_file_detail::OFF);
   History_Refresh();
-  EXPECT_EQ(number(0) + L" " + number(1) + L" " + number(10001) + L" " + number(20000) + L" " +
-                number(20001),
+  EXPECT_EQ(listText(0) + L" " + listText(1) + L" " + listText(10001) + L" " + listText(20000) +
+                L" " + listText(20001),
             L"20001 20000 10000 1 ");
+  EXPECT_EQ(gadgetText(history_detail::FOOTER).substr(0, 26), L"Dernier tirage : n\u00B0 20001,");
   History_Close();
+  DeleteFileW(path.c_str());
+}
+
+// A row is exactly a line that reads as a record. A record cut k bytes short, for every k, or
+// one that merely looks like a record (a value out of range or repeated, a date that is none,
+// uppercase digits), is no row and no blank one, whether the index meets it going back, going
+// forward or as the open last line; the open last record is the newest row, and once its line
+// end comes it is not counted again.
+TEST_F(Soak, HistoryRowsAreExactlyTheRecordLines) {
+  const std::wstring path = historyPath();
+  const std::string head = std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) + "\r\n",
+                    whole = historyRecord(2), three = historyRecord(3) + "\r\n";
+  std::vector<std::string> lines = {whole};  // the first a record, the others not
+  for (size_t k = 1; k < whole.size(); k++) lines.push_back(whole.substr(0, whole.size() - k));
+  const char* looksLike[][2] = {{",5,6,7,", ",50,6,7,"},  // a ball out of range
+                                {",5,6,7,", ",1,6,7,"},   // a ball twice
+                                {"12-09T", "02-30T"},     // no such day
+                                {"7,0000", "7,000A"}};    // an uppercase digit
+  for (const auto& change : looksLike) {
+    std::string similar = whole;
+    similar.replace(similar.find(change[0]), strlen(change[0]), change[1]);
+    lines.push_back(similar);
+  }
+  for (const std::string& line : lines) {
+    const bool record = line == whole;
+    const std::string rows = record ? "3 2 1" : "3 1", open = record ? "2 1" : "1";
+    const struct {
+      std::string before, after;
+      intptr_t shift;
+    } cases[] = {
+        {head + line + "\r\n" + three, "", 0},          // going back
+        {head, line + "\r\n" + three, record ? 2 : 1},  // going forward
+        {head + line, "\r\n" + three, 1},               // the open last line, then its line end
+        {head + line + "\r", "\n" + three, 1},          // a lone CR after it
+    };
+    for (const auto& c : cases) {
+      ASSERT_TRUE(putHistoryFile(path, c.before));
+      HistoryIndex index;
+      ASSERT_TRUE(HistoryIndex_Open(&index, (const Char16*)path.c_str(), 100));
+      if (!c.after.empty()) {
+        EXPECT_EQ(indexRows(&index), c.before == head ? "1" : open) << c.before;
+        intptr_t shift = 0;
+        putHistoryFile(path, c.after, true);
+        EXPECT_EQ(HistoryIndex_Follow(&index, (const Char16*)path.c_str(), 100, &shift),
+                  HISTORY_GREW);
+        EXPECT_EQ(shift, c.shift) << c.before;
+      }
+      EXPECT_EQ(indexRows(&index), rows) << c.before << c.after;
+      JournalRecord newest = {};
+      EXPECT_TRUE(HistoryIndex_Newest(index, &newest) && newest.number == 3) << c.before;
+      HistoryIndex_Close(&index);
+      if (HasFailure()) break;
+    }
+    if (HasFailure()) break;
+  }
+  DeleteFileW(path.c_str());
+}
+
+// The selected rows and the focus stay on their draws when a draw comes first, so that Ctrl+C
+// copies what the user picked; every row selected stays so, the new one apart.
+TEST_F(Soak, HistoryKeepsTheSelectionOnItsDrawsWhenRowsCome) {
+  const std::wstring path = historyPath();
+  std::string bytes = std::string(JOURNAL_HEADER) + "\r\n";
+  for (int n = 1; n <= 6; n++) bytes += historyRecord(n) + "\r\n";
+  ASSERT_TRUE(putHistoryFile(path, bytes));
+  History_Open();
+  HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
+  auto select = [list](int row, UINT state, UINT mask = LVIS_SELECTED | LVIS_FOCUSED) {
+    LVITEMW item = {};
+    item.state = state;
+    item.stateMask = mask;
+    SendMessageW(list, LVM_SETITEMSTATE, (WPARAM)row, (LPARAM)&item);
+  };
+  auto selected = [] {
+    std::string rows;
+    for (intptr_t row = -1; (row = Gadget_ListNextSelected(history_detail::LIST, row)) >= 0;)
+      rows += std::to_string(row) + " ";
+    return rows + "focus " + std::to_string(Gadget_GetState(history_detail::LIST));
+  };
+  select(-1, 0);
+  select(1, LVIS_SELECTED);
+  select(3, LVIS_SELECTED | LVIS_FOCUSED);  // draws 5 and 3
+  ASSERT_EQ(selected(), "1 3 focus 3");
+  ASSERT_TRUE(putHistoryFile(path, historyRecord(7) + "\r\n" + historyRecord(8), true));
+  History_Refresh();  // 8 is the open last line: a row all the same
+  EXPECT_EQ(selected(), "3 5 focus 5");
+  History_Command(HISTORY_COPY);
+  std::wstring copied;
+  if (OpenClipboard(nullptr)) {
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* text = data ? (const wchar_t*)GlobalLock(data) : nullptr;
+    if (text) copied = text;
+    if (text) GlobalUnlock(data);
+    CloseClipboard();
+  }
+  EXPECT_EQ(copied.substr(0, 2) + copied.substr(copied.find(L"\r\n") + 2, 2), L"5\t3\t") << copied;
+  select(-1, LVIS_SELECTED, LVIS_SELECTED);  // Ctrl+A
+  ASSERT_TRUE(putHistoryFile(path, "\r\n" + historyRecord(9) + "\r\n", true));
+  History_Refresh();
+  EXPECT_EQ(selected(), "1 2 3 4 5 6 7 8 focus 6");
+  History_Close();
+  DeleteFileW(path.c_str());
+}
+
+// The window follows the file at the path: a record another copy of the program writes (here on
+// a handle of its own) shows within two seconds without being told; a journal moved away, or
+// set aside by the writer, gives way to the one at the path now, empty until its first draw.
+TEST_F(Soak, HistoryFollowsTheFileAtThePath) {
+  const std::wstring path = historyPath(), aside = path + L".aside";
+  const std::string head = std::string(JOURNAL_HEADER) + "\r\n";
+  ASSERT_TRUE(putHistoryFile(path, head + historyRecord(1) + "\r\n" + historyRecord(2) + "\r\n"));
+  History_Open();
+  ASSERT_EQ(history_detail::rows(), 2);
+  HANDLE other = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+  const std::string three = historyRecord(3) + "\r\n";
+  DWORD written = 0;
+  ASSERT_TRUE(WriteFile(other, three.data(), (DWORD)three.size(), &written, nullptr));
+  CloseHandle(other);
+  ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(pumpUntil([] { return history_detail::rows() == 3; }, 2000));
+  EXPECT_LE(GetTickCount64() - start, 2000u);
+  EXPECT_EQ(listText(0), L"3");
+  // Moved away, then the path empty, then new journals (the longer one only its identity tells
+  // from the one before), then one set aside by the writer.
+  std::string five;
+  for (int n = 1; n <= 5; n++) five += historyRecord(n) + "\r\n";
+  const struct {
+    const char* what;
+    std::string bytes;  // at the path now; "-" none
+    bool draw;          // a draw recorded then
+    intptr_t rows;
+    const wchar_t* footer;
+  } cases[] = {
+      {"moved away", "-", false, 0, L"Aucun tirage enregistr\u00E9."},
+      {"a new journal", head + historyRecord(1) + "\r\n", false, 1, L"Dernier tirage : n\u00B0 1,"},
+      {"a longer one", head + five, false, 5, L"Dernier tirage : n\u00B0 5,"},
+      {"an empty one", head, false, 0, L"Aucun tirage enregistr\u00E9."},
+      {"set aside", "numero;date\r\n", true, 1, L"Dernier tirage : n\u00B0 1,"},
+  };
+  for (const auto& c : cases) {
+    MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
+    if (c.bytes != "-") { ASSERT_TRUE(putHistoryFile(path, c.bytes)); }
+    journal_file_detail::setMode(journal_file_detail::ON);
+    JournalWrite write;
+    const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
+    if (c.draw) {
+      EXPECT_TRUE(JournalFile_Append(balls, stars, &write) && JournalFile_Finish(&write));
+    }
+    journal_file_detail::setMode(journal_file_detail::OFF);
+    if (c.draw) DeleteFileW(write.aside);
+    intptr_t want = c.rows;
+    std::wstring footer = c.footer;
+    EXPECT_TRUE(pumpUntil(
+        [want, footer] {
+          return history_detail::rows() == want &&
+                 gadgetText(history_detail::FOOTER).compare(0, footer.size(), footer) == 0;
+        },
+        2500))
+        << c.what << ": " << history_detail::rows() << " rows, "
+        << gadgetText(history_detail::FOOTER);
+  }
+  History_Close();
+  DeleteFileW(path.c_str());
+  DeleteFileW(aside.c_str());
+}
+
+// While draws are not recorded, the footer says so and since when (the time with its seconds),
+// until a draw is recorded again.
+TEST_F(Soak, HistoryFooterSaysSinceWhenDrawsAreNotRecorded) {
+  const std::wstring path = historyPath();
+  ASSERT_TRUE(
+      putHistoryFile(path, std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) + "\r\n"));
+  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  History_Open();
+  std::vector<std::wstring> footers = {gadgetText(history_detail::UNRECORDED)};
+  journal_file_detail::setMode(journal_file_detail::ON);
+  for (bool readOnly : {true, true, false}) {
+    SetFileAttributesW(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
+    JournalWrite write;
+    JournalFile_Append(balls, stars, &write);
+    JournalFile_Finish(&write);
+    JournalFile_Report(write);
+    History_Refresh();
+    footers.push_back(gadgetText(history_detail::UNRECORDED));
+  }
+  journal_file_detail::setMode(journal_file_detail::OFF);
+  patchImport("MessageBoxW", realMessageBox, "user32.dll");
+  const std::wstring since = L"Tirages non enregistr\u00E9s depuis ";
+  const std::wstring at = footers[1].substr(0, footers[1].rfind(L" : "));
+  EXPECT_EQ(footers[0] + L"|" + footers[1] + L"|" + footers[2] + L"|" + footers[3],
+            L"|" + at + L" : 1|" + at + L" : 2|");
+  EXPECT_EQ(at.compare(0, since.size(), since), 0) << at;
+  EXPECT_EQ(std::count(at.begin(), at.end(), L':'), 2) << "the time has its seconds: " << at;
+  EXPECT_EQ(gadgetText(history_detail::FOOTER).substr(0, 22), L"Dernier tirage : n\u00B0 2,");
+  History_Close();
+  DeleteFileW(path.c_str());
+}
+
+// A chained journal of RECORDS records, as the writer makes it.
+std::string chainedJournal(int records) {
+  std::string bytes = std::string(JOURNAL_HEADER) + "\r\n";
+  char previous[SHA256_HEX + 1] = "", line[JOURNAL_LINE_MAX + 2];
+  for (int n = 1; n <= records; n++) {
+    JournalRecord r = {};
+    r.number = (uint64_t)n;
+    memcpy(r.date, "2026-12-09T07:12:03.250+01:00", JOURNAL_DATE_LENGTH + 1);
+    const uint8_t balls[5] = {3, 17, 22, 41, 48}, stars[2] = {2, 9};
+    memcpy(r.balls, balls, 5);
+    memcpy(r.stars, stars, 2);
+    size_t length = Journal_FormatRecord(&r, n > 1 ? previous : nullptr, line, sizeof line);
+    bytes.append(line, length);
+    memcpy(previous, r.fingerprint, SHA256_HEX + 1);
+  }
+  return bytes;
+}
+
+// The fingerprint of record N of BYTES (a journal's), "" when there is none.
+std::string fingerprintOf(const std::string& bytes, int n) {
+  size_t at = bytes.find("\r\n" + std::to_string(n) + ",");
+  if (at == std::string::npos) return "";
+  size_t end = bytes.find("\r\n", at + 2);
+  return bytes.substr(end - SHA256_HEX, SHA256_HEX);
+}
+
+// What "Vérifier" tells, with ANCHOR in the noted record's box.
+std::wstring verifyTold(const std::wstring& anchor) {
+  Gadget_SetText(history_detail::ANCHOR, (const Char16*)anchor.c_str());
+  g_said.clear();
+  history_detail::verify();
+  return g_said;
+}
+
+// "Vérifier" reads the journal to its end, however many reads that takes: a journal longer than
+// a read whose last line is cut is named at that line. A noted record is said to be there with
+// its fingerprint, with another, or missing; one not written as "N:HEX" checks nothing.
+TEST_F(Soak, HistoryCheckReadsToTheEndAndTellsTheNotedRecord) {
+  const std::wstring path = historyPath();
+  const std::string bytes = chainedJournal(10000);  // about 1.2 MB: two reads
+  ASSERT_GT(bytes.size(), 1u << 20);
+  const std::string five = fingerprintOf(bytes, 5);
+  ASSERT_EQ(five.size(), SHA256_HEX);
+  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  ASSERT_NE(realMessageBox, nullptr);
+  ASSERT_TRUE(putHistoryFile(path, bytes));
+  History_Open();
+  EXPECT_EQ(verifyTold(L""),
+            L"10000 tirages v\u00E9rifi\u00E9s : toutes les empreintes concordent.");
+  std::wstring upper(five.begin(), five.begin() + 12);
+  for (wchar_t& c : upper) c = (wchar_t)towupper(c);
+  const struct {
+    std::wstring anchor, told;  // the end of what is told
+  } cases[] = {
+      {L"5:" + std::wstring(five.begin(), five.end()), L"n\u00B0 5 : le journal lui donne bien "
+                                                       L"l'empreinte not\u00E9e."},
+      {L" 5 : " + upper, L"n\u00B0 5 : le journal lui donne bien l'empreinte not\u00E9e."},
+      {L"5:00000000", L"celle not\u00E9e : ce tirage n'est plus celui qui a \u00E9t\u00E9 "
+                      L"not\u00E9."},
+      {L"10001:" + std::wstring(five.begin(), five.end()),
+       L"n\u00B0 10001 : ce tirage n'est pas dans le journal."},
+      {L"5:abc", L"Rien n'a \u00E9t\u00E9 v\u00E9rifi\u00E9."},
+      {L"cinq:" + std::wstring(five.begin(), five.end()),
+       L"Rien n'a \u00E9t\u00E9 v\u00E9rifi\u00E9."},
+      {L"5:0123456789\u00E9", L"Rien n'a \u00E9t\u00E9 v\u00E9rifi\u00E9."},
+  };
+  for (const auto& c : cases) {
+    std::wstring told = verifyTold(c.anchor);
+    EXPECT_TRUE(told.size() >= c.told.size() &&
+                told.compare(told.size() - c.told.size(), c.told.size(), c.told) == 0)
+        << told;
+    bool checked = c.told.find(L"Rien") == std::wstring::npos;
+    EXPECT_EQ(told.find(L"10000 tirages v\u00E9rifi\u00E9s") == 0, checked) << told;
+  }
+  ASSERT_TRUE(putHistoryFile(path, bytes + "10001,2026-12-09T07:12"));
+  EXPECT_EQ(verifyTold(L""), L"10000 tirages lus. Ligne 10002 : coup\u00E9e, la ligne est "
+                             L"incompl\u00E8te.");
+  History_Close();
+  DeleteFileW(path.c_str());
+  EXPECT_EQ(verifyTold(L""), L"Aucun tirage enregistr\u00E9.");
+  patchImport("MessageBoxW", realMessageBox, "user32.dll");
+}
+
+// ReadFile that fails from its second call on while set, as a disk that fails half-way.
+typedef BOOL(WINAPI* ReadFn)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+ReadFn realRead;
+int g_readsBeforeFailure = -1;  // -1: reads are not failed
+
+BOOL WINAPI failingRead(HANDLE file, LPVOID bytes, DWORD size, LPDWORD got, LPOVERLAPPED at) {
+  if (g_readsBeforeFailure < 0 || g_readsBeforeFailure-- > 0)
+    return realRead(file, bytes, size, got, at);
+  if (got) *got = 0;
+  SetLastError(ERROR_CRC);
+  return FALSE;
+}
+
+// The temporary files an export left in FOLDER.
+int temporaries(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\tir*.tmp").c_str(), &found);
+  int count = 0;
+  if (find != INVALID_HANDLE_VALUE) {
+    do count++;
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  return count;
+}
+
+// "Vérifier" and "Exporter…" on a journal that cannot be read (a folder in its place, a read
+// that fails half-way) say so with the system's reason: never a success, never a partial
+// export (the old export stays as it was, and no temporary file is left). A journal that is
+// not there holds no draw, and nothing is exported.
+TEST_F(Soak, HistoryCheckAndExportSayWhenTheJournalCannotBeRead) {
+  const std::wstring path = historyPath(), folder = path.substr(0, path.rfind(L'\\'));
+  const std::wstring target = folder + L"\\export.csv";
+  const std::string journal = chainedJournal(10000);  // two reads
+  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  realRead = (ReadFn)patchImport("ReadFile", (void*)failingRead);
+  ASSERT_NE(realRead, nullptr);
+  const struct {
+    const char* what;
+    int place;  // 0: the journal, 1: a folder in its place, 2: nothing there
+    int readsBeforeFailure;
+    const wchar_t* told;
+  } cases[] = {
+      {"a folder", 1, -1, L"Le journal n'a pas pu \u00EAtre lu :\n"},
+      {"a read failing half-way", 0, 1, L"Le journal n'a pas pu \u00EAtre lu :\n"},
+      {"no journal", 2, -1, L"Aucun tirage enregistr\u00E9."},
+  };
+  for (const auto& c : cases) {
+    for (bool exporting : {false, true}) {
+      DeleteFileW(path.c_str());
+      RemoveDirectoryW(path.c_str());
+      if (c.place == 0) { ASSERT_TRUE(putHistoryFile(path, journal)); }
+      if (c.place == 1) { ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)); }
+      ASSERT_TRUE(putHistoryFile(target, "old export"));
+      g_said.clear();
+      g_readsBeforeFailure = c.readsBeforeFailure;
+      if (exporting) history_detail::exportTo((const Char16*)target.c_str());
+      else history_detail::verify();
+      g_readsBeforeFailure = -1;
+      EXPECT_EQ(g_said.substr(0, wcslen(c.told)), c.told) << c.what << " " << exporting;
+      EXPECT_EQ(g_said.find(L"concordent"), std::wstring::npos) << c.what;
+      if (c.place != 2) {
+        EXPECT_GT(g_said.size(), wcslen(c.told) + 2) << c.what << ": no reason given";
+      }
+      EXPECT_EQ(historyFileBytes(target), "old export") << c.what;
+      EXPECT_EQ(temporaries(folder), 0) << c.what;
+    }
+  }
+  patchImport("ReadFile", (void*)realRead);
+  patchImport("MessageBoxW", realMessageBox, "user32.dll");
+  RemoveDirectoryW(path.c_str());
+  DeleteFileW(target.c_str());
+}
+
+typedef int(WINAPI* LocaleInfoFn)(LCID, LCTYPE, LPWSTR, int);
+LocaleInfoFn realLocaleInfo;
+const wchar_t* g_listSeparator;
+
+int WINAPI listSeparator(LCID locale, LCTYPE type, LPWSTR text, int size) {
+  if (type != LOCALE_SLIST) return realLocaleInfo(locale, type, text, size);
+  lstrcpynW(text, g_listSeparator, size);
+  return lstrlenW(text) + 1;
+}
+
+// The export: UTF-8 with a byte order mark, the locale's list separator, the record's local
+// date and time as a spreadsheet reads them and its exact date text last; a field holding the
+// separator is quoted. Every row of the history, the open last record too, and nothing else.
+TEST_F(Soak, HistoryExportIsTheRowsInTheLocalesSeparator) {
+  const std::wstring path = historyPath(), folder = path.substr(0, path.rfind(L'\\'));
+  const std::wstring target = folder + L"\\export.csv";
+  ASSERT_TRUE(putHistoryFile(path, std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) +
+                                       "\r\ngarbage\r\n" + historyRecord(2)));
+  realLocaleInfo = (LocaleInfoFn)patchImport("GetLocaleInfoW", (void*)listSeparator);
+  ASSERT_NE(realLocaleInfo, nullptr);
+  const std::string date = "2026-12-09 07:12:03", iso = "2026-12-09T07:12:03.250+01:00";
+  const struct {
+    const wchar_t* separator;
+    std::string date, iso;  // as the export writes them
+  } cases[] = {
+      {L",", date, iso},
+      {L";", date, iso},
+      {L":", "\"" + date + "\"", "\"" + iso + "\""},
+      {L" ", "\"" + date + "\"", iso},
+      {L"/-", "\"" + date + "\"", "\"" + iso + "\""},
+  };
+  for (const auto& c : cases) {
+    const std::string s(c.separator, c.separator + wcslen(c.separator));
+    std::string expected = "\xEF\xBB\xBFnumero" + s + "date";
+    for (const char* name : {"boule1", "boule2", "boule3", "boule4", "boule5", "etoile1", "etoile2",
+                             "empreinte", "date_iso"})
+      expected += s + name;
+    expected += "\r\n";
+    for (int n : {1, 2}) {
+      expected += std::to_string(n) + s + c.date;
+      for (const char* v : {"1", "2", "3", "4", "5", "6", "7"}) expected += s + v;
+      expected += s + std::string(63, '0') + std::to_string(n) + s + c.iso + "\r\n";
+    }
+    g_listSeparator = c.separator;
+    DeleteFileW(target.c_str());
+    history_detail::exportTo((const Char16*)target.c_str());
+    EXPECT_EQ(historyFileBytes(target), expected);
+  }
+  patchImport("GetLocaleInfoW", (void*)realLocaleInfo);
+  DeleteFileW(target.c_str());
   DeleteFileW(path.c_str());
 }
 
