@@ -649,8 +649,8 @@ std::string fileBytes(const std::wstring& path) {
   return bytes;
 }
 
-bool putFile(const std::wstring& path, const std::string& bytes) {
-  FILE* file = _wfopen(path.c_str(), L"wb");
+bool putFile(const std::wstring& path, const std::string& bytes, bool append = false) {
+  FILE* file = _wfopen(path.c_str(), append ? L"ab" : L"wb");
   if (!file) return false;
   fwrite(bytes.data(), 1, bytes.size(), file);
   return fclose(file) == 0;
@@ -662,6 +662,12 @@ JournalCheck checkOf(const std::string& bytes) {
   Journal_CheckBytes(&check, bytes.data(), bytes.size());
   Journal_CheckEnd(&check);
   return check;
+}
+
+std::wstring gadgetText(intptr_t gadget) {
+  wchar_t text[256] = L"";
+  Gadget_GetText(gadget, (Char16*)text, 256);
+  return text;
 }
 
 // Message boxes, said instead of shown.
@@ -744,7 +750,8 @@ TEST_F(Soak, JournalKeepsEveryDrawWhateverTheFileHolds) {
 
 // The draw's file calls in their order: the record written before anything is shown, flushed
 // and closed once the draw is on screen. A flush that fails is a draw not recorded: told once,
-// counted while it lasts, and forgotten after a draw that is recorded.
+// and while it lasts the history's footer says since when (the time with its seconds) and how
+// many, until a draw is recorded again.
 std::vector<std::string> g_calls;
 HANDLE g_journalHandle;
 bool g_flushFails;
@@ -785,9 +792,10 @@ TEST_F(Soak, DrawIsWrittenShownFlushedClosedAndAFailedFlushIsTold) {
   realCreateWindow =
       (CreateWindowFn)patchImport("CreateWindowExW", (void*)loggedCreateWindow, "user32.dll");
   realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
+  History_Open();
   journal_file_detail::setMode(journal_file_detail::ON);
   std::string order;
-  std::vector<uint32_t> unrecorded;
+  std::wstring footers;
   g_said.clear();
   for (bool fails : {false, true, true, false}) {
     g_calls.clear();
@@ -795,9 +803,10 @@ TEST_F(Soak, DrawIsWrittenShownFlushedClosedAndAFailedFlushIsTold) {
     Draw_Run();
     for (const std::string& call : g_calls) order += call + " ";
     order += "| ";
-    SYSTEMTIME since;
-    unrecorded.push_back(JournalFile_Unrecorded(&since));
+    History_Refresh();
+    footers += gadgetText(history_detail::UNRECORDED) + L"|";
   }
+  History_Close();
   journal_file_detail::setMode(journal_file_detail::OFF);
   patchImport("WriteFile", (void*)realWrite);
   patchImport("FlushFileBuffers", (void*)realFlush);
@@ -806,7 +815,11 @@ TEST_F(Soak, DrawIsWrittenShownFlushedClosedAndAFailedFlushIsTold) {
   patchImport("MessageBoxW", realMessageBox, "user32.dll");
   EXPECT_EQ(order, "write show flush close | write show flush close | write show flush close | "
                    "write show flush close | ");
-  EXPECT_EQ(unrecorded, (std::vector<uint32_t>{0, 1, 2, 0}));
+  const std::wstring since = L"Tirages non enregistr\u00E9s depuis ";
+  const std::wstring at = footers.substr(1, footers.find(L" : ") - 1);
+  EXPECT_EQ(footers, L"|" + at + L" : 1|" + at + L" : 2||");
+  EXPECT_EQ(at.compare(0, since.size(), since), 0) << at;
+  EXPECT_EQ(std::count(at.begin(), at.end(), L':'), 2) << "the time has its seconds: " << at;
   const std::wstring told = L"n'a pas pu \u00EAtre enregistr\u00E9";
   size_t first = g_said.find(told);
   EXPECT_TRUE(first != std::wstring::npos && g_said.find(told, first + 1) == std::wstring::npos)
@@ -852,23 +865,6 @@ std::wstring historyPath() {
   return path;
 }
 
-bool putHistoryFile(const std::wstring& path, const std::string& bytes, bool append = false) {
-  FILE* file = _wfopen(path.c_str(), append ? L"ab" : L"wb");
-  if (!file) return false;
-  fwrite(bytes.data(), 1, bytes.size(), file);
-  return fclose(file) == 0;
-}
-
-std::string historyFileBytes(const std::wstring& path) {
-  std::string bytes;
-  FILE* file = _wfopen(path.c_str(), L"rb");
-  if (!file) return "(none)";
-  char block[4096];
-  for (size_t got; (got = fread(block, 1, sizeof block, file)) > 0;) bytes.append(block, got);
-  fclose(file);
-  return bytes;
-}
-
 // The index's rows as their numbers, newest first ("3 1"); a row that cannot be read is "?".
 std::string indexRows(HistoryIndex* index) {
   std::string rows;
@@ -893,12 +889,6 @@ std::wstring listText(int row, int column = 0) {
   return text;
 }
 
-std::wstring gadgetText(intptr_t gadget) {
-  wchar_t text[256] = L"";
-  Gadget_GetText(gadget, (Char16*)text, 256);
-  return text;
-}
-
 // Runs the event loop until DONE or for MS milliseconds; whether DONE came.
 template <typename Done>
 bool pumpUntil(Done done, DWORD ms) {
@@ -919,7 +909,7 @@ TEST_F(Soak, HistoryListsEveryRecordNewestFirst) {
     if (n == 10000) bytes += std::string(1200000, 'x') + "\r\n";
   }
   bytes += "20001,2026-12-09T07:12:03.250+01:00,1,2,3,4,5,6,7,0123456789012345678901234567890123";
-  ASSERT_TRUE(putHistoryFile(path, bytes));
+  ASSERT_TRUE(putFile(path, bytes));
   History_Open();
   pumpUntil([] { return history_detail::rows() >= 20000; }, 2000);
   // What a screen reader reads for the oldest row, the date in the locale's words.
@@ -977,13 +967,13 @@ TEST_F(Soak, HistoryRowsAreExactlyTheRecordLines) {
         {head + line + "\r", "\n" + three, 1},          // a lone CR after it
     };
     for (const auto& c : cases) {
-      ASSERT_TRUE(putHistoryFile(path, c.before));
+      ASSERT_TRUE(putFile(path, c.before));
       HistoryIndex index;
       ASSERT_TRUE(HistoryIndex_Open(&index, (const Char16*)path.c_str(), 100));
       if (!c.after.empty()) {
         EXPECT_EQ(indexRows(&index), c.before == head ? "1" : open) << c.before;
         intptr_t shift = 0;
-        putHistoryFile(path, c.after, true);
+        putFile(path, c.after, true);
         EXPECT_EQ(HistoryIndex_Follow(&index, (const Char16*)path.c_str(), 100, &shift),
                   HISTORY_GREW);
         EXPECT_EQ(shift, c.shift) << c.before;
@@ -1005,7 +995,7 @@ TEST_F(Soak, HistoryKeepsTheSelectionOnItsDrawsWhenRowsCome) {
   const std::wstring path = historyPath();
   std::string bytes = std::string(JOURNAL_HEADER) + "\r\n";
   for (int n = 1; n <= 6; n++) bytes += historyRecord(n) + "\r\n";
-  ASSERT_TRUE(putHistoryFile(path, bytes));
+  ASSERT_TRUE(putFile(path, bytes));
   History_Open();
   HWND list = FindWindowExW(Window_Handle(HISTORY_WINDOW), nullptr, L"SysListView32", nullptr);
   auto select = [list](int row, UINT state, UINT mask = LVIS_SELECTED | LVIS_FOCUSED) {
@@ -1024,7 +1014,7 @@ TEST_F(Soak, HistoryKeepsTheSelectionOnItsDrawsWhenRowsCome) {
   select(1, LVIS_SELECTED);
   select(3, LVIS_SELECTED | LVIS_FOCUSED);  // draws 5 and 3
   ASSERT_EQ(selected(), "1 3 focus 3");
-  ASSERT_TRUE(putHistoryFile(path, historyRecord(7) + "\r\n" + historyRecord(8), true));
+  ASSERT_TRUE(putFile(path, historyRecord(7) + "\r\n" + historyRecord(8), true));
   History_Refresh();  // 8 is the open last line: a row all the same
   EXPECT_EQ(selected(), "3 5 focus 5");
   History_Command(HISTORY_COPY);
@@ -1038,7 +1028,7 @@ TEST_F(Soak, HistoryKeepsTheSelectionOnItsDrawsWhenRowsCome) {
   }
   EXPECT_EQ(copied.substr(0, 2) + copied.substr(copied.find(L"\r\n") + 2, 2), L"5\t3\t") << copied;
   select(-1, LVIS_SELECTED, LVIS_SELECTED);  // Ctrl+A
-  ASSERT_TRUE(putHistoryFile(path, "\r\n" + historyRecord(9) + "\r\n", true));
+  ASSERT_TRUE(putFile(path, "\r\n" + historyRecord(9) + "\r\n", true));
   History_Refresh();
   EXPECT_EQ(selected(), "1 2 3 4 5 6 7 8 focus 6");
   History_Close();
@@ -1051,7 +1041,7 @@ TEST_F(Soak, HistoryKeepsTheSelectionOnItsDrawsWhenRowsCome) {
 TEST_F(Soak, HistoryFollowsTheFileAtThePath) {
   const std::wstring path = historyPath(), aside = path + L".aside";
   const std::string head = std::string(JOURNAL_HEADER) + "\r\n";
-  ASSERT_TRUE(putHistoryFile(path, head + historyRecord(1) + "\r\n" + historyRecord(2) + "\r\n"));
+  ASSERT_TRUE(putFile(path, head + historyRecord(1) + "\r\n" + historyRecord(2) + "\r\n"));
   History_Open();
   ASSERT_EQ(history_detail::rows(), 2);
   HANDLE other = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -1083,7 +1073,7 @@ TEST_F(Soak, HistoryFollowsTheFileAtThePath) {
   };
   for (const auto& c : cases) {
     MoveFileExW(path.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING);
-    if (c.bytes != "-") { ASSERT_TRUE(putHistoryFile(path, c.bytes)); }
+    if (c.bytes != "-") { ASSERT_TRUE(putFile(path, c.bytes)); }
     journal_file_detail::setMode(journal_file_detail::ON);
     JournalWrite write;
     const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
@@ -1106,39 +1096,6 @@ TEST_F(Soak, HistoryFollowsTheFileAtThePath) {
   History_Close();
   DeleteFileW(path.c_str());
   DeleteFileW(aside.c_str());
-}
-
-// While draws are not recorded, the footer says so and since when (the time with its seconds),
-// until a draw is recorded again.
-TEST_F(Soak, HistoryFooterSaysSinceWhenDrawsAreNotRecorded) {
-  const std::wstring path = historyPath();
-  ASSERT_TRUE(
-      putHistoryFile(path, std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) + "\r\n"));
-  realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
-  History_Open();
-  std::vector<std::wstring> footers = {gadgetText(history_detail::UNRECORDED)};
-  journal_file_detail::setMode(journal_file_detail::ON);
-  for (bool readOnly : {true, true, false}) {
-    SetFileAttributesW(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
-    const int32_t balls[5] = {1, 2, 3, 4, 5}, stars[2] = {6, 7};
-    JournalWrite write;
-    JournalFile_Append(balls, stars, &write);
-    JournalFile_Finish(&write);
-    JournalFile_Report(write);
-    History_Refresh();
-    footers.push_back(gadgetText(history_detail::UNRECORDED));
-  }
-  journal_file_detail::setMode(journal_file_detail::OFF);
-  patchImport("MessageBoxW", realMessageBox, "user32.dll");
-  const std::wstring since = L"Tirages non enregistr\u00E9s depuis ";
-  const std::wstring at = footers[1].substr(0, footers[1].rfind(L" : "));
-  EXPECT_EQ(footers[0] + L"|" + footers[1] + L"|" + footers[2] + L"|" + footers[3],
-            L"|" + at + L" : 1|" + at + L" : 2|");
-  EXPECT_EQ(at.compare(0, since.size(), since), 0) << at;
-  EXPECT_EQ(std::count(at.begin(), at.end(), L':'), 2) << "the time has its seconds: " << at;
-  EXPECT_EQ(gadgetText(history_detail::FOOTER).substr(0, 22), L"Dernier tirage : n\u00B0 2,");
-  History_Close();
-  DeleteFileW(path.c_str());
 }
 
 // A chained journal of RECORDS records, as the writer makes it.
@@ -1186,7 +1143,7 @@ TEST_F(Soak, HistoryCheckReadsToTheEndAndTellsTheNotedRecord) {
   ASSERT_EQ(five.size(), SHA256_HEX);
   realMessageBox = patchImport("MessageBoxW", (void*)saidMessage, "user32.dll");
   ASSERT_NE(realMessageBox, nullptr);
-  ASSERT_TRUE(putHistoryFile(path, bytes));
+  ASSERT_TRUE(putFile(path, bytes));
   History_Open();
   EXPECT_EQ(verifyTold(L""),
             L"10000 tirages v\u00E9rifi\u00E9s : toutes les empreintes concordent.");
@@ -1215,7 +1172,7 @@ TEST_F(Soak, HistoryCheckReadsToTheEndAndTellsTheNotedRecord) {
     bool checked = c.told.find(L"Rien") == std::wstring::npos;
     EXPECT_EQ(told.find(L"10000 tirages v\u00E9rifi\u00E9s") == 0, checked) << told;
   }
-  ASSERT_TRUE(putHistoryFile(path, bytes + "10001,2026-12-09T07:12"));
+  ASSERT_TRUE(putFile(path, bytes + "10001,2026-12-09T07:12"));
   EXPECT_EQ(verifyTold(L""), L"10000 tirages lus. Ligne 10002 : coup\u00E9e, la ligne est "
                              L"incompl\u00E8te.");
   History_Close();
@@ -1275,9 +1232,9 @@ TEST_F(Soak, HistoryCheckAndExportSayWhenTheJournalCannotBeRead) {
     for (bool exporting : {false, true}) {
       DeleteFileW(path.c_str());
       RemoveDirectoryW(path.c_str());
-      if (c.place == 0) { ASSERT_TRUE(putHistoryFile(path, journal)); }
+      if (c.place == 0) { ASSERT_TRUE(putFile(path, journal)); }
       if (c.place == 1) { ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)); }
-      ASSERT_TRUE(putHistoryFile(target, "old export"));
+      ASSERT_TRUE(putFile(target, "old export"));
       g_said.clear();
       g_readsBeforeFailure = c.readsBeforeFailure;
       if (exporting) history_detail::exportTo((const Char16*)target.c_str());
@@ -1288,7 +1245,7 @@ TEST_F(Soak, HistoryCheckAndExportSayWhenTheJournalCannotBeRead) {
       if (c.place != 2) {
         EXPECT_GT(g_said.size(), wcslen(c.told) + 2) << c.what << ": no reason given";
       }
-      EXPECT_EQ(historyFileBytes(target), "old export") << c.what;
+      EXPECT_EQ(fileBytes(target), "old export") << c.what;
       EXPECT_EQ(temporaries(folder), 0) << c.what;
     }
   }
@@ -1314,8 +1271,8 @@ int WINAPI listSeparator(LCID locale, LCTYPE type, LPWSTR text, int size) {
 TEST_F(Soak, HistoryExportIsTheRowsInTheLocalesSeparator) {
   const std::wstring path = historyPath(), folder = path.substr(0, path.rfind(L'\\'));
   const std::wstring target = folder + L"\\export.csv";
-  ASSERT_TRUE(putHistoryFile(path, std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) +
-                                       "\r\ngarbage\r\n" + historyRecord(2)));
+  ASSERT_TRUE(putFile(path, std::string(JOURNAL_HEADER) + "\r\n" + historyRecord(1) +
+                                "\r\ngarbage\r\n" + historyRecord(2)));
   realLocaleInfo = (LocaleInfoFn)patchImport("GetLocaleInfoW", (void*)listSeparator);
   ASSERT_NE(realLocaleInfo, nullptr);
   const std::string date = "2026-12-09 07:12:03", iso = "2026-12-09T07:12:03.250+01:00";
@@ -1344,7 +1301,7 @@ TEST_F(Soak, HistoryExportIsTheRowsInTheLocalesSeparator) {
     g_listSeparator = c.separator;
     DeleteFileW(target.c_str());
     history_detail::exportTo((const Char16*)target.c_str());
-    EXPECT_EQ(historyFileBytes(target), expected);
+    EXPECT_EQ(fileBytes(target), expected);
   }
   patchImport("GetLocaleInfoW", (void*)realLocaleInfo);
   DeleteFileW(target.c_str());
