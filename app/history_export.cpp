@@ -1,6 +1,6 @@
 // The check and the export (see history_export.h). Both read the journal through one Reader,
-// a chunk at a time to its end; the export turns its lines into CSV through HistoryLines, the
-// same reading of lines as the history's index, so that it holds exactly the history's rows.
+// a chunk at a time to its end; the export turns its lines into CSV through the journal's
+// forward reading, as the history's index reads them, so that it holds exactly the history's rows.
 #include "app/history_export.h"
 
 #include <stdarg.h>
@@ -219,8 +219,7 @@ void header(Csv* csv) {
   put(csv, "\r\n", 2);
 }
 
-void record(void* context, uint64_t, const JournalRecord& r) {
-  Csv* csv = (Csv*)context;
+void record(Csv* csv, const JournalRecord& r) {
   char local[20];  // 2026-12-09 07:12:03: the record's own local date and time
   memcpy(local, r.date, 19);
   local[10] = ' ';
@@ -234,14 +233,19 @@ void record(void* context, uint64_t, const JournalRecord& r) {
   csv->records++;
 }
 
+void recordLine(void* csv, const JournalForwardLine& line) {
+  JournalRecord r;
+  if (Journal_ForwardRecord(line, &r)) record((Csv*)csv, r);
+}
+
 struct Export {
   Csv csv;
-  HistoryLines lines;
+  JournalForward lines;
 };
 
 void exportBytes(void* context, const char* bytes, size_t size) {
   Export* e = (Export*)context;
-  HistoryLines_Feed(&e->lines, bytes, size, record, &e->csv);
+  Journal_ForwardFeed(&e->lines, bytes, size, recordLine, &e->csv);
 }
 
 void localeSeparator(char separator[16]) {
@@ -265,11 +269,11 @@ DWORD makeTemporary(const Char16* target, Char16 temp[MAX_PATH]) {
 
 // The journal's rows written into the open CSV; the reading's outcome, ERROR where it failed.
 Reading writeRows(const Char16* path, Export* e, DWORD* error) {
-  HistoryLines_Start(&e->lines, 0, false);
+  Journal_ForwardStart(&e->lines, 0, false);
   header(&e->csv);
   Reading reading = readJournal(path, error, exportBytes, e);
   JournalRecord last;
-  if (reading == READ_END && HistoryLines_Open(e->lines, &last)) record(&e->csv, 0, last);
+  if (reading == READ_END && Journal_ForwardOpen(e->lines, &last)) record(&e->csv, last);
   flush(&e->csv);
   return reading;
 }

@@ -1,5 +1,5 @@
 // The history's index (see history_index.h). Going back it reads blocks through JournalBack;
-// going forward it feeds HistoryLines from where the last CR LF of the file ended when it was
+// going forward it feeds JournalForward from where the last CR LF of the file ended when it was
 // opened, so that each line is indexed once: the lines before that place going back, those after
 // it going forward.
 #include "app/history_index.h"
@@ -44,24 +44,15 @@ bool sameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMAT
          a.nFileIndexLow == b.nFileIndexLow;
 }
 
-// Appends the gathered line's next SIZE bytes, as far as they may still be a record.
-void gather(HistoryLines* lines, const char* bytes, size_t size) {
-  if (!size) return;
-  if (lines->length < sizeof lines->line) {
-    size_t room = sizeof lines->line - (size_t)lines->length;
-    memcpy(lines->line + lines->length, bytes, size < room ? size : room);
-  }
-  lines->length += size;
-  lines->lastByte = bytes[size - 1];
-}
-
 size_t topRows(const HistoryIndex& index) {
   return (index.provisional ? 1 : 0) + index.newer.count;
 }
 
-void addNewer(void* context, uint64_t start, const JournalRecord& record) {
+void addNewer(void* context, const JournalForwardLine& line) {
   HistoryIndex* index = (HistoryIndex*)context;
-  push(&index->newer, start);
+  JournalRecord record;
+  if (!Journal_ForwardRecord(line, &record)) return;
+  push(&index->newer, line.start);
   index->newestAhead = record;
 }
 
@@ -70,8 +61,8 @@ void addNewer(void* context, uint64_t start, const JournalRecord& record) {
 void startForward(HistoryIndex* index, const char* bytes, uint64_t from, uint64_t top) {
   for (uint64_t p = top; p >= from + 2; p--)
     if (bytes[p - 1 - from] == '\n' && bytes[p - 2 - from] == '\r')
-      return HistoryLines_Start(&index->ahead, p, false);
-  HistoryLines_Start(&index->ahead, top, top > 0);
+      return Journal_ForwardStart(&index->ahead, p, false);
+  Journal_ForwardStart(&index->ahead, top, top > 0);
 }
 
 // One block going back into BUFFER, at most MOST bytes; its lines that are records become rows.
@@ -106,10 +97,10 @@ void readForward(HistoryIndex* index) {
     uint64_t want = end - index->ahead.at < kChunk ? end - index->ahead.at : kChunk;
     DWORD got = 0;
     if (!readAt(index->file, index->ahead.at, chunk, want, &got) || got == 0) break;
-    HistoryLines_Feed(&index->ahead, chunk, got, addNewer, index);
+    Journal_ForwardFeed(&index->ahead, chunk, got, addNewer, index);
   }
   if (chunk) HeapFree(g_programHeap, 0, chunk);
-  index->provisional = HistoryLines_Open(index->ahead, &index->openRecord);
+  index->provisional = Journal_ForwardOpen(index->ahead, &index->openRecord);
   index->provisionalStart = index->ahead.lineStart;
   index->cachedRow = -1;
 }
@@ -125,41 +116,6 @@ uint64_t rowStart(const HistoryIndex& index, size_t r) {
 }
 
 }  // namespace
-
-void HistoryLines_Start(HistoryLines* lines, uint64_t from, bool midLine) {
-  memset(lines, 0, sizeof *lines);
-  lines->at = lines->lineStart = from;
-  lines->skip = midLine || from == 0;  // the file's first line is the header's place
-}
-
-void HistoryLines_Feed(HistoryLines* lines, const char* bytes, size_t size, HistoryRowFn row,
-                       void* context) {
-  const char* end = bytes + size;
-  for (const char* p = bytes; p < end;) {
-    const char* feed = (const char*)memchr(p, '\n', (size_t)(end - p));
-    gather(lines, p, (size_t)((feed ? feed : end) - p));
-    if (!feed) break;
-    p = feed + 1;
-    // A line feed after a CR ends the line; any other belongs to it.
-    if (lines->length == 0 || lines->lastByte != '\r') {
-      gather(lines, feed, 1);
-      continue;
-    }
-    JournalRecord record;
-    if (!lines->skip && lines->length <= sizeof lines->line &&
-        Journal_ParseRecord(lines->line, (size_t)lines->length - 1, &record))
-      row(context, lines->lineStart, record);
-    lines->lineStart = lines->at + (uint64_t)(p - bytes);
-    lines->length = 0;
-    lines->skip = false;
-  }
-  lines->at += size;
-}
-
-bool HistoryLines_Open(const HistoryLines& lines, JournalRecord* record) {
-  return !lines.skip && lines.length > 0 && lines.length <= sizeof lines.line &&
-         Journal_ParseOpenLine(lines.line, (size_t)lines.length, record);
-}
 
 bool HistoryIndex_Open(HistoryIndex* index, const Char16* path, size_t firstRows) {
   *index = HistoryIndex{};
@@ -180,7 +136,7 @@ bool HistoryIndex_Open(HistoryIndex* index, const Char16* path, size_t firstRows
     backBlock(index, buffer, kFirstRead);
   if (buffer) HeapFree(g_programHeap, 0, buffer);
   if (!index->backStarted)  // an empty file, or its end could not be read
-    HistoryLines_Start(&index->ahead, (uint64_t)size.QuadPart, size.QuadPart > 0);
+    Journal_ForwardStart(&index->ahead, (uint64_t)size.QuadPart, size.QuadPart > 0);
   index->backStarted = true;
   readForward(index);
   return true;

@@ -19,37 +19,15 @@ struct HistoryOffsets {
   size_t capacity;
 };
 
-// A file's lines read forward, fed in pieces of any size: each line is judged once its CR LF
-// came, and the last line without one is kept as far as it may be a record.
-struct HistoryLines {
-  uint64_t at;         // the offset after the last byte fed
-  uint64_t lineStart;  // where the line being gathered starts
-  uint64_t length;     // its bytes so far, kept or not
-  bool skip;           // it is no row whatever it holds: the file's first line, or one begun
-                       // before the first byte fed
-  char lastByte;
-  char line[JOURNAL_LINE_MAX + 1];
-};
-
-// Called for each whole line that is a row, with its start and record.
-typedef void (*HistoryRowFn)(void* context, uint64_t start, const JournalRecord& record);
-
-// Lines from offset FROM; MID_LINE when FROM is not where a line starts.
-void HistoryLines_Start(HistoryLines* lines, uint64_t from, bool midLine);
-void HistoryLines_Feed(HistoryLines* lines, const char* bytes, size_t size, HistoryRowFn row,
-                       void* context);
-// Whether the open last line (the bytes after the last CR LF fed) reads as a record.
-bool HistoryLines_Open(const HistoryLines& lines, JournalRecord* record);
-
 struct HistoryIndex {
   HANDLE file;  // the journal read, shared with writers and with anyone moving it; null: none
   BY_HANDLE_FILE_INFORMATION identity;
   HistoryOffsets newer;  // whole records found going forward, oldest first
   HistoryOffsets older;  // found going back from where the forward reading began, newest first
   JournalBack back;
-  bool backStarted;    // the first block back was read: the forward reading knows where it begins
-  HistoryLines ahead;  // going forward
-  bool provisional;    // the open last line reads as a record: the newest row
+  bool backStarted;      // the first block back was read: the forward reading knows where it begins
+  JournalForward ahead;  // going forward
+  bool provisional;      // the open last line reads as a record: the newest row
   uint64_t provisionalStart;
   JournalRecord openRecord;   // its record
   JournalRecord newestAhead;  // the newest record found going forward

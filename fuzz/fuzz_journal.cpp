@@ -1,10 +1,13 @@
 // Any bytes as a draw journal, from seeds that are journals as the program writes them. Checked:
 // the check reads the same in pieces as at once; the lines found going back, in blocks of any
-// size, are the records the check counts (the history lists what draw-stats --verify counts);
+// size, are the records the check counts, and so are those found going back up to a line's start
+// and read forward from there, as the history indexes a journal that grows (the history lists
+// what draw-stats --verify counts);
 // the chain's end is the same whatever the block; and the writer's append after any file adds
 // exactly one record, which keeps a journal that held holding.
 #include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,23 @@ uint64_t countedBack(const std::string& file, size_t block) {
   return records;
 }
 
+void countRecord(void* records, const JournalForwardLine& line) {
+  JournalRecord record;
+  *(uint64_t*)records += Journal_ForwardRecord(line, &record);
+}
+
+// The records going back from SPLIT, a line's start, and going forward from there.
+uint64_t countedBothWays(const std::string& file, size_t split, size_t piece) {
+  uint64_t records = countedBack(file.substr(0, split), 1 << 16);
+  JournalForward lines;
+  Journal_ForwardStart(&lines, split, false);
+  for (size_t at = split; at < file.size(); at += piece)
+    Journal_ForwardFeed(&lines, file.data() + at, std::min(piece, file.size() - at), countRecord,
+                        &records);
+  JournalRecord open;
+  return records + Journal_ForwardOpen(lines, &open);
+}
+
 bool readString(void* context, uint64_t offset, char* out, size_t size) {
   const std::string* file = (const std::string*)context;
   if (offset + size > file->size()) return false;
@@ -66,7 +86,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   size_t block = JOURNAL_LINE_MAX + 3 + size % 97;  // and blocks from the smallest allowed
   JournalCheck whole = checked(file.data(), size, size + 1);
   if (!same(whole, checked(file.data(), size, piece))) __builtin_trap();
-  if (countedBack(file, block) != whole.records || countedBack(file, 1 << 16) != whole.records)
+  size_t split = file.rfind("\r\n", size > 2 ? size / 2 : 0);  // as a history opened then
+  split = split == std::string::npos ? 0 : split + 2;
+  if (countedBack(file, block) != whole.records || countedBack(file, 1 << 16) != whole.records ||
+      countedBothWays(file, split, piece) != whole.records)
     __builtin_trap();
 
   JournalTail tail = tailOf(file, block), wide = tailOf(file, 1 << 16);

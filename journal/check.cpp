@@ -1,10 +1,8 @@
-// The check, line by line: each line is gathered up to its CR LF (as much of it as can be a
-// record), then judged once whole.
+// The check, line by line: the lines come whole from the journal's forward reading, the one the
+// history reads with, and each is judged once.
 #include "journal/check.h"
 
 #include <string.h>
-
-#include "journal/lines.h"
 
 namespace {
 
@@ -24,9 +22,9 @@ void breakAt(JournalCheck* check, uint64_t line, JournalBreak why) {
   check->brokenLine = line;
 }
 
-// A record is checked for its order first: a removed or repeated record then reads as out of
-// order, not as the edit its fingerprint alone would suggest.
-// RECORD read from the LENGTH bytes at TEXT, the line LINE of the file.
+// RECORD, read from the LENGTH bytes at TEXT, the line LINE of the file. It is checked for its
+// order first: a removed or repeated record then reads as out of order, not as the edit its
+// fingerprint alone would suggest.
 void judgeRecord(JournalCheck* check, uint64_t line, const JournalRecord& record, const char* text,
                  size_t length) {
   check->records++;
@@ -38,23 +36,18 @@ void judgeRecord(JournalCheck* check, uint64_t line, const JournalRecord& record
   memcpy(check->lastFingerprint, record.fingerprint, SHA256_HEX);
 }
 
-void endLine(JournalCheck* check) {
-  check->lines++;
-  // The line without its CR. One longer than the buffer was not kept whole: it is neither the
-  // header nor a record.
-  bool kept = check->length <= sizeof check->line;
-  size_t length = kept ? (size_t)check->length - 1 : 0;
-  if (check->lines == 1) {
-    bool header =
-        kept && length == strlen(JOURNAL_HEADER) && !memcmp(check->line, JOURNAL_HEADER, length);
+void judgeLine(void* context, const JournalForwardLine& line) {
+  JournalCheck* check = (JournalCheck*)context;
+  JournalRecord record;
+  if (line.number == 1) {
+    bool header = line.text && line.length == strlen(JOURNAL_HEADER) &&
+                  !memcmp(line.text, JOURNAL_HEADER, line.length);
     if (!header) breakAt(check, 1, JOURNAL_HEADER_WRONG);
+  } else if (Journal_ForwardRecord(line, &record)) {
+    judgeRecord(check, line.number, record, line.text, line.length);
   } else {
-    JournalRecord record;
-    if (kept && Journal_ParseRecord(check->line, length, &record))
-      judgeRecord(check, check->lines, record, check->line, length);
-    else breakAt(check, check->lines, JOURNAL_UNREADABLE);
+    breakAt(check, line.number, JOURNAL_UNREADABLE);
   }
-  check->length = 0;
 }
 
 }  // namespace
@@ -62,20 +55,11 @@ void endLine(JournalCheck* check) {
 void Journal_CheckStart(JournalCheck* check) {
   memset(check, 0, sizeof *check);
   memset(check->lastFingerprint, '0', SHA256_HEX);
+  Journal_ForwardStart(&check->lines, 0, false);
 }
 
 void Journal_CheckBytes(JournalCheck* check, const char* bytes, size_t size) {
-  for (size_t i = 0; i < size; i++) {
-    char c = bytes[i];
-    // The CR and LF may come in two pieces: the CR is kept with the line until then.
-    if (c == '\n' && check->length > 0 && check->lastByte == '\r') {
-      endLine(check);
-      continue;
-    }
-    if (check->length < sizeof check->line) check->line[check->length] = c;
-    check->length++;
-    check->lastByte = c;
-  }
+  Journal_ForwardFeed(&check->lines, bytes, size, judgeLine, check);
 }
 
 bool Journal_ParseAnchor(const char* text, size_t length, uint64_t* number, char hex[SHA256_HEX],
@@ -106,16 +90,13 @@ void Journal_CheckAnchor(JournalCheck* check, uint64_t number, const char* hex, 
 }
 
 void Journal_CheckEnd(JournalCheck* check) {
-  if (check->length == 0) return;
+  const JournalForward& open = check->lines;
+  if (open.length == 0) return;
   // The open last line: a record that lost only its line end still counts (and is judged as
   // any record); anything else is a line cut short.
-  size_t length = (size_t)check->length;
   JournalRecord record;
-  bool kept = check->lines > 0 && length <= sizeof check->line;
-  if (kept && Journal_ParseOpenLine(check->line, length, &record)) {
-    if (check->line[length - 1] == '\r') length--;
-    judgeRecord(check, check->lines + 1, record, check->line, length);
-  } else {
-    breakAt(check, check->lines + 1, JOURNAL_CUT);
-  }
+  if (Journal_ForwardOpen(open, &record))
+    judgeRecord(check, open.number, record, open.text,
+                (size_t)open.length - (open.text[open.length - 1] == '\r'));
+  else breakAt(check, open.number, JOURNAL_CUT);
 }

@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "journal/lines.h"
 #include "journal/record.h"
 
 enum JournalBreak {
@@ -37,12 +38,9 @@ struct JournalCheck {
   size_t anchorLength;
   // The reading's own state. Each record is checked against the last whole record before it,
   // as the writer chained it, so that one bad line breaks only itself.
-  uint64_t lines;
   uint64_t lastNumber;
   char lastFingerprint[SHA256_HEX];
-  uint64_t length;  // bytes of the line so far, kept or not
-  char lastByte;
-  char line[JOURNAL_LINE_MAX + 1];  // the line so far, its CR included, as much as may be a record
+  JournalForward lines;
 };
 
 void Journal_CheckStart(JournalCheck* check);

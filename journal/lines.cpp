@@ -86,3 +86,59 @@ bool Journal_LineRecord(const JournalLine& line, const char* text, JournalRecord
   return line.open ? Journal_ParseOpenLine(text, line.length, record)
                    : Journal_ParseRecord(text, line.length, record);
 }
+
+namespace {
+
+// Appends the line's next SIZE bytes, as far as they may still be a record.
+void gather(JournalForward* lines, const char* bytes, size_t size) {
+  if (!size) return;
+  if (lines->length < sizeof lines->text) {
+    size_t room = sizeof lines->text - (size_t)lines->length;
+    memcpy(lines->text + lines->length, bytes, size < room ? size : room);
+  }
+  lines->length += size;
+  lines->lastByte = bytes[size - 1];
+}
+
+}  // namespace
+
+void Journal_ForwardStart(JournalForward* lines, uint64_t from, bool midLine) {
+  memset(lines, 0, sizeof *lines);
+  lines->at = lines->lineStart = from;
+  lines->number = 1;
+  lines->skip = midLine || from == 0;  // the file's first line is the header's place
+}
+
+void Journal_ForwardFeed(JournalForward* lines, const char* bytes, size_t size,
+                         JournalLineFn lineFn, void* context) {
+  const char* end = bytes + size;
+  for (const char* p = bytes; p < end;) {
+    const char* feed = (const char*)memchr(p, '\n', (size_t)(end - p));
+    gather(lines, p, (size_t)((feed ? feed : end) - p));
+    if (!feed) break;
+    p = feed + 1;
+    // A line feed after a CR ends the line; any other belongs to it.
+    if (lines->length == 0 || lines->lastByte != '\r') {
+      gather(lines, feed, 1);
+      continue;
+    }
+    bool kept = lines->length <= sizeof lines->text;
+    JournalForwardLine line = {lines->lineStart, lines->number, kept ? lines->text : nullptr,
+                               kept ? (size_t)lines->length - 1 : 0, !lines->skip};
+    lineFn(context, line);
+    lines->lineStart = lines->at + (uint64_t)(p - bytes);
+    lines->number++;
+    lines->length = 0;
+    lines->skip = false;
+  }
+  lines->at += size;
+}
+
+bool Journal_ForwardRecord(const JournalForwardLine& line, JournalRecord* record) {
+  return line.mayBeRecord && line.text && Journal_ParseRecord(line.text, line.length, record);
+}
+
+bool Journal_ForwardOpen(const JournalForward& lines, JournalRecord* record) {
+  return !lines.skip && lines.length > 0 && lines.length <= sizeof lines.text &&
+         Journal_ParseOpenLine(lines.text, (size_t)lines.length, record);
+}

@@ -4,6 +4,9 @@
 // same when they read as one (an editor or a copy dropped the last line end), with or without a
 // lone CR after them. Any other line is a record exactly when Journal_ParseRecord takes it.
 //
+// JournalForward reads the lines forward, fed in pieces of any size; the check of a whole file,
+// the history's index of what was appended and its export all read through it.
+//
 // JournalBack finds the lines going back from a file's end, a block at a time, keeping nothing
 // between blocks but a few offsets: the chain's end and the history's index are found in
 // bounded memory however long the file and whatever garbage its tail holds.
@@ -51,3 +54,34 @@ uint64_t Journal_BackBlock(JournalBack* back, uint64_t most);
 bool Journal_BackNext(JournalBack* back, const char* bytes, uint64_t from, JournalLine* line);
 // Whether LINE, found at TEXT, is a record, and which.
 bool Journal_LineRecord(const JournalLine& line, const char* text, JournalRecord* record);
+
+struct JournalForward {
+  uint64_t at;         // the offset after the last byte fed
+  uint64_t lineStart;  // where the line being gathered starts
+  uint64_t number;     // its number in the file, from 1 (when the reading began at the start)
+  uint64_t length;     // its bytes so far, kept or not
+  bool skip;           // it is no record whatever it holds: the file's first line, or one begun
+                       // before the reading
+  char lastByte;
+  char text[JOURNAL_LINE_MAX + 1];  // as much of it as may be a record, a CR after it included
+};
+
+// A whole line read forward.
+struct JournalForwardLine {
+  uint64_t start;
+  uint64_t number;
+  const char* text;  // its bytes without CR LF; null when it is too long to be a record
+  size_t length;
+  bool mayBeRecord;  // false for the first line and one begun before the reading
+};
+typedef void (*JournalLineFn)(void* context, const JournalForwardLine& line);
+
+// Lines from offset FROM; MID_LINE when FROM may be inside a line.
+void Journal_ForwardStart(JournalForward* lines, uint64_t from, bool midLine);
+// The next SIZE bytes of the file: LINE_FN is called for each line they end.
+void Journal_ForwardFeed(JournalForward* lines, const char* bytes, size_t size,
+                         JournalLineFn lineFn, void* context);
+// Whether a whole line is a record, and which.
+bool Journal_ForwardRecord(const JournalForwardLine& line, JournalRecord* record);
+// Whether the open last line (the bytes after the last CR LF fed) is a record, and which.
+bool Journal_ForwardOpen(const JournalForward& lines, JournalRecord* record);
