@@ -29,14 +29,6 @@ std::string edit(std::string text, const std::string& from, const std::string& t
   return at == std::string::npos ? "no " + from : text.replace(at, from.size(), to);
 }
 
-JournalCheck checkedAll(const std::string& bytes) {
-  JournalCheck check;
-  Journal_CheckStart(&check);
-  Journal_CheckBytes(&check, bytes.data(), bytes.size());
-  Journal_CheckEnd(&check);
-  return check;
-}
-
 TEST(Journal, Sha256OfTheStandardsExample) {
   char hex[SHA256_HEX];
   ASSERT_TRUE(Sha256_Hex("abc", 3, hex));
@@ -118,7 +110,9 @@ bool readString(void* context, uint64_t offset, char* out, size_t size) {
 }
 
 // The chain's end, read back in blocks of 200 bytes: the record a new one chains on, the line end
-// the last line lacks, never more than a block held however long the garbage after it.
+// the last line lacks, never more than a block held however long the garbage after it. (That
+// the writer's append after it keeps a journal whole, one record longer, the fuzz target checks
+// for any file.)
 TEST(Journal, TailIsTheLastWholeRecord) {
   const std::string cut = kLines[2].substr(0, 70), garbage(100000, 'x');
   const struct {
@@ -150,16 +144,6 @@ TEST(Journal, TailIsTheLastWholeRecord) {
     EXPECT_LE(reading.most, sizeof buffer);
     const std::string none(SHA256_HEX, '0'), *line = c.number ? &kLines[c.number - 1] : &none;
     EXPECT_EQ(t.fingerprint, line->substr(line->size() - SHA256_HEX)) << c.bytes;
-    // What the writer appends makes the file hold, one record longer, when it held before.
-    JournalCheck before = checkedAll(c.bytes), after;
-    JournalRecord next;
-    ASSERT_TRUE(Journal_ParseRecord(kLines[0].data(), kLines[0].size(), &next));
-    char out[JOURNAL_APPEND_MAX];
-    size_t n = Journal_ComposeAppend(t, c.bytes.size(), &next, out, sizeof out);
-    ASSERT_GT(n, 0u);
-    after = checkedAll(c.bytes + std::string(out, n));
-    if (before.verdict == JOURNAL_HOLDS) { EXPECT_EQ(after.verdict, JOURNAL_HOLDS) << c.bytes; }
-    EXPECT_EQ(after.records, before.records + 1) << c.bytes;
   }
 }
 
