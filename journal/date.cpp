@@ -1,12 +1,16 @@
-// The date's shape, checked field by field against a pattern and a table of ranges, so that a
-// date the program cannot have written is not a record.
+// The date's shape, checked separator by separator and field by field against a table of
+// ranges, so that a date the program cannot have written is not a record.
 #include "journal/date.h"
 
 namespace {
 
-// 'd' a digit, 's' the offset's sign, anything else itself.
-const char kPattern[] = "dddd-dd-ddTdd:dd:dd.dddsdd:dd";
-static_assert(sizeof kPattern == JOURNAL_DATE_LENGTH + 1, "the pattern is a date long");
+// The separators' places and what each must be ('s': the offset's sign); every other place is a
+// digit of one of the fields below.
+const struct {
+  size_t at;
+  char is;
+} kSeparators[] = {{4, '-'},  {7, '-'},  {10, 'T'}, {13, ':'},
+                   {16, ':'}, {19, '.'}, {23, 's'}, {26, ':'}};
 
 struct Field {
   size_t at, width;
@@ -17,17 +21,21 @@ const Field kFields[] = {{0, 4, 0, 9999}, {5, 2, 1, 12},  {8, 2, 1, 31},
                          {11, 2, 0, 23},  {14, 2, 0, 59}, {17, 2, 0, 59},
                          {20, 3, 0, 999}, {24, 2, 0, 14}, {27, 2, 0, 59}};
 
+// The field's value; -1 when a place of it holds no digit.
 int value(const char* text, const Field& f) {
   int v = 0;
-  for (size_t i = 0; i < f.width; i++) v = v * 10 + (text[f.at + i] - '0');
+  for (size_t i = 0; i < f.width; i++) {
+    unsigned digit = (unsigned)(text[f.at + i] - '0');
+    if (digit > 9) return -1;
+    v = v * 10 + (int)digit;
+  }
   return v;
 }
 
-bool shaped(const char* text) {
-  for (size_t i = 0; i < JOURNAL_DATE_LENGTH; i++) {
-    char c = text[i], p = kPattern[i];
-    bool fits = p == 'd' ? c >= '0' && c <= '9' : p == 's' ? c == '+' || c == '-' : c == p;
-    if (!fits) return false;
+bool separated(const char* text) {
+  for (const auto& s : kSeparators) {
+    char c = text[s.at];
+    if (s.is == 's' ? c != '+' && c != '-' : c != s.is) return false;
   }
   return true;
 }
@@ -41,7 +49,7 @@ bool dayInMonth(int year, int month, int day) {
 }  // namespace
 
 bool Journal_DateInShape(const char* text, size_t length) {
-  if (length != JOURNAL_DATE_LENGTH || !shaped(text)) return false;
+  if (length != JOURNAL_DATE_LENGTH || !separated(text)) return false;
   int v[sizeof kFields / sizeof kFields[0]];
   for (size_t i = 0; i < sizeof kFields / sizeof kFields[0]; i++) {
     v[i] = value(text, kFields[i]);

@@ -33,14 +33,20 @@ bool decimal(Cursor* c, size_t digits, uint64_t most, uint64_t* value) {
   return v <= most;
 }
 
-// COUNT values, each at most MOST and no two the same.
-bool distinctValues(Cursor* c, int count, uint64_t most, uint8_t* values) {
+// COUNT values of one or two digits (no leading zero), each followed by a comma, at most MOST
+// and no two the same. In 32 bits and a mask of those seen: the 32-bit build parses every line
+// of a long journal as the history opens.
+bool distinctValues(Cursor* c, int count, unsigned most, uint8_t* values) {
+  uint64_t seen = 0;
   for (int i = 0; i < count; i++) {
-    uint64_t v;
-    if (!decimal(c, 2, most, &v)) return false;
+    const char* p = c->at;
+    if (c->end - p < 2 || (unsigned)(p[0] - '0') > 9) return false;
+    unsigned v = (unsigned)(p[0] - '0');
+    if ((unsigned)(p[1] - '0') <= 9 && p[0] != '0') v = v * 10 + (unsigned)(*++p - '0');
+    if (++p == c->end || *p != ',' || v > most || (seen >> v & 1)) return false;
+    seen |= (uint64_t)1 << v;
     values[i] = (uint8_t)v;
-    for (int j = 0; j < i; j++)
-      if (values[j] == values[i]) return false;
+    c->at = p + 1;
   }
   return true;
 }
@@ -55,12 +61,18 @@ bool date(Cursor* c, const char** text) {
   return true;
 }
 
-// The rest of the line: the fingerprint.
+// The rest of the line: the fingerprint, through a table of the lowercase hexadecimal digits.
 bool lowercaseHex(const Cursor& c) {
+  static const struct Digits {
+    bool is[256];
+    Digits() : is() {
+      for (const char* d = "0123456789abcdef"; *d; d++) is[(uint8_t)*d] = true;
+    }
+  } kHex;
   if (c.end - c.at != (ptrdiff_t)SHA256_HEX) return false;
-  for (const char* p = c.at; p < c.end; p++)
-    if ((unsigned)(*p - '0') >= 10 && (unsigned)(*p - 'a') >= 6) return false;
-  return true;
+  bool all = true;
+  for (const char* p = c.at; p < c.end; p++) all &= kHex.is[(uint8_t)*p];
+  return all;
 }
 
 // The fingerprint of TEXT, a line up to its last comma, chained on PREVIOUS (null: the zeros).
