@@ -61,13 +61,14 @@ bool date(Cursor* c, const char** text) {
   return true;
 }
 
-// The rest of the line: the fingerprint, every character looked at without a branch.
+// The rest of the line: the fingerprint, every character looked at without a branch (digits and
+// letters come in no order a processor could predict, and the history checks a million lines).
 bool lowercaseHex(const Cursor& c) {
   if (c.end - c.at != (ptrdiff_t)SHA256_HEX) return false;
-  bool all = true;
+  unsigned all = 1;
   for (const char* p = c.at; p < c.end; p++)
-    all &= (unsigned)(*p - '0') <= 9 || (unsigned)(*p - 'a') <= 5;
-  return all;
+    all &= (unsigned)((unsigned)(*p - '0') <= 9) | (unsigned)((unsigned)(*p - 'a') <= 5);
+  return all != 0;
 }
 
 // The fingerprint of TEXT, a line up to its last comma, chained on PREVIOUS (null: the zeros).
