@@ -909,6 +909,19 @@ history_footer() {
   echo "$text"
 }
 
+# footer_by T0 WANT: the history's footer read from outside until it is WANT, for 2 s from T0
+# (microseconds, as EPOCHREALTIME without its point); footer_seen is then the milliseconds it
+# took (empty when it never came) and footer_last the last text read.
+footer_by() {
+  local late
+  footer_seen=
+  while late=$(((${EPOCHREALTIME/./} - $1) / 1000)); [ "$late" -le 2000 ]; do
+    footer_last=$(history_footer 0)
+    [ "$footer_last" = "$2" ] && { footer_seen=$late; return; }
+    sleep 0.05
+  done
+}
+
 # journal_check FILE: "ok N" and one line of tokens a record ("b3 b17 b22 b41 b48 s2 s9") when
 # the file is a journal whose numbers run from 1 and whose every fingerprint holds, recomputed
 # here from the format's definition with Python's own SHA-256; else "bad REASON".
@@ -1033,7 +1046,7 @@ case_two_programs() {
   # A's history, then a draw of B's: from the moment its record is in the file, A's footer is
   # read from outside until it names that record, for 2 s.
   # (A takes the keys once clicked: a click on a picture, which draws nothing.)
-  local footer opened want t0 seen="" late owner
+  local footer opened want t0 seen="" owner
   xdotool mousemove --window "$first" 50 50 click 1; xdotool key --window "$first" ctrl+h
   opened=$(history_footer 50)
   owner=$(window_process "$(history_window)")
@@ -1042,13 +1055,7 @@ case_two_programs() {
   t0=${EPOCHREALTIME/./}
   local last=$(sed -n 8p "$journal" | tr -d '\r')
   want="Dernier tirage : n° ${last%%,*}, empreinte $(cut -c1-16 <<<"${last##*,}")"
-  while :; do
-    late=$(((${EPOCHREALTIME/./} - t0) / 1000))
-    [ "$late" -le 2000 ] || break
-    footer=$(history_footer 0)
-    [ "$footer" = "$want" ] && { seen=$late; break; }
-    sleep 0.05
-  done
+  footer_by "$t0" "$want"; seen=$footer_seen footer=$footer_last
 
   # A, then B, each by its own process id, which their windows carry too.
   local ids="$(window_process "$first") $(window_process "$second")" pids ended
@@ -1225,16 +1232,10 @@ case_history() {
 
   # The journal moved away, the history open: the footer is read from outside until it says the
   # path holds none, for 2 s from the move; then a draw begins a new journal there.
-  local moved="" t0 late empty first
+  local moved="" t0 empty first
   t0=${EPOCHREALTIME/./}
   mv "$file" "$(dirname "$file")/tirages-avant.csv"
-  while :; do
-    late=$(((${EPOCHREALTIME/./} - t0) / 1000))
-    [ "$late" -le 2000 ] || break
-    empty=$(history_footer 0)
-    [ "$empty" = "Aucun tirage enregistré." ] && { moved=$late; break; }
-    sleep 0.05
-  done
+  footer_by "$t0" "Aucun tirage enregistré."; moved=$footer_seen empty=$footer_last
   click_button "$id"; drawn=$(next_draw "$drawn")
   for _ in $(seq 30); do [ -s "$file" ] && break; sleep 0.1; done
   first=$(sed -n 2p "$file" 2>/dev/null | tr -d '\r')
