@@ -1,5 +1,5 @@
 ; The Windows installer, built by scripts/package with makensis. scripts/package defines:
-;   VERSION    the project's version (1.0.0)
+;   VERSION    the project's version (scripts/version)
 ;   ARCH       win32 or win64
 ;   STAGE      the folder that holds what is installed ("Tirage Vorellis" of the zip)
 ;   FILES      an include that lists it: one "${File} rel" or "${Picture} rel" line each
