@@ -30,7 +30,9 @@ void Clipboard_SetText(HWND owner, const Char16* text, size_t bytes) {
 }
 
 void Draw_Copy() {
-  // Before the first draw there is nothing to copy, and what the clipboard holds stays.
+  // Before the first draw there is nothing to copy, and what the clipboard holds stays; a draw
+  // being revealed is not given away before the room has seen it.
+  if (g_program.hidden) return;
   for (intptr_t slot : kSlots)
     if (!g_program.drawn[slot]) return;
   int32_t start = TempString_Area().end;

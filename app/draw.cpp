@@ -54,25 +54,46 @@ void nameSlot(intptr_t number, const Char16* label, const int32_t* value) {
   TempString_Area().end = start;
 }
 
-// The resolution of the program's window, which its pictures are loaded for.
+// The resolution of the program's window.
 int32_t windowDpi() { return Scaling_Of(Window_Handle(0)).x; }
 
-// Creates gadget `number` at (x, 0) showing image `image`, sized to it. The image's handle,
-// height and width are read in that order. Returns the creation's result.
-intptr_t show_image(intptr_t number, int32_t x, intptr_t image, int32_t dpi) {
+// The slots in the order a draw is revealed.
+const intptr_t kOrder[7] = {1, 2, 3, 4, 5, 7, 8};
+
+// The layout in force: the room's while full screen, else the window's own row at its
+// resolution, slots 110 units apart along the top edge.
+SlotLayout layout() {
+  if (g_program.room.pictureDpi) return g_program.room;
+  SlotLayout row = {windowDpi(), {}};
+  for (intptr_t number : kOrder) {
+    int32_t design = number < kStars.firstSlot ? SLOT_SPACING * (int32_t)(number - 1)
+                                               : kStars.firstX + SLOT_SPACING * (int32_t)(number - 7);
+    row.at[number] = POINT{Scaling_ToPixels(design, row.pictureDpi), 0};
+  }
+  return row;
+}
+
+// Creates gadget `number` at its place in the layout showing image `image`, sized to it. The
+// image's handle, height and width are read in that order. Returns the creation's result.
+intptr_t show_image(intptr_t number, const SlotLayout& l, intptr_t image) {
   HANDLE handle = (HANDLE)Image_Handle(image);
   int32_t height = Image_Height(image);
   int32_t width = Image_Width(image);
-  // The picture is loaded at the window's resolution already: its size in design units, so
-  // that the control is made at the size it keeps and covers no neighbour in between.
-  return Gadget_Image(number, x, 0, Scaling_ToDesign(width, dpi), Scaling_ToDesign(height, dpi),
-                      handle);
+  // The picture is made at its size already: the control is asked for at that size in design
+  // units, so that it covers no neighbour in between.
+  int32_t dpi = windowDpi();
+  POINT at = l.at[number];
+  int32_t x = Scaling_ToDesign(at.x, dpi), y = Scaling_ToDesign(at.y, dpi);
+  intptr_t made = Gadget_Image(number, x, y, Scaling_ToDesign(width, dpi),
+                               Scaling_ToDesign(height, dpi), handle);
+  // Design units cannot name every pixel above 96 dpi; the room's places are pixels.
+  if (made && (Scaling_ToPixels(x, dpi) != at.x || Scaling_ToPixels(y, dpi) != at.y))
+    SetWindowPos((HWND)made, nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  return made;
 }
 
-void show_value(const Group& group, int32_t slot, int32_t value, int32_t dpi) {
-  intptr_t number = group.firstSlot + slot;
-  int32_t x = group.firstX + SLOT_SPACING * slot;
-
+void show_value(const Group& group, intptr_t number, int32_t value, const SlotLayout& l) {
+  int32_t dpi = l.pictureDpi;
   intptr_t loaded = Slot_LoadPicture(number, *group.path, &value, dpi);
 
   g_program.values[number] = value;
@@ -80,9 +101,8 @@ void show_value(const Group& group, int32_t slot, int32_t value, int32_t dpi) {
   SlotContent& shows = g_program.slots[number];
   // Without its picture (a missing file leaves an earlier draw's picture in image `number`)
   // the slot shows a card with the value, never what it showed before.
-  if ((loaded && show_image(number, x, number, dpi)) ||
-      (Slot_MakeValueCard(number, group.placeholder, value, dpi) &&
-       show_image(number, x, number, dpi))) {
+  if ((loaded && show_image(number, l, number)) ||
+      (Slot_MakeValueCard(number, group.placeholder, value, dpi) && show_image(number, l, number))) {
     shows = SLOT_PICTURE;
     nameSlot(number, group.label, &value);
     return;
@@ -102,16 +122,11 @@ const int32_t* pick(const Group& group) {
   return pool;
 }
 
-void show(const Group& group, const int32_t* values, int32_t dpi) {
-  if (!values) return;
-  for (int32_t slot = 0; slot < group.slotCount; ++slot) show_value(group, slot, values[slot], dpi);
-}
-
-// Shows the placeholder image in slot `number` at (x, 0), or removes the slot when the
-// placeholder is not loaded or the gadget cannot be made.
-void show_placeholder(intptr_t number, int32_t x, intptr_t placeholder, int32_t dpi) {
+// Shows the placeholder image in slot `number`, or removes the slot when the placeholder is not
+// loaded or the gadget cannot be made.
+void show_placeholder(intptr_t number, intptr_t placeholder, const SlotLayout& l) {
   SlotContent& shows = g_program.slots[number];
-  if (Image_Handle(placeholder) && show_image(number, x, placeholder, dpi)) {
+  if (Image_Handle(placeholder) && show_image(number, l, placeholder)) {
     shows = SLOT_PLACEHOLDER;
     nameSlot(number, number < kStars.firstSlot ? kBalls.label : kStars.label, nullptr);
     return;
@@ -120,34 +135,85 @@ void show_placeholder(intptr_t number, int32_t x, intptr_t placeholder, int32_t 
   shows = SLOT_NONE;
 }
 
+const Group& groupOf(intptr_t number) { return number < kStars.firstSlot ? kBalls : kStars; }
+
+// Slot NUMBER as the draw stands: its value once drawn and revealed, else its placeholder.
+void showSlot(int32_t position, const SlotLayout& l) {
+  intptr_t number = kOrder[position];
+  const Group& group = groupOf(number);
+  if (g_program.drawn[number] && position < 7 - g_program.hidden)
+    show_value(group, number, g_program.values[number], l);
+  else show_placeholder(number, group.placeholder, l);
+}
+
+// Every slot at the layout in force, each group's placeholder made first at its resolution.
+void showAll() {
+  SlotLayout l = layout();
+  for (int32_t position = 0; position < 7; ++position) {
+    const Group& group = groupOf(kOrder[position]);
+    // A placeholder that can no longer be read goes: never one sized for another resolution.
+    if (kOrder[position] == group.firstSlot &&
+        !Slot_LoadPicture(group.placeholder, *group.path, nullptr, l.pictureDpi))
+      Image_Free(group.placeholder);
+    showSlot(position, l);
+  }
+}
+
+// Keeps the draw's values; the slots show them unless they are to be revealed.
+void remember(const int32_t* balls, const int32_t* stars) {
+  for (int32_t position = 0; position < 7; ++position) {
+    intptr_t number = kOrder[position];
+    g_program.values[number] = position < 5 ? balls[position] : stars[position - 5];
+    g_program.drawn[number] = true;
+  }
+}
+
+// The draw's record number and date for the full-screen caption; the time it was drawn when
+// it was not recorded.
+void noteRecord(const JournalWrite& write) {
+  g_program.record = write.number;
+  if (write.number) g_program.drawnAt = write.date;
+  else GetLocalTime(&g_program.drawnAt);
+}
+
 }  // namespace
 
 void Slots_Show() {
-  static const Group* const kGroups[] = {&kBalls, &kStars};
   Slot_ForgetPictures();  // they were made for the display as it was
-  int32_t dpi = windowDpi();
-  for (const Group* group : kGroups) {
-    // A placeholder that can no longer be read goes: never one sized for another resolution.
-    if (!Slot_LoadPicture(group->placeholder, *group->path, nullptr, dpi))
-      Image_Free(group->placeholder);
-    for (int32_t slot = 0; slot < group->slotCount; ++slot) {
-      intptr_t number = group->firstSlot + slot;
-      int32_t x = group->firstX + SLOT_SPACING * slot;
-      if (g_program.drawn[number]) show_value(*group, slot, g_program.values[number], dpi);
-      else show_placeholder(number, x, group->placeholder, dpi);
-    }
+  showAll();
+}
+
+void Slots_Arrange() { showAll(); }
+
+bool Slots_Reveal(int32_t count) {
+  SlotLayout l = layout();
+  for (; count > 0 && g_program.hidden > 0; --count) {
+    g_program.hidden--;
+    showSlot(6 - g_program.hidden, l);
   }
+  return g_program.hidden > 0;
 }
 
 void Draw_Run() {
   // Both pools are shuffled first, balls then stars, as the generator has always been asked.
   const int32_t* balls = pick(kBalls);
   const int32_t* stars = pick(kStars);
+  // Nothing to draw from (no memory at start-up): the slots stay as they are.
+  if (!balls || !stars) return;
   JournalWrite write = {};
-  if (balls && stars) JournalFile_Append(balls, stars, &write);
-  int32_t dpi = windowDpi();
-  show(kBalls, balls, dpi);
-  show(kStars, stars, dpi);
-  JournalFile_Finish(&write);
+  JournalFile_Append(balls, stars, &write);
+  noteRecord(write);
+  remember(balls, stars);
+  if (g_program.revealing) {
+    // A draw shown in part is a draw recorded: on disk before its first value shows.
+    JournalFile_Finish(&write);
+    g_program.hidden = 7;
+    showAll();
+  } else {
+    g_program.hidden = 0;
+    SlotLayout l = layout();
+    for (int32_t position = 0; position < 7; ++position) showSlot(position, l);
+    JournalFile_Finish(&write);
+  }
   JournalFile_Report(write);
 }

@@ -14,6 +14,7 @@
 #include "app/history_export.h"
 #include "app/history_index.h"
 #include "app/journal_file.h"
+#include "app/local_time.h"
 #include "gui/event_queue.h"
 #include "gui/gadget.h"
 #include "gui/window.h"
@@ -51,19 +52,6 @@ void indexRest() {
     SetTimer(Window_Handle(HISTORY_WINDOW), kIndexTimer, 0, nullptr);
 }
 
-// A time in the user's locale, seconds included, after the date when DATE_FLAGS asks for it
-// ("9 décembre 2026 07:12:03").
-void timeText(const SYSTEMTIME& t, DWORD dateFlags, Char16* text, int32_t capacity) {
-  int n = 0;
-  text[0] = 0;
-  if (dateFlags) {
-    n = GetDateFormatW(LOCALE_USER_DEFAULT, dateFlags, &t, nullptr, text, capacity);
-    if (n <= 0 || n >= capacity) return;
-    text[n - 1] = L' ';
-  }
-  GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &t, nullptr, text + n, capacity - n);
-}
-
 // The date and time a record was written at, as its clock showed them.
 void dateText(const char* date, Char16* text, int32_t capacity) {
   auto at = [date](int from, int digits) {
@@ -72,7 +60,7 @@ void dateText(const char* date, Char16* text, int32_t capacity) {
     return v;
   };
   SYSTEMTIME t = {at(0, 4), at(5, 2), 0, at(8, 2), at(11, 2), at(14, 2), at(17, 2), 0};
-  timeText(t, DATE_LONGDATE, text, capacity);
+  LocalTime_Text(t, DATE_LONGDATE, text, capacity);
 }
 
 void valuesText(const uint8_t* values, int count, Char16* text) {
@@ -114,7 +102,7 @@ void unrecordedText(Char16* text) {
   bool sameDay =
       since.wYear == today.wYear && since.wMonth == today.wMonth && since.wDay == today.wDay;
   Char16 when[96] = L"";
-  timeText(since, sameDay ? 0 : DATE_SHORTDATE, when, 96);
+  LocalTime_Text(since, sameDay ? 0 : DATE_SHORTDATE, when, 96);
   wsprintfW(text, L"Tirages non enregistr\u00E9s depuis %s : %u", when, count);
 }
 

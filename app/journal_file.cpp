@@ -113,7 +113,7 @@ bool readTail(HANDLE file, uint64_t size, JournalTail* tail) {
 }
 
 // The local time now, as the journal writes it: 2026-12-09T07:12:03.250+01:00.
-void localDate(char date[JOURNAL_DATE_LENGTH + 1]) {
+void localDate(char date[JOURNAL_DATE_LENGTH + 1], SYSTEMTIME* at) {
   SYSTEMTIME utc, local;
   GetSystemTime(&utc);
   if (!SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) local = utc;
@@ -127,6 +127,7 @@ void localDate(char date[JOURNAL_DATE_LENGTH + 1]) {
   snprintf(date, JOURNAL_DATE_LENGTH + 1, "%04u-%02u-%02uT%02u:%02u:%02u.%03u%c%02d:%02d",
            local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond,
            local.wMilliseconds, minutes < 0 ? '-' : '+', (int)(away / 60), (int)(away % 60));
+  *at = local;
 }
 
 // Why a file's start is not a journal's, as the notice says it.
@@ -267,7 +268,7 @@ bool JournalFile_Append(const int32_t balls[5], const int32_t stars[2], JournalW
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
     return fail(write, TEXT16("d'écrire dans le journal, en lecture seule"), ERROR_ACCESS_DENIED);
   JournalRecord record = {};
-  localDate(record.date);
+  localDate(record.date, &write->date);
   for (int i = 0; i < JOURNAL_BALLS; i++) record.balls[i] = (uint8_t)balls[i];
   for (int i = 0; i < JOURNAL_STARS; i++) record.stars[i] = (uint8_t)stars[i];
   ULONGLONG deadline = GetTickCount64() + kWaitMs;

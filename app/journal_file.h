@@ -13,6 +13,7 @@
 struct JournalWrite {
   HANDLE file;                  // open until JournalFile_Finish; null when nothing was written
   uint64_t number;              // the record's number, 0 when it could not be written
+  SYSTEMTIME date;              // the record's local date and time, once it is written
   const Char16* step;           // what failed, as the notice says it ("d'ouvrir le journal"); null
                                 // when the record was written
   DWORD error;                  // the system's error code for that step

@@ -6,6 +6,7 @@
 // exit_program(), which ends the runtime libraries, releases the string area and the program
 // heap, and ends the process with exit code 0.
 #include "app/draw.h"
+#include "app/full_screen.h"
 #include "app/history.h"
 
 #include "gui/events.h"
@@ -70,12 +71,34 @@ void start_up() {
   Window_AddShortcut(0, 0, VK_RETURN, SHORTCUT_DRAW);
   Window_AddShortcut(0, FCONTROL, 'C', SHORTCUT_COPY);
   History_Install();
+  FullScreen_Install();
 }
 
-// A draw, then the history window shows it if it is open.
-void draw() {
+// A press: a draw, then the history window shows it if it is open; during a reveal, the rest
+// of the draw being revealed, never another draw.
+void press() {
+  if (Reveal_Busy()) {
+    Reveal_Finish();
+    return;
+  }
   Draw_Run();
+  FullScreen_Drawn();
   History_Refresh();
+}
+
+// In full screen a click anywhere draws: on the room's background or on a picture.
+bool clickedInRoom() {
+  if (!FullScreen_On() || Event_Window() != 0) return false;
+  if (g_program.event == EVENT_LEFT_CLICK) return true;
+  if (g_program.event != EVENT_GADGET) return false;
+  intptr_t gadget = Event_Gadget();
+  return gadget >= 1 && gadget <= 8 && Event_Type() == GADGET_EVENT_LEFT_CLICK;
+}
+
+// What the main window's display asks: the window's row again, or the room again.
+void displayChanged() {
+  if (FullScreen_On()) FullScreen_Follow(true);
+  else Slots_Show();
 }
 
 // The main window's close box ends the program; the history window's closes that window.
@@ -92,13 +115,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   start_up();
   do {
     g_program.event = Event_Wait();
-    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) draw();
+    if (g_program.event == EVENT_GADGET && Event_Gadget() == DRAW_BUTTON) press();
     if (g_program.event == EVENT_GADGET) History_Gadget(Event_Gadget());
-    if (g_program.event == EVENT_DISPLAY_CHANGED && Event_Window() == 0) Slots_Show();
+    if (clickedInRoom()) press();
+    if (g_program.event == EVENT_DISPLAY_CHANGED && Event_Window() == 0) displayChanged();
+    if (g_program.event == EVENT_WINDOW_MOVED && Event_Window() == 0) FullScreen_Follow(false);
     if (g_program.event == EVENT_MENU_ITEM) {
-      if (Event_Menu() == SHORTCUT_DRAW) draw();
-      if (Event_Menu() == SHORTCUT_COPY) Draw_Copy();
-      History_Command(Event_Menu());
+      intptr_t command = Event_Menu();
+      if (command == SHORTCUT_DRAW || command == FULL_SCREEN_PRESS) press();
+      if (command == SHORTCUT_COPY) Draw_Copy();
+      if (!FullScreen_Command(command)) History_Command(command);
     }
   } while (!closing());
   exit_program();

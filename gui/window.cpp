@@ -355,6 +355,9 @@ LRESULT handleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETTINGCHANGE:
     case WM_THEMECHANGED: return onSettingChange(window, owner, message, wParam, lParam);
     case WM_DPICHANGED: return onDpiChanged(window, owner, wParam, (const RECT*)lParam);
+    case WM_DISPLAYCHANGE:  // the screen's size: a window laid out on it is due again
+      if (owner.own()) postDisplayChanged(owner.number());
+      return NOT_HANDLED;
     case kGetDpiScaledSize: return onGetDpiScaledSize(window, owner, wParam, lParam);
     case WM_GETMINMAXINFO: return onGetMinMaxInfo(window, owner, lParam);
     case WM_NOTIFY: return onNotify(window, wParam, lParam);
@@ -416,6 +419,23 @@ int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_
   if (record->accelTable) DestroyAcceleratorTable(record->accelTable);
   record->accelTable = table;
   record->accelCount = count;
+  return 1;
+}
+
+int Window_RemoveShortcut(intptr_t number, uint16_t command) {
+  WindowRecord* record = window_detail::record(number);
+  if (!record || !record->windowHandle || !record->accelEntries) return 0;
+  int32_t count = 0;
+  for (int32_t i = 0; i < record->accelCount; i++)
+    if (record->accelEntries[i].cmd != command) record->accelEntries[count++] = record->accelEntries[i];
+  if (count == record->accelCount) return 1;
+  record->accelCount = count;
+  // Tab and Shift+Tab always remain: the table is never empty. Without a new one the old stays
+  // in force until the next key added makes it.
+  HACCEL table = CreateAcceleratorTableW(record->accelEntries, count);
+  if (!table) return 0;
+  if (record->accelTable) DestroyAcceleratorTable(record->accelTable);
+  record->accelTable = table;
   return 1;
 }
 

@@ -51,6 +51,9 @@ void Window_Free(intptr_t number);
 // pressing it while the window is active posts EVENT_MENU_ITEM with `command` (below 64000,
 // where the Tab commands are). 1 when added, 0 when the window or memory is missing.
 int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_t command);
+// Takes the keys that post `command` out of the window's accelerators again. 1 when the table
+// was made anew (or had no such key).
+int Window_RemoveShortcut(intptr_t number, uint16_t command);
 // Adds an item to the window's system menu (after a separator): choosing it posts
 // EVENT_MENU_ITEM with `command`, a multiple of 16 below 0xF000 (the system keeps the low four
 // bits and the commands above). 1 when added.
