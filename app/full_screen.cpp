@@ -28,6 +28,7 @@ const ULONGLONG kCursorIdleMs = 2000;  // still this long over the room, it hide
 struct Saved {
   WINDOWPLACEMENT placement;
   LONG_PTR style, exStyle;
+  int32_t dpi;  // the window's resolution then
 };
 
 bool g_on;
@@ -185,9 +186,13 @@ bool FullScreen_On() { return g_on; }
 
 void FullScreen_Enter() {
   HWND window = Window_Handle(0);
+  if (g_on || !window) return;
+  // Chosen from the task bar's menu while minimised: full screen starts from the window shown.
+  if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   g_saved.placement.length = sizeof g_saved.placement;
-  if (g_on || !window || !GetWindowPlacement(window, &g_saved.placement)) return;
+  if (!GetWindowPlacement(window, &g_saved.placement)) return;
   g_on = true;
+  g_saved.dpi = Scaling_Of(window).x;
   g_saved.style = GetWindowLongPtrW(window, GWL_STYLE);
   g_saved.exStyle = GetWindowLongPtrW(window, GWL_EXSTYLE);
   SetWindowLongPtrW(window, GWL_STYLE, g_saved.style & ~(LONG_PTR)(WS_CAPTION | WS_THICKFRAME));
@@ -223,6 +228,8 @@ void FullScreen_Leave() {
   SetWindowPlacement(window, &g_saved.placement);
   SetWindowPos(window, nullptr, 0, 0, 0, 0,
                SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOOWNERZORDER | SWP_FRAMECHANGED);
+  // Left on a monitor of another resolution: the place is kept, the size is the window's there.
+  if (Scaling_Of(window).x != g_saved.dpi) Window_FitClient(0);
   Slots_Arrange();
   ShowWindow(GetDlgItem(window, DRAW_BUTTON), SW_SHOW);
   Gadget_SetActive(DRAW_BUTTON);

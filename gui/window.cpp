@@ -422,6 +422,21 @@ int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_
   return 1;
 }
 
+void Window_FitClient(intptr_t number) {
+  WindowRecord* record = window_detail::record(number);
+  if (!record || !record->windowHandle) return;
+  HWND window = record->windowHandle;
+  int32_t dpi = Scaling_Of(window).x;
+  // The frame as it is drawn now, whatever resolution the system draws frames at.
+  RECT outer, client;
+  if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return;
+  int32_t width = outer.right - outer.left - client.right + Scaling_ToPixels(record->innerWidth, dpi);
+  int32_t height =
+      outer.bottom - outer.top - client.bottom + Scaling_ToPixels(record->innerHeight, dpi);
+  SetWindowPos(window, nullptr, 0, 0, width, height,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER);
+}
+
 int Window_RemoveShortcut(intptr_t number, uint16_t command) {
   WindowRecord* record = window_detail::record(number);
   if (!record || !record->windowHandle || !record->accelEntries) return 0;

@@ -51,6 +51,9 @@ void Window_Free(intptr_t number);
 // pressing it while the window is active posts EVENT_MENU_ITEM with `command` (below 64000,
 // where the Tab commands are). 1 when added, 0 when the window or memory is missing.
 int Window_AddShortcut(intptr_t number, uint8_t modifiers, uint16_t key, uint16_t command);
+// Sizes the window so that its client area is the size it was opened with at the window's
+// resolution, with the frame it has now (given back after another resolution, say).
+void Window_FitClient(intptr_t number);
 // Takes the keys that post `command` out of the window's accelerators again. 1 when the table
 // was made anew (or had no such key).
 int Window_RemoveShortcut(intptr_t number, uint16_t command);

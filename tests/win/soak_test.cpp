@@ -26,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include "app/draw.h"
+#include "app/full_screen.h"
 #include "app/history.h"
 #include "app/history_index.h"
 #include "app/journal_file.h"
@@ -1285,6 +1286,43 @@ TEST_F(Soak, HistoryExportIsTheRowsInTheLocalesSeparator) {
 
 // The files tried at a display scale: the smallest drawn at or above it, then the larger ones,
 // then the smaller ones from the largest, and the plain file last.
+// Full screen, then the monitor's resolution changes: the window covers the monitor again with
+// the slots at the same pixels (design units cannot name them all at 120 dpi), and leaving gives
+// back the window's place with its client its own size at the new resolution.
+TEST_F(Soak, FullScreenFollowsTheResolutionAndGivesTheWindowBack) {
+  HWND window = Window_Handle(0);
+  auto rectOf = [window](HWND control) {
+    RECT r;
+    GetWindowRect(control ? control : window, &r);
+    if (control) MapWindowPoints(nullptr, window, (POINT*)&r, 2);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " +
+           std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top);
+  };
+  std::string screen = "0,0 " + std::to_string(GetSystemMetrics(SM_CXSCREEN)) + "x" +
+                       std::to_string(GetSystemMetrics(SM_CYSCREEN));
+  RECT before;
+  GetWindowRect(window, &before);
+  FullScreen_Enter();
+  EXPECT_EQ(rectOf(nullptr), screen);
+  const int kControls[] = {1, 2, 3, 4, 5, 7, 8, CAPTION};
+  std::vector<std::string> slots;
+  for (int k : kControls) slots.push_back(rectOf(GetDlgItem(window, k)));
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(120, 120), (LPARAM)&before);
+  FullScreen_Follow(true);
+  EXPECT_EQ(rectOf(nullptr), screen);
+  for (int i = 0; i < 8; i++)
+    EXPECT_EQ(rectOf(GetDlgItem(window, kControls[i])), slots[i]) << kControls[i];
+  FullScreen_Leave();
+  RECT client;
+  GetClientRect(window, &client);
+  EXPECT_EQ(rectOf(nullptr).substr(0, rectOf(nullptr).find(' ')),
+            std::to_string(before.left) + "," + std::to_string(before.top));
+  EXPECT_EQ(client.right * 10000 + client.bottom, 950 * 10000 + 175);
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(96, 96), (LPARAM)&before);
+  Slots_Show();
+  EXPECT_EQ(rectOf(GetDlgItem(window, 1)), "0,0 100x100");
+}
+
 TEST(SlotScaleOrder, BestFileFirstThePlainOneLast) {
   const std::vector<int32_t> cases[] = {{100, 100},
                                         {125, 125, 150, 200, 300, 400, 100},
