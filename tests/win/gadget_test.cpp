@@ -368,6 +368,10 @@ TEST_F(DisplayChange, ANewResolutionPlacesEveryGadgetAgainAndTheOldOneExactlyBac
   // The message carries both resolutions: heights follow the vertical one.
   SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(144, 192), (LPARAM)&start);
   EXPECT_EQ(placeOf(button), "8,220 1125x50");
+  takeEvents();
+  // The screen's size changed (or a monitor went): what is laid out on it is due again.
+  SendMessageW(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1920, 1080));
+  EXPECT_EQ(displayEvents(), 1);
   Gadget_Free(OBJECT_ALL);
   DeleteObject(picture);
 }
