@@ -1,6 +1,6 @@
 // One full draw against two floors, under Wine.
 //
-//   bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail]]
+//   bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail|fullscreen]]
 //
 // FOLDER holds GFX\Balls\ and GFX\Stars\ (the demo pictures). The program starts the way the
 // entry point does (program heap, runtime start sequence, window 0, both placeholders, the
@@ -42,6 +42,14 @@
 // Wine the Linux process's VmHWM, which is what the process touched) over its working set
 // just before the first run, with the peak before it (which must not exceed that working set
 // for the figure to be the operation's own). Run each in a process of its own.
+//
+// With "fullscreen", the room's view (app/full_screen.h) on the screen of the display the run
+// is given, in turn with the window's draw: entering full screen with no picture kept, entering
+// again with them kept, and each step of a draw revealed a value at a time, all "until
+// painted" as the draw is (the event loop's step until idle, then GdiFlush, and nothing of the
+// window or its gadgets left to paint); with the peak working set and the committed private
+// memory in the window and in full screen. scripts/bench runs it on an Xvfb screen of
+// 1920 x 1080 and on one of 3840 x 2160, each in a process of its own.
 #include <windows.h>
 // After windows.h, which it needs.
 #include <psapi.h>
@@ -55,6 +63,7 @@
 #include <vector>
 
 #include "app/draw.h"
+#include "app/full_screen.h"
 #include "app/history.h"
 #include "app/journal_file.h"
 #include "app/slot_picture.h"
@@ -70,6 +79,7 @@
 #include "runtime/memory.h"
 #include "runtime/tempstring.h"
 #include "startup/startup.h"
+#include "tests/support/soak_win.h"
 
 namespace {
 
@@ -218,19 +228,18 @@ bool loadFloor(wchar_t names[7][32]) {
   return ok;
 }
 
-// Where a draw's loads spend their time at this resolution, in microseconds a draw (medians of
+// Where a draw's loads spend their time at resolution `dpi`, in microseconds a draw (medians of
 // `rounds`): the seven Slot_LoadPicture calls of the last draw's values as a draw makes them
 // (above 96 dpi from the pictures kept resampled) and as the first draw of those values makes
 // them (nothing kept), the opens of the qualifier names tried in vain before the file read, and
 // the reads and decodes of the files read. What is left of the first draw's loads is the
 // resampling and its bitmaps.
-void loadPhases(int rounds) {
+void loadPhases(int rounds, int32_t dpi) {
   wchar_t names[7][32];
   lastNames(names);
   int values[7];
   lastValues(values);
   int32_t order[6];
-  int32_t dpi = Scaling_Of(Window_Handle(0)).x;
   int32_t count = Slot_ScaleOrder(MulDiv(dpi, 100, 96), order);
   std::vector<double> whole, first, missing, decode;
   int misses = 0;
@@ -313,7 +322,7 @@ int programOnly(int draws) {
   std::vector<double> drawTimes, procedureTimes;
   for (int i = 0; i < draws; i++) timeDraw(&drawTimes, &procedureTimes);
   if (!everySlotDrawn()) return 1;
-  loadPhases(draws < 40 ? draws : 40);
+  loadPhases(draws < 40 ? draws : 40, Scaling_Of(Window_Handle(0)).x);
   RECT client;
   GetClientRect(Window_Handle(0), &client);
   printf("dpi %d, client %ld x %ld, slot picture %d x %d\n", (int)Scaling_Of(Window_Handle(0)).x,
@@ -626,6 +635,165 @@ int tailSearch(int runs) {
   return 0;
 }
 
+// ---- the room's view ----
+
+// Nothing of the window left to paint, its gadgets included: what "until painted" means.
+BOOL CALLBACK paintPending(HWND control, LPARAM pending) {
+  *(bool*)pending |= GetUpdateRect(control, nullptr, FALSE) != 0;
+  return TRUE;
+}
+
+bool allPainted() {
+  HWND window = Window_Handle(0);
+  bool pending = GetUpdateRect(window, nullptr, FALSE) != 0;
+  EnumChildWindows(window, paintPending, (LPARAM)&pending);
+  return !pending;
+}
+
+// `step` then the event loop until idle and GdiFlush: its time, and the step's alone.
+template <typename Step>
+void timePainted(Step step, std::vector<double>* times, std::vector<double>* procedure) {
+  double t0 = now();
+  step();
+  double tm = now();
+  settle();
+  GdiFlush();
+  double t1 = now();
+  times->push_back(t1 - t0);
+  procedure->push_back(tm - t0);
+}
+
+void printTimes(const char* name, const std::vector<double>& times,
+                const std::vector<double>& procedure) {
+  Summary t = summarise(times), p = summarise(procedure);
+  printf("%s %d runs: median %.1f us (quartiles %.1f, %.1f; worst %.1f); the step alone %.1f us "
+         "(worst %.1f)\n",
+         name, (int)times.size(), t.median, t.q1, t.q3,
+         *std::max_element(times.begin(), times.end()), p.median,
+         *std::max_element(procedure.begin(), procedure.end()));
+}
+
+// Full screen on the display's screen. Each of RUNS rounds: a draw in the window, entering full
+// screen with no picture kept (Slot_ForgetPictures before), leaving, entering again with the
+// pictures kept, leaving, each timed until painted. Then, in full screen, RUNS draws revealed a
+// value at a time (Slots_Reveal(1) until painted, seven steps a draw), from no picture kept,
+// as after start-up, on to the pictures kept as a user's run keeps them. Memory in the window
+// before anything full screen, and in full screen after it all. Last, RUNS more draws in the
+// window in turn with a bare window made to cover the screen, and where a picture's load goes
+// at the room's resolution.
+int roomView(int runs) {
+  JournalAside aside;  // the draws keep their journal, as a user's do
+  if (!aside.ok) return 1;
+  FullScreen_Install();
+  for (int i = 0; i < 5; i++) {  // warm-up, in the window
+    Draw_Run();
+    settle();
+  }
+  size_t ws = 0, peakWindow = 0, peakRoom = 0;
+  memoryNow(&ws, &peakWindow);
+  size_t privateWindow = soak::committedPrivateBytes() / 1024, privateRoom = 0;
+  FullScreen_Enter();  // warm-up: the caption's font, the first resize
+  settle();
+  FullScreen_Leave();
+  settle();
+  std::vector<double> draw, drawStep, first, firstStep, kept, keptStep, reveal, revealStep;
+  for (int r = 0; r < runs; r++) {
+    timePainted([] { Draw_Run(); }, &draw, &drawStep);
+    Slot_ForgetPictures();
+    timePainted([] { FullScreen_Enter(); }, &first, &firstStep);
+    // The seven pictures and both placeholders resampled from their files, and kept.
+    bool room = FullScreen_On() && allPainted() && everySlotDrawn() &&
+                slot_picture_detail::keptCount() == 9;
+    FullScreen_Leave();
+    settle();
+    int32_t keptBefore = slot_picture_detail::keptCount();
+    timePainted([] { FullScreen_Enter(); }, &kept, &keptStep);
+    // Entered again, nothing may have been resampled, or the row is not the kept pictures'.
+    room = room && allPainted() && slot_picture_detail::keptCount() == keptBefore;
+    if (!room) {
+      fprintf(stderr,
+              "bench_draw: round %d: full screen not painted, a picture not resampled "
+              "from its file, or resampled again\n",
+              r);
+      return 1;
+    }
+    FullScreen_Leave();
+    settle();
+  }
+  FullScreen_Enter();
+  settle();
+  RECT client;
+  GetClientRect(Window_Handle(0), &client);
+  int32_t roomDpi = g_program.room.pictureDpi;
+  Slot_ForgetPictures();  // the reveals from nothing kept, as after start-up
+  // Steps apart by whether the value's picture was kept: a value whose first step added a kept
+  // picture is copied from then on; any other is resampled (the budget had no room).
+  std::vector<double> copied, copiedStep, resampled, resampledStep;
+  bool keptValue[2][50] = {};
+  for (int r = 0; r < runs; r++) {
+    g_program.revealing = true;  // as a pace chosen in "Dévoilement" makes it
+    Draw_Run();
+    settle();
+    for (int step = 0; step < 7; step++) {
+      bool& keptNow = keptValue[step / 5][g_program.values[step < 5 ? step + 1 : step + 2]];
+      bool wasKept = keptNow;
+      int32_t count = slot_picture_detail::keptCount();
+      timePainted([] { Slots_Reveal(1); }, &reveal, &revealStep);
+      keptNow = keptNow || slot_picture_detail::keptCount() > count;
+      (wasKept ? copied : resampled).push_back(reveal.back());
+      (wasKept ? copiedStep : resampledStep).push_back(revealStep.back());
+    }
+    if (g_program.hidden || !allPainted() || !everySlotDrawn()) {
+      fprintf(stderr, "bench_draw: a reveal left a value hidden or unpainted\n");
+      return 1;
+    }
+  }
+  memoryNow(&ws, &peakRoom);
+  privateRoom = soak::committedPrivateBytes() / 1024;
+  int32_t side = Image_Width(1);
+  FullScreen_Leave();
+  settle();
+  // The platform's share of entering, with as many draws of the window in turn: a bare popup
+  // window (a STATIC control, which paints all of its client) made to cover the screen from
+  // 760 x 140, nothing in it. After the memory's figures: Wine keeps its surface resident.
+  const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+  std::vector<double> covered, coveredStep;
+  for (int r = 0; r < runs; r++) {
+    HWND bare = CreateWindowExW(0, L"STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 760, 140,
+                                nullptr, nullptr, g_instance, nullptr);
+    settle();
+    timePainted(
+        [&] {
+          SetWindowPos(bare, HWND_TOP, 0, 0, width, height, SWP_NOACTIVATE);
+          UpdateWindow(bare);
+        },
+        &covered, &coveredStep);
+    DestroyWindow(bare);
+    settle();
+    timePainted([] { Draw_Run(); }, &draw, &drawStep);
+  }
+  printf("screen %ld x %ld, room dpi %d, slot picture %d x %d, kept %d pictures of %d bytes\n",
+         client.right, client.bottom, (int)roomDpi, (int)side, (int)side,
+         (int)slot_picture_detail::keptCount(), (int)slot_picture_detail::keptBytes());
+  printTimes("window draw", draw, drawStep);
+  printTimes("bare window covering", covered, coveredStep);
+  printTimes("enter first", first, firstStep);
+  printTimes("enter kept", kept, keptStep);
+  printTimes("reveal step", reveal, revealStep);
+  if (!copied.empty()) printTimes("reveal step kept", copied, copiedStep);
+  if (!resampled.empty()) printTimes("reveal step resampled", resampled, resampledStep);
+  printf("reveal steps over 16 ms: %d of %d\n",
+         (int)std::count_if(reveal.begin(), reveal.end(), [](double t) { return t > 16000; }),
+         (int)reveal.size());
+  printf("memory: peak working set %zu KiB in the window, %zu KiB after full screen; committed "
+         "private %zu KiB in the window, %zu KiB in full screen\n",
+         peakWindow, peakRoom, privateWindow, privateRoom);
+  loadPhases(runs < 40 ? runs : 40, roomDpi);
+  fflush(stdout);
+  endRuntime();
+  return 0;
+}
+
 // The records of the journal at PATH: its lines after the header.
 long recordsIn(const wchar_t* path) {
   HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -644,8 +812,8 @@ long recordsIn(const wchar_t* path) {
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    fprintf(stderr,
-            "usage: bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail]]\n");
+    fprintf(stderr, "usage: bench_draw FOLDER [DRAWS [program|journal|history|verify|export|tail|"
+                    "fullscreen]]\n");
     return 2;
   }
   int draws = argc > 2 ? atoi(argv[2]) : 200;
@@ -667,6 +835,7 @@ int main(int argc, char** argv) {
   if (argc > 3 && strcmp(argv[3], "verify") == 0) return readersOnMillion(draws, true);
   if (argc > 3 && strcmp(argv[3], "export") == 0) return readersOnMillion(draws, false);
   if (argc > 3 && strcmp(argv[3], "tail") == 0) return tailSearch(draws);
+  if (argc > 3 && strcmp(argv[3], "fullscreen") == 0) return roomView(draws);
   if (argc > 3 && strcmp(argv[3], "program") == 0) {
     journal_file_detail::setMode(journal_file_detail::OFF);  // the resolutions' row: the draw alone
     return programOnly(draws);
