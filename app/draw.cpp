@@ -92,16 +92,22 @@ intptr_t show_image(intptr_t number, const SlotLayout& l, intptr_t image) {
   return made;
 }
 
+// Image NUMBER holds its drawn value made at the layout's resolution, ready to be revealed.
+bool g_ready[9];
+
+// Shows the drawn value in slot NUMBER: image NUMBER made for it (unless it is ready), then the
+// gadget around it.
 void show_value(const Group& group, intptr_t number, int32_t value, const SlotLayout& l) {
   int32_t dpi = l.pictureDpi;
-  intptr_t loaded = Slot_LoadPicture(number, *group.path, &value, dpi);
+  bool made = g_ready[number] || Slot_LoadPicture(number, *group.path, &value, dpi);
+  g_ready[number] = false;
 
   g_program.values[number] = value;
   g_program.drawn[number] = true;
   SlotContent& shows = g_program.slots[number];
   // Without its picture (a missing file leaves an earlier draw's picture in image `number`)
   // the slot shows a card with the value, never what it showed before.
-  if ((loaded && show_image(number, l, number)) ||
+  if ((made && show_image(number, l, number)) ||
       (Slot_MakeValueCard(number, group.placeholder, value, dpi) && show_image(number, l, number))) {
     shows = SLOT_PICTURE;
     nameSlot(number, group.label, &value);
@@ -149,6 +155,7 @@ void showSlot(int32_t position, const SlotLayout& l) {
 // Every slot at the layout in force, each group's placeholder made first at its resolution.
 void showAll() {
   SlotLayout l = layout();
+  for (bool& ready : g_ready) ready = false;  // made for the layout as it was
   for (int32_t position = 0; position < 7; ++position) {
     const Group& group = groupOf(kOrder[position]);
     // A placeholder that can no longer be read goes: never one sized for another resolution.
@@ -209,6 +216,15 @@ void Draw_Run() {
     JournalFile_Finish(&write);
     g_program.hidden = 7;
     showAll();
+    // With every slot on its placeholder, no gadget shows an image about to be made again: the
+    // values are made now, and revealing one only shows it.
+    SlotLayout l = layout();
+    for (intptr_t number : kOrder) {
+      const Group& group = groupOf(number);
+      int32_t value = g_program.values[number];
+      g_ready[number] = Slot_LoadPicture(number, *group.path, &value, l.pictureDpi) ||
+                        Slot_MakeValueCard(number, group.placeholder, value, l.pictureDpi);
+    }
   } else {
     g_program.hidden = 0;
     SlotLayout l = layout();

@@ -145,8 +145,12 @@ void cover(HWND window) {
                SWP_FRAMECHANGED | SWP_NOOWNERZORDER);
   RECT caption;
   roomLayout(m.right - m.left, m.bottom - m.top, &g_program.room, &caption);
+  // Made whole, then painted once: not eight controls each painting what lies under it.
+  SendMessageW(window, WM_SETREDRAW, FALSE, 0);
   placeCaption(caption);
   Slots_Arrange();
+  SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+  RedrawWindow(window, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 // Still for two seconds over the room, the pointer hides; moved, the window shows it again.

@@ -21,8 +21,13 @@ namespace {
 
 const int32_t kQualifiers[] = {125, 150, 200, 300, 400};
 const int32_t kQualifierCount = 5;
-// Enough for every value at 300 % (62 pictures of 300 x 300): beyond it pictures are not kept.
+// The pictures made at their size, kept and on show together: beyond it pictures are not kept.
+// Every value at 200 % (62 pictures of 200 x 200), about 50 at 300 %; at a room's 452 x 452 on
+// a 3840 x 2160 screen, about 14.
 const int32_t kKeptBytesMax = 24 << 20;
+// What is on show comes out of the same budget: the seven slots' pictures and the two
+// placeholders, and the seven gadgets' copies for drawing, each about the size of the last made.
+const int32_t kOnShow = 16;
 
 struct KeptPicture {
   intptr_t image;  // a dynamic image, the picture at the slot's size
@@ -66,7 +71,7 @@ void keep(intptr_t number, const Char16* name, const WIN32_FILE_ATTRIBUTE_DATA& 
   }
   // A resampled picture is stored bottom up: its height is positive.
   int64_t size = (int64_t)Image_Width(number) * Image_Height(number) * 4;
-  if (size > kKeptBytesMax - g_keptBytes) return;
+  if (size * (1 + kOnShow) > kKeptBytesMax - g_keptBytes) return;
   int32_t bytes = (int32_t)size;  // within the bound
   intptr_t image = Image_Copy(OBJECT_DYNAMIC, number);
   if (!image) return;

@@ -726,23 +726,14 @@ int roomView(int runs) {
   GetClientRect(Window_Handle(0), &client);
   int32_t roomDpi = g_program.room.pictureDpi;
   Slot_ForgetPictures();  // the reveals from nothing kept, as after start-up
-  // Steps apart by whether the value's picture was kept: a value whose first step added a kept
-  // picture is copied from then on; any other is resampled (the budget had no room).
-  std::vector<double> copied, copiedStep, resampled, resampledStep;
-  bool keptValue[2][50] = {};
+  // A revealed draw makes its seven values when it is drawn, behind the placeholders; its steps
+  // then only show them.
+  std::vector<double> start, startStep;
   for (int r = 0; r < runs; r++) {
     g_program.revealing = true;  // as a pace chosen in "Dévoilement" makes it
-    Draw_Run();
-    settle();
-    for (int step = 0; step < 7; step++) {
-      bool& keptNow = keptValue[step / 5][g_program.values[step < 5 ? step + 1 : step + 2]];
-      bool wasKept = keptNow;
-      int32_t count = slot_picture_detail::keptCount();
+    timePainted([] { Draw_Run(); }, &start, &startStep);
+    for (int step = 0; step < 7; step++)
       timePainted([] { Slots_Reveal(1); }, &reveal, &revealStep);
-      keptNow = keptNow || slot_picture_detail::keptCount() > count;
-      (wasKept ? copied : resampled).push_back(reveal.back());
-      (wasKept ? copiedStep : resampledStep).push_back(revealStep.back());
-    }
     if (g_program.hidden || !allPainted() || !everySlotDrawn()) {
       fprintf(stderr, "bench_draw: a reveal left a value hidden or unpainted\n");
       return 1;
@@ -780,8 +771,7 @@ int roomView(int runs) {
   printTimes("enter first", first, firstStep);
   printTimes("enter kept", kept, keptStep);
   printTimes("reveal step", reveal, revealStep);
-  if (!copied.empty()) printTimes("reveal step kept", copied, copiedStep);
-  if (!resampled.empty()) printTimes("reveal step resampled", resampled, resampledStep);
+  printTimes("revealed draw start", start, startStep);
   printf("reveal steps over 16 ms: %d of %d\n",
          (int)std::count_if(reveal.begin(), reveal.end(), [](double t) { return t > 16000; }),
          (int)reveal.size());
