@@ -12,7 +12,8 @@
 # stands for its value, so a screenshot reads back as the values on show. Prints one line per
 # case, "PASS name" or "FAIL name: reason", and last "N passed, N failed"; exits 1 when a
 # case failed. Uses $WINEPREFIX if set (else build/e2e-wine-NAME) and its own Xvfb display
-# ($E2E_DISPLAY, else a free one the server picks); E2E_KEEP=1 keeps the screenshots;
+# ($E2E_DISPLAY, else a free one the server picks), and for the full-screen view two more of the
+# screen sizes it is tried on; E2E_KEEP=1 keeps the screenshots;
 # E2E_ONLY="case_partial_files ..." runs only the cases named.
 set -uo pipefail
 
@@ -47,6 +48,7 @@ cleanup() {
   [ "${unmanaged_on:-0}" = 1 ] && unmanaged off
   [ "${own_server:-0}" = 1 ] && wineserver -k 2>/dev/null
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "${room_xvfb:-}" ] && kill "$room_xvfb" 2>/dev/null
   if [ -n "${E2E_KEEP:-}" ]; then echo "run_e2e: screenshots kept in $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
@@ -278,10 +280,11 @@ read_slots() {
   echo "${out[*]}"
 }
 
-# has_text FILE X: the slot at X holds dark text (over 1% of its pixels nearly black).
+# has_text FILE X [Y W H]: the slot at X (at the top, 90 x 100, unless given) holds dark text
+# (over 1% of its pixels nearly black).
 has_text() {
   local dark
-  dark=$(convert "$1" -crop "90x100+$2+0" +repage -colorspace gray -threshold 15% -negate -format '%[fx:mean]' info:)
+  dark=$(convert "$1" -crop "${4:-90}x${5:-100}+$2+${3:-0}" +repage -colorspace gray -threshold 15% -negate -format '%[fx:mean]' info:)
   awk -v d="$dark" 'BEGIN { exit !(d > 0.01) }'
 }
 
@@ -1273,8 +1276,174 @@ case_history() {
   if [ "$read" = ok ]; then pass export_spreadsheet_semicolon; else fail export_spreadsheet_semicolon "$read"; fi
 }
 
+# --- the room's view (full screen) ----------------------------------------------------------
+
+# new_session: the prefix's server ended (no program runs then; a caller's own persistent server is
+# not started again), so that the next program starts Wine's desktop anew on $DISPLAY, whose
+# monitor is then the one reported.
+new_session() { wineserver -k; wineserver -w; [ "$own_server" = 1 ] && { wineserver -p >/dev/null 2>&1 </dev/null & }; }
+
+# room_screen WxH DPI FUNCTION DIR: FUNCTION DIR W H DPI, at DPI on an Xvfb display of that size
+# of its own; the script's display stays as the other cases expect it.
+room_screen() {
+  local -x DISPLAY
+  read -r DISPLAY room_xvfb < <(start_xvfb "${1}x24" && echo "$DISPLAY $xvfb_pid")
+  [ -n "${room_xvfb:-}" ] || { fail "room_$1" "Xvfb did not start"; return; }
+  new_session; set_dpi "$2"
+  "$3" "$4" "${1%x*}" "${1#*x}" "$2"
+  set_dpi 96; new_session
+  kill "$room_xvfb"; room_xvfb=
+}
+
+# until_window RE: winprobe's first line once it matches RE, for about 5 s; else the last read.
+until_window() {
+  local line
+  for _ in $(seq 12); do line=$(probe | head -1); [[ $line =~ $1 ]] && break; sleep 0.1; done
+  echo "$line"
+}
+# record: the journal's last record, "N TOKENS": its number, then its values as read_names has them.
+record() { tail -1 "$journal" | tr -d '\r' | awk -F, '{ print $1, "b"$3, "b"$4, "b"$5, "b"$6, "b"$7, "s"$8, "s"$9 }'; }
+# midway: the slots' names once they show a draw being revealed (values, then placeholders), for about 5 s.
+revealing='^([bs][0-9]+ )+P( P)*$'
+midway() { local got; for _ in $(seq 12); do got=$(read_names); [[ $got =~ $revealing ]] && break; done; echo "$got"; }
+# listen MS: winprobe --name-events MS in the background from now, into $work/heard; its pid in listener.
+listen() {
+  wine "$probe" --name-events "$1" "$title" >"$work/heard" 2>/dev/null &
+  listener=$!
+  for _ in $(seq 50); do grep -qs listening "$work/heard" && break; sleep 0.1; done
+}
+
+# paced FILE N PACE: nothing when the listener's FILE has the first N slots named with their values
+# in slot order, the first within 500 ms of the draw, each next PACE ms (+-400) later; else SLOT@MS...
+paced() {
+  tr -d '\r' <"$1" | awk -F'[ =]' '/^change/ { if (t0 == "" || $3 < t0) t0 = $3; if ($8 ~ /^[0-9]+$/) at[$5] = $3 }
+    END { for (k in at) print at[k] - t0, k }' | sort -n | awk -v n="$2" -v p="$3" '{ split("1 2 3 4 5 7 8", want, " ")
+      heard = heard " " $2 "@" $1; d = $1 - t; t = $1
+      if (NR <= n && ($2 != want[NR] || (NR == 1 ? d > 500 : d < p - 400 || d > p + 400))) bad = 1 }
+    END { if (bad || NR < n) print heard }'
+}
+
+# room_problems W H DPI SHOT: what winprobe and SHOT, a screenshot, show wrong in the room on a W x H
+# screen: the window covers it; the slots, squares of one size over twice the window's, in one row,
+# evenly spaced but for a wider gap before the stars, centred inside a margin of 4 % of H, each its
+# named value's colour to its corners; the caption below them, the journal's last record and time.
+room_problems() {
+  local w=$1 h=$2 m=$(($2 * 4 / 100)) listing names r=() p=(1,1) want=() c i d v ok=1 out=""
+  listing=$(probe); names=($(read_names))
+  [[ $listing = "window class=WindowClass_0 x=0 y=0 client=${w}x$h"$'\n'* ]] || out+="${listing%%$'\n'*}; "
+  for i in $SLOTS 10; do
+    r+=($(sed -nE "s/^child class=Static id=$i x=([0-9]+) y=([0-9]+) w=([0-9]+) h=([0-9]+) visible=1 .*/\1 \2 \3 \4/p" <<<"$listing"))
+  done
+  [ ${#r[@]} = 32 ] || { echo "controls [$listing]"; return; }
+  local x y=${r[1]} s=${r[2]} g=$((r[4] - r[0]))
+  for i in 0 1 2 3 4 5 6; do
+    x=${r[i * 4]} d=$((r[i * 4] - r[i * 4 - 4] - g)) v=${names[i]:1}
+    [ "${r[*]:i*4+1:3}" = "$y $s $s" ] && ((i == 5 ? d > g / 3 : i == 0 || d * d <= 1)) || ok=0
+    p+=("$x,$y" "$((x + s - 1)),$((y + s - 1))" "$((x - 1)),$((y + s / 2))" "$((x + s)),$((y + s / 2))")
+    want+=("$((i < 5 ? 200 : 40)),$((20 + (i < 5 ? 4 : 16) * v)),$((i < 5 ? 40 : 200))")
+  done
+  d=$((r[0] - (w - r[24] - s)))
+  ((ok && d * d <= 1 && r[0] >= m && y >= m && s >= $(scaled 200 "$3"))) || out+="slots at ${r[*]:0:28}; "
+  c=($(pixels "$4" "${p[@]}"))
+  for i in 0 1 2 3 4 5 6; do
+    near "${c[i * 4 + 1]}" "${want[i]}" && near "${c[i * 4 + 2]}" "${want[i]}" && near "${c[i * 4 + 3]}" "$c" &&
+      near "${c[i * 4 + 4]}" "$c" || out+="${names[i]} shows ${c[*]:i*4+1:4}; "
+  done
+  local last=$(tail -1 "$journal" | tr -d '\r') caption=$(sed -n 's/^child class=Static id=10 .* text=//p' <<<"$listing")
+  local at=$(cut -d, -f2 <<<"$last")
+  [ "${r[29]}" = $((y + s)) ] && [[ $caption = "Tirage n° ${last%%,*} — "*"${at:13:6}"* ]] ||
+    out+="caption '$caption' at y=${r[29]}, the journal's last record $last; "
+  echo "${out%; }"
+}
+
+# 1920 x 1080 at 96 dpi: F11 and Esc; "1 s" then "Plein écran" from the system menu, and a draw
+# revealed in slot order 1 s apart, recorded by the time its first values show; a press (a click)
+# during a reveal shows the rest at once, drawing nothing; a kill during one leaves it recorded.
+room_1080() {
+  local dir=$1 w=$2 h=$3 id before shot again n mid now names kind=room_${2}x${3}_$4
+  start "$dir"
+  if ! id=$(main_window); then fail "$kind" "no window"; wait_exit "$dir" >/dev/null; return; fi
+  xdotool windowfocus "$id" 2>/dev/null
+  click_button "$id"; next_draw "" >/dev/null
+  before=$(probe | head -1); shot=$(shoot "$id" window0)
+  xdotool key --window "$id" F11; until_window "client=${w}x$h" >/dev/null
+  local problems=$(room_problems "$w" "$h" "$4" "$(shoot "$id" "$kind")")
+  if [ -z "$problems" ]; then pass "$kind"; else fail "$kind" "$problems"; fi
+  xdotool key --window "$id" Escape; again=$(until_window "^$before\$")
+  local differ=$(compare -metric AE "$shot" "$(shoot "$id" window1)" null: 2>&1)
+  if [ "$again" = "$before" ] && [ "$differ" = 0 ]; then pass room_esc_gives_back
+  else fail room_esc_gives_back "[$before] before F11, [$again] after Esc, $differ pixels differ"; fi
+
+  wine "$probe" --syscommand 0x170 "$title" >/dev/null 2>&1 # "Dévoilement", "1 s"
+  local pace=$(wine reg query 'HKCU\Software\Tirage Vorellis' /v DevoilementMs 2>/dev/null | grep -o '0x[0-9a-f]*')
+  wine "$probe" --syscommand 0x130 "$title" >/dev/null 2>&1 # "Plein écran"
+  until_window "client=${w}x$h" >/dev/null
+  local listener; listen 7500
+  n=$(record); n=${n%% *}
+  xdotool key --window "$id" space; mid=$(midway); now=$(record)
+  wait "$listener"; names=$(read_names)
+  local heard=$(paced "$work/heard" 7 1000)
+  if [ "$pace" = 0x3e8 ] && [[ $mid =~ $revealing ]] && [[ $now = "$((n + 1)) ${mid%% P*}"* ]] && [ -z "$heard" ] &&
+    [ "$(record)" = "$((n + 1)) $names" ]; then pass reveal_in_order
+  else fail reveal_in_order "DevoilementMs $pace; on show '$mid' with record '$now', then '$names' with '$(record)'; heard$heard"; fi
+
+  xdotool key --window "$id" space; mid=$(midway)
+  xdotool mousemove --window "$id" 10 10 click 1; local t0=${EPOCHREALTIME/./}
+  for _ in $(seq 10); do names=$(read_names); [[ $names = *P* ]] || break; done
+  local late=$(((${EPOCHREALTIME/./} - t0) / 1000)); now=$(record)
+  if [[ $mid =~ $revealing ]] && [ "$now" = "$((n + 2)) $names" ] && [ "$late" -lt 2000 ]; then pass reveal_press_shows_rest
+  else fail reveal_press_shows_rest "on show '$mid', then '$names' $late ms after a click; the journal's last record '$now'"; fi
+
+  xdotool key --window "$id" space; mid=$(midway)
+  local ended=$(end_program "$dir"); wait_exit "$dir" 20 >/dev/null; now=$(record)
+  if [[ $mid =~ $revealing ]] && [[ $now = "$((n + 3)) ${mid%% P*}"* ]] && [ -z "$ended" ]; then pass reveal_killed_recorded
+  else fail reveal_killed_recorded "on show '$mid' when killed ($ended); the journal's last record '$now'"; fi
+}
+
+# 3840 x 2160 at 144 dpi, a new run: the pace the last run chose; without the stars' files, their
+# placeholder too, plain value cards of the other slots' size; F11 gives the window back.
+room_2160() {
+  local dir=$1 w=$2 h=$3 id before names star got shot again kind=room_${2}x${3}_$4
+  start "$dir"
+  if ! id=$(main_window); then fail "$kind" "no window"; wait_exit "$dir" >/dev/null; return; fi
+  xdotool windowfocus "$id" 2>/dev/null
+  before=$(probe | head -1)
+  xdotool key --window "$id" F11; until_window "client=${w}x$h" >/dev/null
+  local listener; listen 2500
+  xdotool key --window "$id" space; wait "$listener"
+  got=$(paced "$work/heard" 2 1000)
+  if [ -z "$got" ]; then pass reveal_pace_kept; else fail reveal_pace_kept "after a restart, heard$got"; fi
+  xdotool key --window "$id" space; names=$(next_draw "")
+  got=$(room_problems "$w" "$h" "$4" "$(shoot "$id" "$kind")")
+  if [ -z "$got" ]; then pass "$kind"; else fail "$kind" "$got"; fi
+
+  rm -f "$dir"/GFX/Stars/*.png
+  xdotool key --window "$id" space space  # a draw, and the rest of it at once
+  names=$(next_draw "$names"); got=$(probe)
+  local side=$(sed -nE 's/^child class=Static id=1 .* (w=[0-9]+ h=[0-9]+) .*/\1/p' <<<"$got")
+  star=($(sed -nE "s/^child class=Static id=8 x=([0-9]+) y=([0-9]+) $side visible=1 .*/\1 \2/p" <<<"$got"))
+  shot=$(shoot "$id" cards)
+  if [ -n "${star[1]:-}" ] && near "$(pixels "$shot" "$((star + 2)),$((star[1] + 2))")" 255,255,255 &&
+    has_text "$shot" "${star[@]}" ${side//[wh=]/}; then pass room_value_card
+  else fail room_value_card "${names##* }: [$(grep 'id=8 ' <<<"$got")], not $side as slot 1"; fi
+  xdotool key --window "$id" F11; again=$(until_window "^$before\$")
+  close_window "$id"; got=$(wait_exit "$dir")
+  if [ "$again" = "$before" ] && [ "$got" = 0 ]; then pass room_f11_gives_back
+  else fail room_f11_gives_back "[$before] before F11, [$again] after F11 again, exit code $got"; fi
+}
+
+case_full_screen() {
+  local dir=$work/room
+  make_set "$dir"
+  rm -rf "$(dirname "$journal")"
+  wine reg delete 'HKCU\Software\Tirage Vorellis' /v DevoilementMs /f >/dev/null 2>&1
+  room_screen 1920x1080 96 room_1080 "$dir"
+  room_screen 3840x2160 144 room_2160 "$dir"
+}
+
 all_cases=(case_full_set case_high_dpi case_close_at_start case_no_gfx case_empty_balls case_no_placeholders
-  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal case_two_programs case_history)
+  case_partial_files case_corrupt_files case_repaint_and_forgery case_huge_picture case_journal case_two_programs case_history
+  case_full_screen)
 # The last ones end the program in ways that need unmanaged windows; the session end comes last.
 ending_cases=(case_close_requests case_session_end)
 for c in ${E2E_ONLY:-${all_cases[*]}}; do [[ " ${ending_cases[*]} " = *" $c "* ]] || "$c"; done

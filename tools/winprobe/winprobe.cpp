@@ -34,7 +34,11 @@
 //   winprobe --memory TITLE       "private=N": the private bytes of the window's process
 //   winprobe --name-events MS TITLE  listens MS milliseconds to the window's process for
 //                                 accessible-name changes (an out-of-context event hook, as a
-//                                 screen reader has), then prints "id=N changes=C" per control
+//                                 screen reader has): "change ms=T id=N name=S" as each comes
+//                                 (T the event's tick count, S the control's text then), then
+//                                 "id=N changes=C" per control
+//   winprobe --syscommand N TITLE WM_SYSCOMMAND N sent, as choosing item N of its system menu
+//                                 does (exit 3 when not taken within a second)
 //   winprobe --clipboard          the clipboard's Unicode text, as UTF-8
 //   winprobe --set-clipboard T    puts T on the clipboard as Unicode text
 #include <initguid.h>  // the import library resolves the accessibility IDs wrongly on x86_64
@@ -225,9 +229,13 @@ int post_event(HWND window, const wchar_t* value) {
 int g_nameChanges[16];  // by control identifier
 
 void CALLBACK on_name_change(HWINEVENTHOOK, DWORD, HWND control, LONG object, LONG child, DWORD,
-                             DWORD) {
+                             DWORD time) {
   LONG_PTR id = control ? GetWindowLongPtrW(control, GWLP_ID) : -1;
-  if (object == OBJID_CLIENT && child == CHILDID_SELF && id >= 0 && id < 16) ++g_nameChanges[id];
+  if (object != OBJID_CLIENT || child != CHILDID_SELF || id < 0 || id >= 16) return;
+  ++g_nameChanges[id];
+  std::printf("change ms=%lu id=%ld name=%s\n", (unsigned long)time, (long)id,
+              window_text(control).c_str());
+  std::fflush(stdout);
 }
 
 // The hook is out of context: the events come to this thread as messages, so it pumps them.
@@ -310,6 +318,9 @@ int on_window(int argc, wchar_t** argv) {
     result = post_event(window, argv[2]);
   } else if (std::wcscmp(mode, L"--name-events") == 0 && argc == 4) {
     result = name_events(window, _wtoi(argv[2]));
+  } else if (std::wcscmp(mode, L"--syscommand") == 0 && argc == 4) {
+    DWORD_PTR answer = 0;
+    result = send(window, WM_SYSCOMMAND, (WPARAM)wcstoul(argv[2], nullptr, 0), 0, &answer) ? 0 : 3;
   } else if (std::wcscmp(mode, L"--memory") == 0 && argc == 3) {
     result = memory(window);
   } else {
