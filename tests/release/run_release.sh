@@ -11,8 +11,11 @@
 #     entry is the scope's (under HKLM in the registry view of the program's architecture) and
 #     no other, and the program started as the shortcut starts it shows the shipped pictures;
 #   - /S uninstall removes everything installed and keeps a file the user added;
-#   - an install over an earlier version keeps a picture the user replaced, and the earlier
-#     installer then refuses to go back (just for the user for win32, for all users for win64);
+#   - the installer of the version before this one, made by that version's own scripts/package
+#     (see earlier_release), then this one over it with a plain /S: it updates that install in
+#     its folder and scope, leaves one Apps entry, of this version, keeps a picture the user
+#     replaced and the draw journal byte for byte; the earlier installer then refuses to go
+#     back (just for the user for win32, for all users in a folder of the user's for win64);
 #   - the installer's manifest declares per-monitor display-scale awareness;
 #   - the program is hardened (header flags, stack protector, heap termination, asInvoker
 #     manifest) and loads msimg32.dll and dwmapi.dll from the system folder only: copies
@@ -34,9 +37,11 @@
 #
 # --package runs scripts/package first and builds the probe and the smoke test; naming
 # architectures tests only those. Needs build/win32/bin/release-probe.exe and release-smoke.exe
-# and the staged folders scripts/package leaves in build/package. Each architecture, and the
-# cases across both, runs in a lane of its own, side by side. Prints "PASS name" or
-# "FAIL name: reason" per case and last "N passed, N failed"; exits 1 when a case failed.
+# and the staged folders scripts/package leaves in build/package; makes the earlier version's
+# installers once and keeps them in build/earlier-release (about 5 minutes on two cores the
+# first time: see earlier_release). Each architecture, and the cases across both, runs in a
+# lane of its own, side by side. Prints "PASS name" or "FAIL name: reason" per case and last
+# "N passed, N failed"; exits 1 when a case failed.
 set -uo pipefail
 
 top=$(cd "$(dirname "$0")/../.." && pwd)
@@ -64,6 +69,56 @@ fi
 arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(win32 win64)
 version=$("$top/scripts/version")
+
+# --- the version before this one, as its users got it --------------------------------------
+# version_at COMMIT: the project's version at COMMIT.
+version_at() { git -C "$top" show "$1:CMakeLists.txt" 2>/dev/null | sed -n 's/^project(vorellis VERSION \([0-9.]*\).*/\1/p'; }
+# earlier_commit: the last commit at the version before this tree's: HEAD while the new version
+# is not committed yet, else the parent of the commit that set it.
+earlier_commit() {
+  local c v
+  if [ "$(version_at HEAD)" != "$version" ]; then git -C "$top" rev-parse HEAD; return; fi
+  for c in $(git -C "$top" log --format=%H -G'^project.vorellis VERSION' -- CMakeLists.txt); do
+    v=$(version_at "$c^")
+    if [ -n "$v" ] && [ "$v" != "$version" ]; then git -C "$top" rev-parse "$c^"; return; fi
+  done
+  return 1
+}
+# earlier_release: sets earlier_version and earlier_dir, the folder that holds that version's
+# installers, made by its own scripts/package in a worktree of that commit, as it was shipped
+# (the same commit gives the same bytes); or earlier_problem. A release takes minutes to make
+# (both builds, the test programs and their bundles), so it is kept under
+# build/earlier-release/COMMIT: made once per machine, by one run at a time.
+earlier_version="" earlier_dir="" earlier_problem=""
+earlier_release() {
+  local commit src keep=$top/build/earlier-release t0=$SECONDS
+  if ! commit=$(earlier_commit); then
+    earlier_problem="no commit of a version before $version in the history (a shallow clone?)"; return
+  fi
+  earlier_version=$(version_at "$commit")
+  earlier_dir=$keep/$commit
+  mkdir -p "$keep"
+  (
+    flock 9
+    [ -f "$earlier_dir/made" ] && exit 0
+    rm -rf "$earlier_dir" "$earlier_dir.log"
+    src=$work/earlier-src
+    git -C "$top" worktree add --detach "$src" "$commit" >"$earlier_dir.log" 2>&1 || exit 1
+    # The libpng source and the workflow checker this tree has, rather than fetched again.
+    mkdir -p "$src/build"
+    [ -d "$top/third_party" ] && cp -a "$top/third_party" "$src/"
+    [ -d "$top/build/npm" ] && cp -a "$top/build/npm" "$src/build/"
+    (cd "$src" && env -u SOURCE_DATE_EPOCH -u BUILD_TARGETS scripts/package) >>"$earlier_dir.log" 2>&1
+    local rc=$?
+    if [ $rc = 0 ]; then
+      mkdir -p "$earlier_dir" && cp "$src"/dist/*-setup.exe "$src/dist/SHA256SUMS" "$earlier_dir/" && touch "$earlier_dir/made"
+      echo "run_release: made the $earlier_version release (${commit:0:7}) in $((SECONDS - t0)) s, kept in $earlier_dir" >&2
+    fi
+    git -C "$top" worktree remove --force "$src" >/dev/null 2>&1
+    exit $rc
+  ) 9>"$keep/$commit.lock" ||
+    earlier_problem="the $earlier_version release (${commit:0:7}) could not be made: $earlier_dir.log"
+}
 dist=$top/dist
 probe=$top/build/win32/bin/release-probe.exe
 smoke=$top/build/win32/bin/release-smoke.exe
@@ -78,9 +133,11 @@ cleanup() {
   local p
   for p in "$work"/prefix-*/; do WINEPREFIX=$p wineserver -k 2>/dev/null; done
   [ -f "$work/xvfb.pids" ] && kill $(cat "$work/xvfb.pids") 2>/dev/null
+  [ -d "$work/earlier-src" ] && git -C "$top" worktree remove --force "$work/earlier-src" >/dev/null 2>&1
   if [ -n "${RELEASE_KEEP:-}" ]; then echo "run_release: kept $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
+earlier_release
 
 # Each lane prints its cases; the closing count is taken from those lines.
 pass() { echo "PASS $1"; }
@@ -411,8 +468,8 @@ release_test() {
     grep -q " tirage-vorellis-$version-$arch-setup.exe\$" "$dist/SHA256SUMS"; then pass "$arch/sha256sums"
   else fail "$arch/sha256sums" "SHA256SUMS does not match the $arch artefacts"; fi
 
-  # The zip: one top folder; the guide for Notepad (UTF-8 marked, CRLF, this version); run
-  # from its own folder.
+  # The zip: one top folder; the guide and what each version added, for Notepad (UTF-8
+  # marked, CRLF, this version); run from its own folder.
   unz=$work/unzip-$arch
   mkdir -p "$unz" && (cd "$unz" && unzip -q "$zip")
   root="$unz/Tirage Vorellis"
@@ -423,7 +480,8 @@ release_test() {
     [ ! -f "$root/LICENSE.txt" ] || ! grep -q libpng "$root/THIRD-PARTY-NOTICES.txt" || ! grep -q zlib "$root/THIRD-PARTY-NOTICES.txt" ||
     [ "$(ls "$root/GFX/Balls" | wc -l)" != 102 ] || [ "$(ls "$root/GFX/Stars" | wc -l)" != 26 ] ||
     [ "$(identify -format %wx%h "$root/GFX/Stars/7.png" "$root/GFX/Stars/7.scale-200.png")" != 100x100200x200 ] ||
-    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$'; then
+    ! head -1 "$root/Guide.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS '"$version"$'.*\r$' ||
+    ! head -1 "$root/CHANGES.txt" | grep -q $'^\xef\xbb\xbfTIRAGE VORELLIS .*\r$' || ! grep -qx "Version $version"$'\r' "$root/CHANGES.txt"; then
     fail "$arch/zip_contents" "unexpected contents (top: $top_entries): $(head -c 300 <<<"$got")"
   else pass "$arch/zip_contents"; fi
   run_and_click "$arch/zip_click_draws" "$root" vorellis.exe "$root/GFX"
@@ -440,8 +498,11 @@ release_test() {
   done
   hardening_test "$arch" "$root"
 
-  # The version resource, through the platform's version API.
+  # The version resource, through the platform's version API, and the manifest's.
   info=$(wine "$probe" version "$(winepath -w "$root/vorellis.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null | tr -d '\r')
+  local assembly
+  assembly=$(wine "$probe" manifest "$(winepath -w "$root/vorellis.exe" 2>/dev/null | tr -d '\r')" 2>/dev/null |
+    grep -o '<assemblyIdentity [^>]*name="Vorellis.Tirage"[^>]*>')
   want="fixed=$version.0
 product=$version.0
 ProductName=Tirage Vorellis
@@ -449,8 +510,9 @@ ProductVersion=$version
 FileVersion=$version"
   local pe=PE32; [ "$arch" = win64 ] && pe=PE32+
   if [ "$(head -5 <<<"$info")" != "$want" ] || ! grep -q '^FileDescription=.' <<<"$info" ||
-    ! grep -q '^OriginalFilename=vorellis.exe$' <<<"$info" || ! grep -q '^LegalCopyright=.*MIT' <<<"$info"; then
-    fail "$arch/version_resource" "read back [$info]"
+    ! grep -q '^OriginalFilename=vorellis.exe$' <<<"$info" || ! grep -q '^LegalCopyright=.*MIT' <<<"$info" ||
+    ! grep -q " version=\"$version.0\"" <<<"$assembly"; then
+    fail "$arch/version_resource" "read back [$info], manifest's [$assembly]"
   elif ! file "$root/vorellis.exe" | grep -q "$pe executable (GUI)"; then
     fail "$arch/version_resource" "not a $pe GUI program: $(file -b "$root/vorellis.exe")"
   else pass "$arch/version_resource"; fi
@@ -458,36 +520,56 @@ FileVersion=$version"
   scope_test "$arch" CurrentUser "$root"
   scope_test "$arch" AllUsers "$root"
 
-  # An earlier version, then this one over it: a picture the user replaced stays, the
-  # unchanged ones are this release's; the earlier installer then refuses to go back. The
-  # earlier one installs just for the user for win32, for all users for win64; a plain /S
-  # then finds and updates that install.
-  local rc hive base win_base lnk scope=AllUsers
+  # The version before this one, then this one over it as its user runs it (a plain /S, which
+  # finds that install): see the header. A journal of draws made with it lies where the
+  # program keeps it; a replaced picture has a time of its own, not the release's.
+  local rc hive base win_base lnk scope=AllUsers folder=() name problems=""
   [ "$arch" = win32 ] && scope=CurrentUser
   scope_paths $scope
   inst="$base/Tirage Vorellis" win_inst="$win_base\\Tirage Vorellis"
-  local old=$work/old-$arch old_setup=$work/old-$arch-setup.exe
-  cp -r "$top/build/package/$arch/Tirage Vorellis" "$old"
-  find "$old" -exec touch -h -d "@$(( $(stat -c %Y "$root/vorellis.exe") - 86400 ))" {} +
-  makensis -V1 -INPUTCHARSET UTF8 -DVERSION=0.9.0 -DARCH="$arch" -DSTAGE="$old" -DFILES="$top/build/package/$arch/files.nsh" \
-    -DSIZE_KB=1 -DICON="$top/build/$arch/resources/vorellis.ico" -DOUTFILE="$old_setup" "$top/resources/installer.nsi" >/dev/null
-  wine "$old_setup" /S /$scope >/dev/null 2>&1; wineserver -w
-  convert -size 100x100 xc:red "$inst/GFX/Balls/3.png"
-  local mine
-  mine=$(sha256sum <"$inst/GFX/Balls/3.png")
-  wine "$setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" != 0 ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "upgrade exit code $rc"
-  elif [ "$(sha256sum <"$inst/GFX/Balls/3.png")" != "$mine" ]; then fail "$arch/${scope,,}/upgrade_keeps_replaced" "the replaced GFX/Balls/3.png was overwritten"
-  elif [ "$(stat -c %Y "$inst/GFX/Balls/4.png")" != "$(stat -c %Y "$root/GFX/Balls/4.png")" ] ||
-    [ "$(reg_value $view DisplayVersion $hive)" != "$version" ]; then
-    fail "$arch/${scope,,}/upgrade_keeps_replaced" "the unchanged pictures or the Apps entry are not this release's"
-  else pass "$arch/${scope,,}/upgrade_keeps_replaced"; fi
-  wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
-  if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion $hive)" != "$version" ] ||
-    [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
-    fail "$arch/${scope,,}/no_downgrade" "the earlier installer ran over this version: exit $rc, Apps entry version" \
-      "'$(reg_value $view DisplayVersion $hive)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
-  else pass "$arch/${scope,,}/no_downgrade"; fi
+  if [ "$arch" = win64 ]; then inst=$WINEPREFIX/drive_c/Loterie/Tirage win_inst='C:\Loterie\Tirage' folder=("/D=$win_inst"); fi
+  name=$arch/${scope,,}/upgrade_in_place
+  local old_setup=$earlier_dir/tirage-vorellis-$earlier_version-$arch-setup.exe
+  local journal="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Tirage Vorellis/tirages.csv"
+  if [ -n "$earlier_problem" ]; then
+    fail "$name" "$earlier_problem"; fail "$arch/${scope,,}/no_downgrade" "$earlier_problem"
+    wine "$setup" /S /$scope "${folder[@]}" >/dev/null 2>&1; wineserver -w
+  else
+    wine "$old_setup" /S /$scope "${folder[@]}" >/dev/null 2>&1; wineserver -w
+    [ "$(reg_value $view DisplayVersion $hive)" = "$earlier_version" ] && [ -f "$inst/vorellis.exe" ] ||
+      problems+=" the $earlier_version installer did not install into $win_inst;"
+    convert -size 100x100 xc:red "$inst/GFX/Balls/3.png"
+    mkdir -p "$(dirname "$journal")" && printf '1,draws of %s\r\n' "$earlier_version" >"$journal"
+    local mine kept
+    mine=$(sha256sum <"$inst/GFX/Balls/3.png"); kept=$(sha256sum <"$journal")
+    # The files, their bytes and times, but for the uninstaller and the replaced picture.
+    stamped() { (cd "$1" && find . -type f ! -name uninstall.exe ! -path ./GFX/Balls/3.png | sort |
+      while read -r f; do echo "$(stat -c %Y "$f") $(sha256sum <"$f") $f"; done); }
+    wine "$setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
+    [ "$rc" = 0 ] || problems+=" exit code $rc;"
+    [ "$(find "$WINEPREFIX/drive_c" -name vorellis.exe)" = "$inst/vorellis.exe" ] ||
+      problems+=" the program is not in $win_inst alone: $(find "$WINEPREFIX/drive_c" -name vorellis.exe | tr '\n' ' ');"
+    [ "$(stamped "$inst")" = "$(stamped "$root")" ] || problems+=" the install folder does not hold this release's files;"
+    [ "$(sha256sum <"$inst/GFX/Balls/3.png" 2>&1)" = "$mine" ] || problems+=" the replaced GFX/Balls/3.png was overwritten;"
+    [ "$(sha256sum <"$journal" 2>&1)" = "$kept" ] || problems+=" the journal tirages.csv changed;"
+    # One Apps entry: this scope's, in this architecture's view, for this version and folder
+    # (HKCU's two views are one key).
+    local entries
+    entries=$(for h in HKLM:32 HKLM:64 HKCU:$view; do [ -n "$(reg_value ${h#*:} DisplayName ${h%:*})" ] && echo "$h"; done | tr '\n' ' ')
+    [ "$entries" = "$hive:$view " ] && [ "$(reg_value $view DisplayVersion $hive)" = "$version" ] &&
+      [ "$(reg_value $view InstallLocation $hive)" = "$win_inst" ] ||
+      problems+=" Apps entries [$entries], expected $hive:$view for $version in $win_inst;"
+    if [ -n "$problems" ]; then fail "$name" "over $earlier_version:$problems"; else pass "$name"; fi
+    wine "$old_setup" /S >/dev/null 2>&1; rc=$?; wineserver -w
+    if [ "$rc" = 0 ] || [ "$(reg_value $view DisplayVersion $hive)" != "$version" ] ||
+      [ "$(stat -c %Y "$inst/vorellis.exe")" != "$(stat -c %Y "$root/vorellis.exe")" ]; then
+      fail "$arch/${scope,,}/no_downgrade" "the $earlier_version installer ran over this version: exit $rc, Apps entry version" \
+        "'$(reg_value $view DisplayVersion $hive)', vorellis.exe of $(stat -c %y "$inst/vorellis.exe" 2>&1)"
+    else pass "$arch/${scope,,}/no_downgrade"; fi
+    # Not a journal the program can continue: the test programs of the bundle, run in this
+    # prefix, would set it aside and wait on the box that says so.
+    rm -rf "$(dirname "$journal")"
+  fi
   # A second copy in another folder (/D=) would leave the first one with no Apps entry.
   wine "$setup" /S '/D=C:\Elsewhere' >/dev/null 2>&1; rc=$?; wineserver -w
   if [ "$rc" = 0 ] || [ -e "$WINEPREFIX/drive_c/Elsewhere" ] ||
