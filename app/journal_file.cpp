@@ -345,3 +345,9 @@ uint32_t JournalFile_Unrecorded(SYSTEMTIME* since) {
 const Char16* journal_file_detail::path() { return makePath() ? g_file : TEXT16(""); }
 
 void journal_file_detail::setMode(Mode mode) { g_mode = mode; }
+
+void journal_file_detail::useFolder(const Char16* folder) {
+  lstrcpynW(g_folder, folder, MAX_PATH + 32);
+  lstrcpyW(g_file, g_folder);
+  lstrcatW(g_file, kFile);
+}

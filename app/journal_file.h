@@ -41,4 +41,7 @@ const Char16* path();
 // the start.
 enum Mode { ON, NO_FLUSH, OFF };
 void setMode(Mode mode);
+// Tests keep their journal in a folder of their own, never the user's: FOLDER (no trailing
+// backslash) instead of %APPDATA%\Tirage Vorellis from now on.
+void useFolder(const Char16* folder);
 }  // namespace journal_file_detail

@@ -116,6 +116,9 @@ class Soak : public ::testing::Test {
     GetCurrentDirectoryA(MAX_PATH, previous_);
     ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
 
+    // The journal's tests write, set aside and remove files at its path: never the user's.
+    const std::wstring journal = std::wstring(folder_.begin(), folder_.end()) + L"journal";
+    journal_file_detail::useFolder((const Char16*)journal.c_str());
     // The entry point's start-up, step by step. The draws here keep no journal: the tests
     // watch which files a draw opens, and the journal's own tests watch it.
     journal_file_detail::setMode(journal_file_detail::OFF);
