@@ -66,8 +66,9 @@ SlotLayout layout() {
   if (g_program.room.pictureDpi) return g_program.room;
   SlotLayout row = {windowDpi(), {}};
   for (intptr_t number : kOrder) {
-    int32_t design = number < kStars.firstSlot ? SLOT_SPACING * (int32_t)(number - 1)
-                                               : kStars.firstX + SLOT_SPACING * (int32_t)(number - 7);
+    int32_t design = number < kStars.firstSlot
+                         ? SLOT_SPACING * (int32_t)(number - 1)
+                         : kStars.firstX + SLOT_SPACING * (int32_t)(number - 7);
     row.at[number] = POINT{Scaling_ToPixels(design, row.pictureDpi), 0};
   }
   return row;
@@ -108,7 +109,8 @@ void show_value(const Group& group, intptr_t number, int32_t value, const SlotLa
   // Without its picture (a missing file leaves an earlier draw's picture in image `number`)
   // the slot shows a card with the value, never what it showed before.
   if ((made && show_image(number, l, number)) ||
-      (Slot_MakeValueCard(number, group.placeholder, value, dpi) && show_image(number, l, number))) {
+      (Slot_MakeValueCard(number, group.placeholder, value, dpi) &&
+       show_image(number, l, number))) {
     shows = SLOT_PICTURE;
     nameSlot(number, group.label, &value);
     return;

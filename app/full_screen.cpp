@@ -59,7 +59,8 @@ void roomLayout(int32_t width, int32_t height, SlotLayout* l, RECT* caption) {
   int32_t left = (width - MulDiv(kRowWidth, l->pictureDpi, 96)) / 2;
   int32_t top = (height - side - line) / 2;
   for (intptr_t number = 1; number <= 8; number++) {
-    int32_t design = number <= 5 ? 110 * (int32_t)(number - 1) : kStarsX + 110 * (int32_t)(number - 7);
+    int32_t design =
+        number <= 5 ? 110 * (int32_t)(number - 1) : kStarsX + 110 * (int32_t)(number - 7);
     l->at[number] = POINT{left + MulDiv(design, l->pictureDpi, 96), top};
   }
   SetRect(caption, margin, top + side, width - margin, top + side + line);
@@ -126,10 +127,9 @@ void showCaption() {
 
 void placeCaption(const RECT& r) {
   int32_t dpi = Scaling_Of(Window_Handle(0)).x;
-  HWND control = (HWND)Gadget_Text(CAPTION, Scaling_ToDesign(r.left, dpi),
-                                   Scaling_ToDesign(r.top, dpi),
-                                   Scaling_ToDesign(r.right - r.left, dpi),
-                                   Scaling_ToDesign(r.bottom - r.top, dpi), nullptr);
+  HWND control = (HWND)Gadget_Text(
+      CAPTION, Scaling_ToDesign(r.left, dpi), Scaling_ToDesign(r.top, dpi),
+      Scaling_ToDesign(r.right - r.left, dpi), Scaling_ToDesign(r.bottom - r.top, dpi), nullptr);
   if (!control) return;
   LONG_PTR style = GetWindowLongPtrW(control, GWL_STYLE) & ~(LONG_PTR)SS_TYPEMASK;
   SetWindowLongPtrW(control, GWL_STYLE, style | SS_CENTER | SS_CENTERIMAGE);

@@ -732,8 +732,7 @@ int roomView(int runs) {
   for (int r = 0; r < runs; r++) {
     g_program.revealing = true;  // as a pace chosen in "Dévoilement" makes it
     timePainted([] { Draw_Run(); }, &start, &startStep);
-    for (int step = 0; step < 7; step++)
-      timePainted([] { Slots_Reveal(1); }, &reveal, &revealStep);
+    for (int step = 0; step < 7; step++) timePainted([] { Slots_Reveal(1); }, &reveal, &revealStep);
     if (g_program.hidden || !allPainted() || !everySlotDrawn()) {
       fprintf(stderr, "bench_draw: a reveal left a value hidden or unpainted\n");
       return 1;

@@ -430,7 +430,8 @@ void Window_FitClient(intptr_t number) {
   // The frame as it is drawn now, whatever resolution the system draws frames at.
   RECT outer, client;
   if (!GetWindowRect(window, &outer) || !GetClientRect(window, &client)) return;
-  int32_t width = outer.right - outer.left - client.right + Scaling_ToPixels(record->innerWidth, dpi);
+  int32_t width =
+      outer.right - outer.left - client.right + Scaling_ToPixels(record->innerWidth, dpi);
   int32_t height =
       outer.bottom - outer.top - client.bottom + Scaling_ToPixels(record->innerHeight, dpi);
   SetWindowPos(window, nullptr, 0, 0, width, height,
@@ -442,7 +443,8 @@ int Window_RemoveShortcut(intptr_t number, uint16_t command) {
   if (!record || !record->windowHandle || !record->accelEntries) return 0;
   int32_t count = 0;
   for (int32_t i = 0; i < record->accelCount; i++)
-    if (record->accelEntries[i].cmd != command) record->accelEntries[count++] = record->accelEntries[i];
+    if (record->accelEntries[i].cmd != command)
+      record->accelEntries[count++] = record->accelEntries[i];
   if (count == record->accelCount) return 1;
   record->accelCount = count;
   // Tab and Shift+Tab always remain: the table is never empty. Without a new one the old stays
