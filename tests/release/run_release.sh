@@ -92,6 +92,10 @@ earlier_commit() {
 earlier_version="" earlier_dir="" earlier_problem=""
 earlier_release() {
   local commit src keep=$top/build/earlier-release t0=$SECONDS
+  # A shallow clone lacks the earlier version's commits: its whole history is fetched first.
+  if [ "$(git -C "$top" rev-parse --is-shallow-repository 2>/dev/null)" = true ]; then
+    git -C "$top" fetch --quiet --unshallow >/dev/null 2>&1
+  fi
   if ! commit=$(earlier_commit); then
     earlier_problem="no commit of a version before $version in the history (a shallow clone?)"; return
   fi
