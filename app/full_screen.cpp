@@ -59,8 +59,8 @@ void roomLayout(int32_t width, int32_t height, SlotLayout* l, RECT* caption) {
   int32_t left = (width - MulDiv(kRowWidth, l->pictureDpi, 96)) / 2;
   int32_t top = (height - side - line) / 2;
   for (intptr_t number = 1; number <= 8; number++) {
-    int32_t design =
-        number <= 5 ? 110 * (int32_t)(number - 1) : kStarsX + 110 * (int32_t)(number - 7);
+    int32_t design = number <= 5 ? SLOT_SPACING * (int32_t)(number - 1)
+                                 : kStarsX + SLOT_SPACING * (int32_t)(number - 7);
     l->at[number] = POINT{left + MulDiv(design, l->pictureDpi, 96), top};
   }
   SetRect(caption, margin, top + side, width - margin, top + side + line);
